@@ -1,0 +1,129 @@
+#include "app/run_sequence.h"
+
+#include <objbase.h>
+#include <shlwapi.h>
+
+#include "app/host_window.h"
+#include "app/install_language.h"
+#include "app/resume_shortcut.h"
+#include "app/session_info.h"
+#include "bridge/qrx_external.h"
+#include "common/unique_any.h"
+#include "log/logger.h"
+#include "payload/page_files.h"
+#include "reporting/analytics.h"
+#include "reporting/error_reporter.h"
+#include "sysinfo/languages.h"
+#include "sysinfo/os_facts.h"
+
+namespace qrx {
+
+const wchar_t kProductId[] = L"QRX";
+const wchar_t kManagerVersion[] = L"1.0.79.1";
+const wchar_t kInstanceMutexName[] = L"QRXDownloadManager";
+const wchar_t kHostWindowClass[] = L"HTMLUI";
+const wchar_t kResumeShortcutName[] = L"Continue Lumenary R7 Installation.lnk";
+
+namespace {
+
+const wchar_t kFirstPage[] = L"Load.html";
+
+// A second instance raises the first one's window (restoring it when minimised).
+void RaiseFirstInstance() {
+  HWND window = FindWindowW(kHostWindowClass, nullptr);
+  if (!window) return;
+  SetForegroundWindow(window);
+  if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+}
+
+void ShowRefusal() {
+  std::wstring text;
+  std::wstring caption;
+  LoadRefusalTexts(GetUiLanguageIndex(), text, caption);
+  MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK);
+}
+
+void DeleteResumeShortcut() {
+  const std::wstring shortcut = GetShortcutPath(kResumeShortcutName);
+  if (!shortcut.empty()) DeleteFileW(shortcut.c_str());
+}
+
+}  // namespace
+
+void LoadRefusalTexts(int languageIndex, std::wstring& text, std::wstring& caption) {
+  text = LoadLocalizedString(kRefusalTextId, languageIndex);
+  caption = LoadLocalizedString(kRefusalCaptionId, languageIndex);
+  if (text.empty() || caption.empty()) {
+    text = LoadLocalizedString(kRefusalTextId, 0);
+    caption = LoadLocalizedString(kRefusalCaptionId, 0);
+  }
+}
+
+void RunUi(const std::wstring& shortcutName, PageFiles& pages, QRXExternal* bridge) {
+  SessionInfo& info = *bridge->sessionInfo();
+  Logger* logger = bridge->logger();
+  SendAnalytics(info, true);
+  if (pages.loaded()) {
+    CoInitialize(nullptr);
+    const std::wstring shortcut = GetShortcutPath(shortcutName);
+    std::wstring copy;
+    if (CopySelfToTemp(copy)) CreateResumeShortcut(copy, shortcut);
+    wchar_t pagePath[MAX_PATH] = {};
+    PathCombineW(pagePath, pages.folder().c_str(), kFirstPage);
+    RegisterHostClass();
+    CreateHostWindow(pagePath, bridge);
+    if (info.status == kCompleted) DeleteResumeShortcut();
+    CoUninitialize();
+  } else {
+    info.status = kError;
+  }
+  SendAnalytics(info, false);
+  if (info.status == kError) {
+    for (const auto& property : info.properties) {
+      LogDebug(logger, L"Property %s: %s\n", property.first.c_str(), property.second.c_str());
+    }
+    if (logger) {
+      logger->CloseFile();
+      ErrorReporter& reporter = *bridge->errorReporter();
+      reporter.attachments.push_back(logger->path());
+      SendErrorReport(reporter);
+    }
+  }
+}
+
+int RunDownloadManager() {
+  UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    RaiseFirstInstance();
+    return 0;
+  }
+  if (!IsElevated()) {
+    mutex.Reset();
+    ShowRefusal();
+    return 0;
+  }
+
+  Logger logger;
+  {
+    SessionInfo info(kProductId, kManagerVersion);
+    ErrorReporter reporter(&info);
+    QRXExternal* bridge = new QRXExternal(&info, &reporter, &logger);
+    {
+      PageFiles pages(&logger);
+      std::vector<std::wstring> pageLanguages = ReadSupportedLanguages(pages);
+      info.installLanguage = ChooseInstallLanguage(pageLanguages, kSupportedLanguages);
+      info.properties[L"lang"] = GetLanguageCode(info.installLanguage);
+      PrepareLicense(pages, info.productId, GetLanguageCode(info.installLanguage));
+
+      RunUi(kResumeShortcutName, pages, bridge);
+
+      bridge->Release();
+      mutex.Reset();
+      pageLanguages.clear();
+    }
+    reporter.attachments.clear();
+  }
+  return 0;
+}
+
+}  // namespace qrx

@@ -1,0 +1,67 @@
+#!/usr/bin/env python3
+"""Draws the application icon: a rounded blue tile with a white download arrow.
+
+Writes a .ico with 16, 32 and 48 pixel images (32-bit BMP entries with AND masks).
+Usage: make_icon.py OUTPUT.ico
+"""
+import struct
+import sys
+
+
+def pixel(x, y, size):
+    # Work in a 0..1 square sampled at the pixel centre.
+    u = (x + 0.5) / size
+    v = (y + 0.5) / size
+    r = 0.18
+    # Rounded-rectangle tile.
+    dx = max(r - u, 0, u - (1 - r))
+    dy = max(r - v, 0, v - (1 - r))
+    if dx * dx + dy * dy > r * r:
+        return (0, 0, 0, 0)
+    # Vertical gradient from light to deep blue.
+    t = v
+    base = (int(40 + 20 * (1 - t)), int(110 + 60 * (1 - t)), int(200 + 40 * (1 - t)), 255)
+    # Arrow: a shaft and a head pointing down, and a tray line below.
+    shaft = abs(u - 0.5) < 0.09 and 0.18 < v < 0.55
+    head = v >= 0.45 and v < 0.72 and abs(u - 0.5) < (0.72 - v) * 1.1
+    tray = 0.78 < v < 0.86 and 0.22 < u < 0.78
+    if shaft or head or tray:
+        return (255, 255, 255, 255)
+    return base
+
+
+def bmp_entry(size):
+    rows = []
+    for y in range(size - 1, -1, -1):  # bottom-up
+        row = b""
+        for x in range(size):
+            r, g, b, a = pixel(x, y, size)
+            row += struct.pack("BBBB", b, g, r, a)
+        rows.append(row)
+    mask_stride = ((size + 31) // 32) * 4
+    mask = b""
+    for y in range(size - 1, -1, -1):
+        row = bytearray(mask_stride)
+        for x in range(size):
+            if pixel(x, y, size)[3] == 0:
+                row[x // 8] |= 0x80 >> (x % 8)
+        mask += bytes(row)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    return header + b"".join(rows) + mask
+
+
+def main():
+    sizes = [16, 32, 48]
+    images = [bmp_entry(s) for s in sizes]
+    out = struct.pack("<HHH", 0, 1, len(sizes))
+    offset = 6 + 16 * len(sizes)
+    for s, data in zip(sizes, images):
+        out += struct.pack("<BBBBHHII", s, s, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    out += b"".join(images)
+    with open(sys.argv[1], "wb") as f:
+        f.write(out)
+
+
+if __name__ == "__main__":
+    main()
