@@ -20,7 +20,7 @@ $(WIN32_DIR)/build.ninja:
 $(WIN64_DIR)/build.ninja:
 	cmake -S $(ROOT) -B $(WIN64_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/toolchain-x86_64.cmake -DQRX_BUILD_TESTS=ON \
-	  -DQRX_REPORT_HOST=127.0.0.1 -DQRX_LICENSE_HOST=127.0.0.1 -DQRX_SHIPPED_EXE=$(SHIPPED)
+	  -DQRX_REPORT_HOST=127.0.0.1 -DQRX_LICENSE_HOST=127.0.0.2 -DQRX_SHIPPED_EXE=$(SHIPPED)
 
 win32: $(WIN32_DIR)/build.ninja
 	cmake --build $(WIN32_DIR) --target QRXDownloadManager
