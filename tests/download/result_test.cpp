@@ -1,0 +1,100 @@
+// The pure parts: result codes, counter text, file names.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <urlmon.h>
+
+#include <string>
+
+#include "download/counter_text.h"
+#include "download/download_file.h"
+#include "download/download_result.h"
+
+namespace {
+
+using downloadmanagercore::CounterText;
+using downloadmanagercore::DownloadResultCode;
+using downloadmanagercore::FreeSpace;
+
+FreeSpace Free(ULONGLONG bytes) {
+  FreeSpace f;
+  f.known = true;
+  f.totalFreeBytes = bytes;
+  return f;
+}
+
+TEST(DownloadResultCode, MapsEachAttemptOutcome) {
+  const FreeSpace unknown;
+  struct Case {
+    HRESULT hr;
+    FreeSpace freeSpace;
+    int expected;
+  } cases[] = {
+      {S_OK, unknown, 0},
+      {S_FALSE, unknown, 1},  // fewer bytes than announced
+      {E_PENDING, unknown, 1},  // the wait ended on WM_QUIT
+      {E_ABORT, unknown, 1},
+      {E_FAIL, unknown, 1},
+      {static_cast<HRESULT>(0x80070002), unknown, 1},
+      {static_cast<HRESULT>(0x8007007B), unknown, 1},  // invalid file name
+      {static_cast<HRESULT>(0x80070005), unknown, 1},
+      {INET_E_RESOURCE_NOT_FOUND, unknown, 2},
+      {INET_E_OBJECT_NOT_FOUND, unknown, 2},
+      {INET_E_RESOURCE_NOT_FOUND, Free(0), 2},
+      {INET_E_DOWNLOAD_FAILURE, Free(0), 3},
+      {INET_E_DOWNLOAD_FAILURE, Free(1), 4},
+      {INET_E_DOWNLOAD_FAILURE, Free(0x100000000ULL), 4},  // exactly 4 GB free is not zero
+      {INET_E_DOWNLOAD_FAILURE, unknown, 4},  // a failed query counts as space left
+      {INET_E_CONNECTION_TIMEOUT, unknown, 4},
+      {INET_E_CONNECTION_TIMEOUT, Free(0), 4},
+      {static_cast<HRESULT>(0x80070070), unknown, 3},
+      {static_cast<HRESULT>(0x80070070), Free(12345), 3},
+      {static_cast<HRESULT>(0x00000070), unknown, 1},
+      {INET_E_CANNOT_CONNECT, unknown, 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DownloadResultCode(c.hr, c.freeSpace), c.expected)
+        << std::hex << c.hr << " known=" << c.freeSpace.known << " free=" << c.freeSpace.totalFreeBytes;
+  }
+}
+
+TEST(CounterText, ReadsTheCounterAsSigned32Bit) {
+  struct Case {
+    unsigned long value;
+    const wchar_t* expected;
+  } cases[] = {
+      {0, L"0"},
+      {1, L"1"},
+      {8192, L"8192"},
+      {2147483647UL, L"2147483647"},
+      {2147483648UL, L"-2147483648"},
+      {3000000000UL, L"-1294967296"},
+      {4294967291UL, L"-5"},
+      {4294967295UL, L"-1"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CounterText(c.value), c.expected) << c.value;
+}
+
+TEST(DownloadFileName, IsTheLastSegmentUndecoded) {
+  struct Case {
+    const wchar_t* url;
+    const wchar_t* name;
+    bool plain;
+  } cases[] = {
+      {L"http://host/dir/setup.zip", L"setup.zip", true},
+      {L"http://host/setup.zip", L"setup.zip", true},
+      {L"http://host/a%20b.zip", L"a%20b.zip", true},
+      {L"http://host/dir/setup.zip?lang=en", L"setup.zip?lang=en", true},  // the file system refuses it
+      {L"http://host/dir/..", L"..", false},
+      {L"http://host/dir/.", L".", false},
+      {L"http://host/dir/", L"dir/", false},
+      {L"setup.zip", L"setup.zip", true},
+      {L"", L"", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(downloadmanagercore::DownloadFileName(c.url), c.name) << c.url;
+    EXPECT_EQ(downloadmanagercore::IsPlainFileName(c.name), c.plain) << c.url;
+  }
+  EXPECT_FALSE(downloadmanagercore::IsPlainFileName(L"a\\b"));
+}
+
+}  // namespace
