@@ -184,6 +184,15 @@ HRESULT RunAttempt(const std::wstring& path, const std::wstring& url, DownloadCa
 
 }  // namespace
 
+bool RetryBudget::RetryAfter(int code, bool dataReceived) {
+  if (code != kDownloadTransient) return false;
+  if (dataReceived) {
+    left_ = kDownloadRetryBudget;
+    return true;
+  }
+  return --left_ > 0;
+}
+
 std::wstring DownloadFileName(const std::wstring& url) { return PathFindFileNameW(url.c_str()); }
 
 bool IsPlainFileName(const std::wstring& name) {
@@ -195,17 +204,14 @@ int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
   const std::wstring name = DownloadFileName(url);
   const std::wstring path = owner.GetDownloadFolder() + name;
   owner.SetDownloadPath(path);
-  int budget = kDownloadRetryBudget;
+  RetryBudget budget;
   for (;;) {
     DownloadCallback callback(&owner);
-    const HRESULT hr = IsPlainFileName(name) ? RunAttempt(path, url, callback) : qrx::HResultFromWin32(ERROR_INVALID_NAME);
+    // A name that would not stay inside the download folder is refused like an invalid name.
+    const HRESULT hr =
+        IsPlainFileName(name) ? RunAttempt(path, url, callback) : qrx::HResultFromWin32(ERROR_INVALID_NAME);
     const int code = TransferDownloadError(owner, hr);
-    if (code != kDownloadTransient) return code;
-    if (callback.dataReceived()) {
-      budget = kDownloadRetryBudget;
-      continue;
-    }
-    if (--budget <= 0) return code;
+    if (!budget.RetryAfter(code, callback.dataReceived())) return code;
   }
 }
 

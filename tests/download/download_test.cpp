@@ -134,18 +134,88 @@ TEST_F(DownloadTest, NameThatLeavesTheFolderIsRefused) {
   EXPECT_TRUE(qrxtest::FolderIsEmpty(downloads_.path()));
 }
 
-TEST_F(DownloadTest, Measure) {
-  const char* paths[] = {"/reset/1/5000/100000/", "/resetthen/1/5000/100000/", "/reset/1/0/100000/", "/resetthen/0/0/100000/"};
-  for (const char* p : paths) {
-    TestOwner owner(downloads_.path(), &logger_);
-    std::string path = p + UniqueTag() + "/x.bin";
-    DownloadThread thread(owner, ServerUrl(path));
-    EXPECT_TRUE(thread.Wait(60000));
-    printf("%s -> code %d requests %d size %zu total %ls current %ls\n", p, thread.code(), RequestCount(path),
-           ReadFileBytes(downloads_.Join(L"x.bin")).size(), owner.Property(L"downloadTotal").c_str(),
-           owner.Property(L"downloadCurrent").c_str());
+TEST_F(DownloadTest, ShortTransferCutsFileToReceivedBytes) {
+  // The server announces 200000 bytes, sends 50000 and closes; the binding stops successfully.
+  const std::string path = "/short/200000/50000/" + UniqueTag() + "/package.bin";
+  EXPECT_EQ(Download(ServerUrl(path)), 1);
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"package.bin")), ExpectedBody(50000));
+  EXPECT_EQ(owner_.Property(L"downloadTotal"), L"200000");
+  EXPECT_EQ(owner_.Property(L"downloadCurrent"), L"50000");
+  EXPECT_EQ(MappedResults(), std::vector<std::string>{"1"});
+  EXPECT_EQ(RequestCount(path), 1);  // a short transfer is an error, not a transient failure
+}
+
+TEST_F(DownloadTest, NotFoundGivesCodeTwoWithoutRetryOrErrorPage) {
+  const std::string path = "/missing/" + UniqueTag() + "/setup.zip";
+  EXPECT_EQ(Download(ServerUrl(path)), 2);
+  EXPECT_EQ(MappedResults(), std::vector<std::string>{"800c0005"});
+  EXPECT_EQ(RequestCount(path), 1);
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"setup.zip")), "");  // the error page is not the package
+  EXPECT_EQ(owner_.Property(L"downloadTotal"), L"1");
+  EXPECT_EQ(owner_.Property(L"downloadCurrent"), L"0");
+}
+
+TEST_F(DownloadTest, RefusedConnectionsGiveTenAttemptsThenCodeFour) {
+  const std::string port = dltest::ServerGet("/_control/closedport");
+  ASSERT_FALSE(port.empty());
+  const std::wstring url = L"http://127.0.0.1:" + std::wstring(port.begin(), port.end()) + L"/pkg/setup.zip";
+  EXPECT_EQ(Download(url), 4);
+  EXPECT_EQ(MappedResults(), std::vector<std::string>(10, "800c0008"));
+  EXPECT_EQ(owner_.path(), downloads_.Join(L"setup.zip"));
+}
+
+TEST_F(DownloadTest, ResetBeforeAnyResponseIsRetriedTenTimes) {
+  const std::string path = "/resetthen/0/0/1000/" + UniqueTag() + "/setup.zip";
+  EXPECT_EQ(Download(ServerUrl(path)), 4);
+  EXPECT_EQ(MappedResults(), std::vector<std::string>(10, "800c0008"));
+  EXPECT_EQ(RequestCount(path), 10);
+}
+
+TEST_F(DownloadTest, CountersAreVisibleToAnotherThreadWhileTheDownloadRuns) {
+  const std::string gate = UniqueTag();
+  const std::string path = "/gate/" + gate + "/100000/300000/setup.zip";
+  DownloadThread thread(owner_, ServerUrl(path));
+  // The page's view: poll the counters from this thread until the first data shows.
+  const DWORD start = GetTickCount();
+  std::wstring current = L"0";
+  while (current == L"0" && GetTickCount() - start < 20000 && thread.running()) {
+    current = owner_.Property(L"downloadCurrent");
+    if (current == L"0") WaitForSingleObject(GetCurrentThread(), 10);
   }
-  printf("%s\n", Log().c_str());
+  EXPECT_TRUE(thread.running()) << "the download ended before the gate opened";
+  EXPECT_EQ(owner_.Property(L"downloadTotal"), L"300000");
+  const long seen = _wtol(current.c_str());
+  EXPECT_GT(seen, 0);
+  EXPECT_LE(seen, 100000);
+  EXPECT_EQ(dltest::ServerGet("/_control/open/" + gate), "ok");
+  ASSERT_TRUE(thread.Wait(30000));
+  EXPECT_EQ(thread.code(), 0);
+  EXPECT_EQ(owner_.Property(L"downloadCurrent"), L"300000");
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"setup.zip")), ExpectedBody(300000));
+}
+
+TEST_F(DownloadTest, QuitMessageEndsTheWaitWithCodeOneAndIsPostedAgain) {
+  const std::string gate = UniqueTag();
+  const std::string path = "/gate/" + gate + "/100000/300000/setup.zip";
+  {
+    DownloadThread thread(owner_, ServerUrl(path));
+    const DWORD start = GetTickCount();
+    while (owner_.Property(L"downloadCurrent") == L"0" && GetTickCount() - start < 20000 && thread.running()) {
+      WaitForSingleObject(GetCurrentThread(), 10);
+    }
+    ASSERT_TRUE(thread.running());
+    ASSERT_NE(owner_.Property(L"downloadCurrent"), L"0");
+    ASSERT_TRUE(PostThreadMessageW(thread.id(), WM_QUIT, 7, 0));
+    ASSERT_TRUE(thread.Wait(20000));
+    EXPECT_EQ(thread.code(), 1);
+    EXPECT_TRUE(thread.quitReposted());
+    dltest::ServerGet("/_control/open/" + gate);
+  }
+  EXPECT_EQ(MappedResults(), std::vector<std::string>{"8000000a"});
+  // Cut at the last byte written, not left at the announced size.
+  const std::string bytes = ReadFileBytes(downloads_.Join(L"setup.zip"));
+  EXPECT_LT(bytes.size(), 300000u);
+  EXPECT_EQ(bytes, ExpectedBody(bytes.size()));
 }
 
 }  // namespace

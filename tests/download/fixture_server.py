@@ -10,7 +10,7 @@ Paths (the last segment is the file name the client will use):
   /reset/<k>/<n>/<size>/<name>            as /drop, but the connection is reset, not closed
   /resetthen/<k>/<n>/<size>/<name>        the first <k> requests as /reset, every later one is
                                           reset before any response
-  /gate/<id>/<first>/<size>/<name>        sends <first> bytes, waits until gate <id> is opened
+  /gate/<id>/<first>/<size>/<name>        sends <first> bytes in 16 KB pieces, waits until gate <id> is opened
                                           (at most 60 s), then the rest
   /missing/<name>                         404 with an HTML page
 Control:
@@ -127,8 +127,11 @@ class Handler(BaseHTTPRequestHandler):
             elif kind == "gate":
                 first, size = int(parts[2]), int(parts[3])
                 self.head(200, size)
-                self.send_body(0, first)
-                self.wfile.flush()
+                # In pieces, so the client sees several arrivals before the stall.
+                for offset in range(0, first, 16384):
+                    self.send_body(offset, min(16384, first - offset))
+                    self.wfile.flush()
+                    time.sleep(0.02)
                 gate(parts[1]).wait(60)
                 self.send_body(first, size - first)
             elif kind == "missing":

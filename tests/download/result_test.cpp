@@ -4,6 +4,8 @@
 #include <urlmon.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "download/counter_text.h"
 #include "download/download_file.h"
@@ -95,6 +97,47 @@ TEST(DownloadFileName, IsTheLastSegmentUndecoded) {
     EXPECT_EQ(downloadmanagercore::IsPlainFileName(c.name), c.plain) << c.url;
   }
   EXPECT_FALSE(downloadmanagercore::IsPlainFileName(L"a\\b"));
+}
+
+}  // namespace
+
+namespace {
+
+// Feeds the budget a run of attempt outcomes; returns how many attempts were made.
+int AttemptsMade(const std::vector<std::pair<int, bool>>& outcomes) {
+  downloadmanagercore::RetryBudget budget;
+  int attempts = 0;
+  for (const auto& outcome : outcomes) {
+    ++attempts;
+    if (!budget.RetryAfter(outcome.first, outcome.second)) return attempts;
+  }
+  return -1;  // the budget asked for more attempts than the run had
+}
+
+TEST(RetryBudget, TenTransientFailuresWithoutDataEndTheDownload) {
+  EXPECT_EQ(AttemptsMade(std::vector<std::pair<int, bool>>(20, {4, false})), 10);
+}
+
+TEST(RetryBudget, OnlyTransientFailuresAreRetried) {
+  for (int code : {0, 1, 2, 3}) {
+    EXPECT_EQ(AttemptsMade({{code, false}, {0, false}}), 1) << code;
+    EXPECT_EQ(AttemptsMade({{code, true}, {0, false}}), 1) << code;
+  }
+  EXPECT_EQ(AttemptsMade({{4, false}, {4, false}, {2, false}, {0, false}}), 3);
+}
+
+TEST(RetryBudget, AttemptsWithDataGoOnUntilOneHasNone) {
+  // 25 attempts that each received data, then attempts that receive nothing: 25 + 10.
+  std::vector<std::pair<int, bool>> run(25, {4, true});
+  run.resize(60, {4, false});
+  EXPECT_EQ(AttemptsMade(run), 35);
+  // Data in the middle renews the whole budget.
+  std::vector<std::pair<int, bool>> renewed(9, {4, false});
+  renewed.push_back({4, true});
+  renewed.resize(40, {4, false});
+  EXPECT_EQ(AttemptsMade(renewed), 20);
+  // A success after transient failures ends it.
+  EXPECT_EQ(AttemptsMade({{4, false}, {4, true}, {4, false}, {0, false}}), 4);
 }
 
 }  // namespace
