@@ -133,14 +133,22 @@ class BSCHolder final : public IBindStatusCallback {
  private:
   ~BSCHolder() = default;
 
-  // One WriteFile; on failure pins the outcome to the write error and cuts the file there.
+  // Writes the chunk; a write that stores only part of it goes on with the rest, so the next call
+  // reports the real error (a full volume gives a partial write first). On failure pins the
+  // outcome to the write error and cuts the file there.
   bool Write(const BYTE* data, ULONG size) {
-    DWORD written = 0;
-    if (WriteFile(file_, data, size, &written, nullptr) && written == size) return true;
-    writeFailed_ = true;
-    result_ = qrx::HResultFromLastError();
-    SetEndOfFile(file_);
-    return false;
+    while (size > 0) {
+      DWORD written = 0;
+      if (!WriteFile(file_, data, size, &written, nullptr) || written == 0) {
+        writeFailed_ = true;
+        result_ = qrx::HResultFromLastError();
+        SetEndOfFile(file_);
+        return false;
+      }
+      data += written;
+      size -= written;
+    }
+    return true;
   }
 
   LONG refCount_ = 1;
