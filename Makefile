@@ -38,6 +38,7 @@ test: setup
 
 bench: all
 	@echo "bench: exe_size $$(stat -c %s $(SHIPPED)) B"
+	@bench/download.sh $(WIN64_DIR)
 
 clean:
 	rm -rf $(BUILD)

@@ -16,3 +16,8 @@ set_tests_properties(download_volume_unmount PROPERTIES FIXTURES_CLEANUP downloa
 add_test(NAME download_disk_full COMMAND ${QRX_TEST_TARGET} --gtest_color=no --gtest_filter=DiskFull*)
 set_tests_properties(download_disk_full PROPERTIES FIXTURES_REQUIRED download_volume TIMEOUT 120
   ENVIRONMENT "QRX_DL_SMALL_VOLUME=${QRX_DL_WINE_VOLUME}")
+
+# The download benchmark program (run by `make bench` through bench/download.sh, not a test).
+add_executable(bench_download ${CMAKE_SOURCE_DIR}/bench/download_bench.cpp)
+target_link_libraries(bench_download PRIVATE qrxcore psapi)
+target_link_options(bench_download PRIVATE -municode)
