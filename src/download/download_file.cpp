@@ -4,7 +4,9 @@
 #include <shlwapi.h>
 #include <urlmon.h>
 
+#include "common/com_ptr.h"
 #include "common/hresult.h"
+#include "common/unique_any.h"
 #include "download/download_callback.h"
 #include "download/download_owner.h"
 #include "download/download_result.h"
@@ -29,7 +31,7 @@ class BSCHolder final : public IBindStatusCallback {
   // Ends the attempt for this object: the file is about to be closed and the callback to go out
   // of scope, so late notifications of a binding that is still running touch neither. A binding
   // that has not stopped leaves the file cut at the last byte written.
-  void Detach() {
+  void EndAttempt() {
     if (!stopped_ && file_ != INVALID_HANDLE_VALUE) SetEndOfFile(file_);
     file_ = INVALID_HANDLE_VALUE;
     if (callback_) {
@@ -54,7 +56,7 @@ class BSCHolder final : public IBindStatusCallback {
   ULONG STDMETHODCALLTYPE Release() override {
     const LONG count = InterlockedDecrement(&refCount_);
     if (count == 0) {
-      Detach();
+      EndAttempt();
       delete this;
     }
     return static_cast<ULONG>(count);
@@ -179,14 +181,14 @@ HRESULT WaitForOutcome(const BSCHolder& holder) {
 
 // One attempt: a fresh file, one binding, its outcome.
 HRESULT RunAttempt(const std::wstring& path, const std::wstring& url, DownloadCallback& callback) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return qrx::HResultFromLastError();
-  BSCHolder* holder = new BSCHolder(file, &callback);
-  HRESULT hr = OpenPullStream(url.c_str(), holder);
-  if (SUCCEEDED(hr)) hr = WaitForOutcome(*holder);
-  holder->Detach();
-  holder->Release();
-  CloseHandle(file);
+  qrx::UniqueFile file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return qrx::HResultFromLastError();
+  auto holder = qrx::ComPtr<BSCHolder>::Attach(new BSCHolder(file.get(), &callback));
+  HRESULT hr = OpenPullStream(url.c_str(), holder.get());
+  if (SUCCEEDED(hr)) hr = WaitForOutcome(*holder.get());
+  // The file closes and the callback goes out of scope with this attempt.
+  holder->EndAttempt();
   return hr;
 }
 

@@ -145,6 +145,19 @@ TEST_F(DownloadTest, ShortTransferCutsFileToReceivedBytes) {
   EXPECT_EQ(RequestCount(path), 1);  // a short transfer is an error, not a transient failure
 }
 
+TEST_F(DownloadTest, DroppedConnectionIsAnErrorAndTheNextDownloadStartsFromByteZero) {
+  // The first request gets 5000 of 100000 bytes and a closed connection; the binding reports a
+  // successful stop, so it is a short transfer (code 1) and not retried within the download.
+  const std::string path = "/drop/1/5000/100000/" + UniqueTag() + "/package.bin";
+  EXPECT_EQ(Download(ServerUrl(path)), 1);
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"package.bin")), ExpectedBody(5000));
+  EXPECT_EQ(RequestCount(path), 1);
+  EXPECT_EQ(Download(ServerUrl(path)), 0);
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"package.bin")), ExpectedBody(100000));
+  EXPECT_EQ(RequestCount(path), 2);
+  EXPECT_EQ(MappedResults(), (std::vector<std::string>{"1", "0"}));
+}
+
 TEST_F(DownloadTest, NotFoundGivesCodeTwoWithoutRetryOrErrorPage) {
   const std::string path = "/missing/" + UniqueTag() + "/setup.zip";
   EXPECT_EQ(Download(ServerUrl(path)), 2);
