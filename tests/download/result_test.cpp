@@ -141,3 +141,59 @@ TEST(RetryBudget, AttemptsWithDataGoOnUntilOneHasNone) {
 }
 
 }  // namespace
+
+#include "download/fixture.h"
+#include "download/pull_stream.h"
+#include "log/logger.h"
+#include "support/test_support.h"
+
+namespace {
+
+TEST(HttpStatusFailure, ErrorStatusesAreFailures) {
+  struct Case {
+    unsigned long status;
+    HRESULT expected;
+  } cases[] = {
+      {200, S_OK}, {206, S_OK}, {304, S_OK}, {399, S_OK},
+      {404, INET_E_RESOURCE_NOT_FOUND}, {410, INET_E_RESOURCE_NOT_FOUND},
+      {400, INET_E_DATA_NOT_AVAILABLE}, {403, INET_E_DATA_NOT_AVAILABLE}, {500, INET_E_DATA_NOT_AVAILABLE},
+      {503, INET_E_DATA_NOT_AVAILABLE},
+  };
+  for (const Case& c : cases) EXPECT_EQ(downloadmanagercore::HttpStatusFailure(c.status), c.expected) << c.status;
+  // A server error maps to a plain error: neither retried nor taken for a missing resource.
+  EXPECT_EQ(DownloadResultCode(downloadmanagercore::HttpStatusFailure(500), FreeSpace()), 1);
+  EXPECT_EQ(DownloadResultCode(downloadmanagercore::HttpStatusFailure(404), FreeSpace()), 2);
+}
+
+TEST(TransferDownloadError, WritesExactlyOneDebugLinePerCall) {
+  qrxtest::TempDir logRoot;
+  qrxtest::ScopedEnv tmp(L"TMP", logRoot.path());
+  qrxtest::TempDir downloads;
+  std::string log;
+  {
+    qrx::Logger logger;
+    dltest::TestOwner owner(downloads.path(), &logger);
+    EXPECT_EQ(downloadmanagercore::TransferDownloadError(owner, S_OK), 0);
+    EXPECT_EQ(downloadmanagercore::TransferDownloadError(owner, S_FALSE), 1);
+    // The download folder's volume has space: a download failure is transient.
+    EXPECT_EQ(downloadmanagercore::TransferDownloadError(owner, INET_E_DOWNLOAD_FAILURE), 4);
+    EXPECT_EQ(downloadmanagercore::TransferDownloadError(owner, static_cast<HRESULT>(0x80070070)), 3);
+    log = qrxtest::ReadFileBytes(logger.path());
+  }
+  const char* expected[] = {"DEBUG] TransferDownloadError HRESULT: 0\r\n", "DEBUG] TransferDownloadError HRESULT: 1\r\n",
+                            "DEBUG] TransferDownloadError HRESULT: 800c0008\r\n",
+                            "DEBUG] TransferDownloadError HRESULT: 80070070\r\n"};
+  size_t at = 0;
+  int lines = 0;
+  for (size_t end = log.find('\n'); end != std::string::npos; at = end + 1, end = log.find('\n', at)) {
+    const std::string line = log.substr(at, end + 1 - at);
+    ASSERT_LT(lines, 4) << line;
+    const std::string tail = expected[lines];
+    ASSERT_GE(line.size(), tail.size());
+    EXPECT_EQ(line.substr(line.size() - tail.size()), tail);
+    ++lines;
+  }
+  EXPECT_EQ(lines, 4);
+}
+
+}  // namespace
