@@ -34,7 +34,8 @@ http {
 }
 CONF
 
-export WINEPREFIX=$work/wineprefix WINEDEBUG=-all
+# The test build's prefix: a second one would cost ~700 MB.
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
 cache=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Microsoft/Windows/INetCache
 nginx_pid=
 cleanup() {
