@@ -38,7 +38,8 @@ test: setup
 
 bench: all
 	@echo "bench: exe_size $$(stat -c %s $(SHIPPED)) B"
-	@bench/download.sh $(WIN64_DIR)
+	@tests/zip/bench/run $(BUILD)
+	@tests/download/bench/run $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -17,7 +17,7 @@ add_test(NAME download_disk_full COMMAND ${QRX_TEST_TARGET} --gtest_color=no --g
 set_tests_properties(download_disk_full PROPERTIES FIXTURES_REQUIRED download_volume TIMEOUT 120
   ENVIRONMENT "QRX_DL_SMALL_VOLUME=${QRX_DL_WINE_VOLUME}")
 
-# The download benchmark program (run by `make bench` through bench/download.sh, not a test).
-add_executable(bench_download ${CMAKE_SOURCE_DIR}/bench/download_bench.cpp)
+# Download throughput under Wine, for the benchmark (not a test).
+add_executable(bench_download ${CMAKE_SOURCE_DIR}/tests/download/bench/bench_download.cpp)
 target_link_libraries(bench_download PRIVATE qrxcore psapi)
 target_link_options(bench_download PRIVATE -municode)
