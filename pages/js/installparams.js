@@ -1,4 +1,5 @@
-// Install parameters of Halvard Lumenary Pro. The host reads the "LANG" list; the pages read the rest.
+// Install parameters of Halvard Lumenary Pro. The host reads the language list (the first key);
+// the pages read the rest.
 var installParams = {
   "LANG": ["en", "fr", "de", "it", "jp", "es", "nl", "ru", "tw"],
   // {OSBITS} becomes "32" or "64", {LANG} the install language code.

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 #include <shlwapi.h>
-#include <urlmon.h>
 
+#include "payload/license_download.h"
 #include "payload/page_files.h"
 #include "payload/payload_texts.h"
 
@@ -25,7 +25,7 @@ void PrepareLicenseFrom(const std::wstring& folder, const std::wstring& language
   }
   LogDebug(log, kLogLicenseFrom, url.c_str());
   if (!PathCombineW(temp, folder.c_str(), L"Eula.html-temp")) return;
-  if (URLDownloadToFileW(nullptr, url.c_str(), temp, 0, nullptr) == S_OK) {
+  if (DownloadLicenseFile(url.c_str(), temp) == S_OK) {
     MoveFileExW(temp, eula, MOVEFILE_REPLACE_EXISTING);
     LogDebug(log, kLogLicenseSuccess, url.c_str());
   } else {
