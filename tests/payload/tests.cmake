@@ -12,3 +12,7 @@ add_test(NAME payload_licence_server_stop
 set_tests_properties(payload_licence_server_start PROPERTIES FIXTURES_SETUP licence_server TIMEOUT 90)
 set_tests_properties(payload_licence_server_stop PROPERTIES FIXTURES_CLEANUP licence_server)
 set_tests_properties(payload PROPERTIES FIXTURES_REQUIRED licence_server)
+
+# The packing tool's output, checked from the outside with osslsigncode.
+add_test(NAME payload_packed_executable
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/qrxpack_check.sh ${QRX_PACK_TOOL} ${QRX_DIST_EXE} ${QRX_CERT} ${QRX_PAGES_DIR})
