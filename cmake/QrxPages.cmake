@@ -55,6 +55,8 @@ add_custom_target(qrx_dist ALL DEPENDS ${QRX_DIST_EXE})
 # Signs and packs another executable of this build in place (used by tests that read their own table).
 function(qrx_pack_in_place target)
   add_dependencies(${target} qrx_pages)
+  # Relinked (and so packed again) whenever the pages change.
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${QRX_PAGES_STAMP})
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${QRX_PACK_TOOL} build --in $<TARGET_FILE:${target}> --pages ${QRX_PAGES_DIR}
             --out $<TARGET_FILE:${target}> --cert ${QRX_CERT} --key ${QRX_KEY}
