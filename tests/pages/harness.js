@@ -76,9 +76,9 @@ class Harness {
   }
 }
 
-// Polls the host state until `predicate(state)` holds; fails with the last state after 10 s.
+// Polls the host state until `predicate(state)` holds; fails with the last state after 30 s.
 async function waitForHost(page, predicate, what) {
-  const deadline = Date.now() + 10000;
+  const deadline = Date.now() + 30000;
   let state = null;
   while (Date.now() < deadline) {
     try {
