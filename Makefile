@@ -47,6 +47,7 @@ test: setup
 
 bench: all
 	@echo "bench: exe_size $$(stat -c %s $(SHIPPED)) B"
+	@echo "bench: packed_exe_size $$(stat -c %s $(DIST)) B"
 	@tests/zip/bench/run $(BUILD)
 
 clean:
