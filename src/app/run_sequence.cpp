@@ -8,6 +8,7 @@
 #include "app/resume_shortcut.h"
 #include "app/session_info.h"
 #include "bridge/qrx_external.h"
+#include "bridge/worker_threads.h"
 #include "common/unique_any.h"
 #include "log/logger.h"
 #include "payload/page_files.h"
@@ -15,6 +16,7 @@
 #include "reporting/error_reporter.h"
 #include "sysinfo/languages.h"
 #include "sysinfo/os_facts.h"
+#include "sysinfo/temp_folder.h"
 
 namespace qrx {
 
@@ -27,6 +29,8 @@ const wchar_t kResumeShortcutName[] = L"Continue Lumenary R7 Installation.lnk";
 namespace {
 
 const wchar_t kFirstPage[] = L"Load.html";
+// How long shut-down lets running workers take to stop.
+constexpr DWORD kWorkerStopTimeoutMs = 3000;
 
 // A second instance raises the first one's window (restoring it when minimised).
 void RaiseFirstInstance() {
@@ -72,11 +76,15 @@ void RunUi(const std::wstring& shortcutName, PageFiles& pages, QRXExternal* brid
     PathCombineW(pagePath, pages.folder().c_str(), kFirstPage);
     RegisterHostClass();
     CreateHostWindow(pagePath, bridge);
+    // The page is gone: workers call nobody back from now on.
+    bridge->BeginShutdown();
     if (info.status == kCompleted) DeleteResumeShortcut();
     CoUninitialize();
   } else {
     info.status = kError;
   }
+  // A download still running is asked to stop, so that the reports below see a settled record.
+  downloadmanagercore::StopWorkers(kWorkerStopTimeoutMs);
   SendAnalytics(info, false);
   if (info.status == kError) {
     for (const auto& property : info.properties) {
@@ -117,6 +125,16 @@ int RunDownloadManager() {
 
       RunUi(kResumeShortcutName, pages, bridge);
 
+      if (downloadmanagercore::RunningWorkers() > 0) {
+        // A worker that would not stop (a setup still running) uses the bridge, the record and
+        // the log: remove our folders and end the process, which ends the worker, instead of
+        // tearing down objects under it.
+        mutex.Reset();
+        logger.CloseFile();
+        DeleteFolderTree(pages.folder());
+        DeleteFolderTree(logger.folder());
+        ExitProcess(0);
+      }
       bridge->Release();
       mutex.Reset();
       pageLanguages.clear();

@@ -9,7 +9,9 @@
 #include "bridge/method_arguments.h"
 #include "bridge/property_text.h"
 #include "bridge/window_rect.h"
+#include "bridge/worker_threads.h"
 #include "common/scope_guard.h"
+#include "download/download_file.h"
 #include "htmlhost/desktop_shell_execute.h"
 #include "sysinfo/temp_folder.h"
 
@@ -162,14 +164,21 @@ void HtmlExternal::OnDocumentReady(htmlui::MSHTMLClient*) {
 
 // Worker operations.
 
-int HtmlExternal::DownloadFile(const std::wstring&) {
-  // The download engine is not wired to the bridge yet: report the generic failure.
-  return 1;
-}
+int HtmlExternal::DownloadFile(const std::wstring& url) { return downloadmanagercore::DownloadFile(*this, url); }
 
 int HtmlExternal::InstallPackage(const std::wstring&, const std::wstring&) { return 2; }
 
 bool HtmlExternal::GetInstalledStartProgram(std::wstring&) { return false; }
+
+void HtmlExternal::SetErrorFields(int wrapperError, int msiError) {
+  LockHolder hold(&lock_);
+  session_->wrapperError = wrapperError;
+  session_->msiError = msiError;
+}
+
+void HtmlExternal::BeginShutdown() { closing_ = true; }
+
+bool HtmlExternal::closing() const { return closing_; }
 
 // DownloadOwner and properties.
 
@@ -232,7 +241,7 @@ HRESULT HtmlExternal::DownloadMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
   if (FAILED(hr)) return hr;
   const std::wstring url = ArgumentText(ScriptArgument(*params, 0));
   qrx::LogDebug(log_, kLogDownload, url.c_str());
-  return S_OK;
+  return StartDownloadWorker(this, url, ScriptArgument(*params, 1).pdispVal);
 }
 
 HRESULT HtmlExternal::InstallMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
@@ -240,7 +249,7 @@ HRESULT HtmlExternal::InstallMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
   if (FAILED(hr)) return hr;
   const std::wstring parameters = ArgumentText(ScriptArgument(*params, 0));
   qrx::LogDebug(log_, kLogInstall, parameters.c_str());
-  return S_OK;
+  return StartInstallWorker(this, downloadPath_, parameters, ScriptArgument(*params, 1).pdispVal);
 }
 
 HRESULT HtmlExternal::GetPropertyMethod(WORD flags, DISPPARAMS* params, VARIANT* result) {

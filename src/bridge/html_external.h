@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "app/session_info.h"
@@ -39,6 +40,11 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner {
   virtual int InstallPackage(const std::wstring& packagePath, const std::wstring& parameters);
   // Fills `path` with the installed product's program; false (path untouched) here.
   virtual bool GetInstalledStartProgram(std::wstring& path);
+  // Records a worker's failure in the run record, under the bridge lock.
+  void SetErrorFields(int wrapperError, int msiError);
+  // The page is going away: workers call no page back from now on.
+  void BeginShutdown();
+  bool closing() const;
 
   // DownloadOwner:
   std::wstring GetDownloadFolder() override;
@@ -102,6 +108,7 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner {
   int windowHeight_ = 0;
   CRITICAL_SECTION lock_;
   ShellLauncher launcher_;
+  std::atomic<bool> closing_{false};
 };
 
 }  // namespace downloadmanagercore

@@ -1,0 +1,334 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "app/session_info.h"
+#include "bridge/html_external.h"
+#include "bridge/worker_threads.h"
+#include "common/ref_count.h"
+#include "download/fixture.h"
+#include "log/logger.h"
+#include "reporting/error_reporter.h"
+#include "support/test_support.h"
+
+namespace {
+
+using downloadmanagercore::HtmlExternal;
+using downloadmanagercore::RunningWorkers;
+using downloadmanagercore::StopWorkers;
+
+// The page's callback function: records each call's argument and thread.
+class PageCallback : public IDispatch {
+ public:
+  explicit PageCallback(HRESULT answer = S_OK, bool dispatchable = true)
+      : answer_(answer), dispatchable_(dispatchable), called_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+  ~PageCallback() { CloseHandle(called_); }
+
+  // IUnknown:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!dispatchable_ && iid == IID_IDispatch) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    return qrx::QueryInterfaceFor<IDispatch>(this, iid, out);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Increment(); }
+  ULONG STDMETHODCALLTYPE Release() override { return refs_.Decrement(); }  // lives on the test's stack
+  // IDispatch:
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO*, UINT*) override {
+    Call call;
+    call.dispid = id;
+    call.flags = flags;
+    call.thread = GetCurrentThreadId();
+    call.argumentCount = params ? params->cArgs : 0;
+    call.namedCount = params ? params->cNamedArgs : 0;
+    call.hasResult = result != nullptr;
+    if (params && params->cArgs == 1 && params->rgvarg[0].vt == VT_I4) call.value = params->rgvarg[0].lVal;
+    calls.push_back(call);
+    SetEvent(called_);
+    return answer_;
+  }
+
+  struct Call {
+    DISPID dispid = -1;
+    WORD flags = 0;
+    DWORD thread = 0;
+    UINT argumentCount = 0;
+    UINT namedCount = 0;
+    bool hasResult = false;
+    int value = -1000;
+  };
+  std::vector<Call> calls;
+  HANDLE called() const { return called_; }
+  LONG refs() const { return refs_.value(); }
+
+ private:
+  qrx::RefCount refs_;
+  HRESULT answer_;
+  bool dispatchable_;
+  HANDLE called_;
+};
+
+// A bridge whose install and start-program results the test chooses.
+class ScriptedBridge : public HtmlExternal {
+ public:
+  ScriptedBridge(qrx::SessionInfo* info, qrx::ErrorReporter* reporter, qrx::Logger* logger)
+      : HtmlExternal(info, reporter, logger) {}
+  int InstallPackage(const std::wstring& packagePath, const std::wstring& parameters) override {
+    seenPackage = packagePath;
+    seenParameters = parameters;
+    return installResult;
+  }
+  bool GetInstalledStartProgram(std::wstring& path) override {
+    if (!startProgramFound) return false;
+    path = L"C:\\Lumenary\\Halvard Lumenary Pro.exe";
+    return true;
+  }
+  int installResult = 2;
+  bool startProgramFound = true;
+  std::wstring seenPackage;
+  std::wstring seenParameters;
+};
+
+// Pumps this (single-threaded apartment) thread's messages until `event` is set or time runs out.
+bool PumpUntil(HANDLE event, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= timeoutMs) return false;
+    const DWORD wait = MsgWaitForMultipleObjects(1, &event, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+    if (wait == WAIT_OBJECT_0) return true;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+}
+
+// Pumps messages for a while (for "nothing arrives" checks) while the workers end.
+void PumpFor(DWORD ms) {
+  HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  PumpUntil(never, ms);
+  CloseHandle(never);
+}
+
+class WorkerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitialize(nullptr);
+    ASSERT_GT(dltest::ServerPort(), 0);
+    logger_ = new qrx::Logger();
+    info_ = new qrx::SessionInfo(L"QRX", L"1.0.79.1");
+    reporter_ = new qrx::ErrorReporter(info_);
+    bridge_ = new ScriptedBridge(info_, reporter_, logger_);
+    folder_ = bridge_->downloadFolder();
+  }
+  void TearDown() override {
+    // Every worker has ended before the run's objects go away.
+    EXPECT_TRUE(StopWorkers(10000));
+    if (bridge_) bridge_->Release();
+    delete reporter_;
+    delete info_;
+    delete logger_;
+    CoUninitialize();
+  }
+
+  HRESULT CallMethod(const wchar_t* name, const std::wstring& text, IDispatch* callback) {
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    HRESULT hr = bridge_->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
+    if (FAILED(hr)) return hr;
+    VARIANT args[2];
+    args[1].vt = VT_BSTR;
+    args[1].bstrVal = SysAllocString(text.c_str());
+    args[0].vt = VT_DISPATCH;
+    args[0].pdispVal = callback;
+    DISPPARAMS params = {args, nullptr, 2, 0};
+    hr = bridge_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    SysFreeString(args[1].bstrVal);
+    return hr;
+  }
+
+  std::string LogText() { return qrxtest::ReadFileBytes(logger_->path()); }
+  bool LogHas(const std::string& line) { return LogText().find(line) != std::string::npos; }
+
+  qrxtest::TempDir temp_;
+  qrxtest::ScopedEnv tmp_{L"TMP", temp_.path()};
+  qrx::Logger* logger_ = nullptr;
+  qrx::SessionInfo* info_ = nullptr;
+  qrx::ErrorReporter* reporter_ = nullptr;
+  ScriptedBridge* bridge_ = nullptr;
+  std::wstring folder_;
+};
+
+TEST_F(WorkerTest, DownloadCallsBackOnTheCallingThreadWithOneInteger) {
+  PageCallback callback;
+  const std::wstring url = dltest::ServerUrl("/len/100000/" + dltest::UniqueTag() + "/setup.zip");
+  ASSERT_EQ(CallMethod(L"download", url, &callback), S_OK);
+  ASSERT_TRUE(PumpUntil(callback.called(), 30000));
+  ASSERT_EQ(callback.calls.size(), 1u);
+  const PageCallback::Call& call = callback.calls[0];
+  EXPECT_EQ(call.value, 0);
+  EXPECT_EQ(call.thread, GetCurrentThreadId()) << "the page is called back on its own thread";
+  EXPECT_EQ(call.dispid, DISPID_VALUE);
+  EXPECT_EQ(call.flags, DISPATCH_METHOD);
+  EXPECT_EQ(call.argumentCount, 1u);
+  EXPECT_EQ(call.namedCount, 0u);
+  EXPECT_TRUE(StopWorkers(10000));
+  EXPECT_EQ(bridge_->downloadPath(), folder_ + L"setup.zip");
+  EXPECT_EQ(qrxtest::ReadFileBytes(bridge_->downloadPath()), dltest::ExpectedBody(100000));
+  EXPECT_EQ(info_->wrapperError, 0);
+  EXPECT_EQ(info_->msiError, 0);
+  EXPECT_TRUE(LogHas("DEBUG] ZSDownload: " + std::string(url.begin(), url.end()) + "\r\n"));
+  EXPECT_TRUE(LogHas("DEBUG] DownloadThreadFunc\r\n"));
+  EXPECT_TRUE(LogHas("DEBUG] call js callback.\r\n"));
+  EXPECT_TRUE(LogHas("DEBUG] callJscallback return 0.\r\n"));
+  // The marshalled callback's references are all returned once the worker ended.
+  EXPECT_EQ(callback.refs(), 1);
+}
+
+TEST_F(WorkerTest, FailedDownloadKeepsItsErrorFieldsAfterASuccessfulRetry) {
+  PageCallback first;
+  ASSERT_EQ(CallMethod(L"download", dltest::ServerUrl("/missing/" + dltest::UniqueTag() + "/setup.zip"), &first),
+            S_OK);
+  ASSERT_TRUE(PumpUntil(first.called(), 30000));
+  ASSERT_EQ(first.calls.size(), 1u);
+  EXPECT_EQ(first.calls[0].value, 2);
+  EXPECT_TRUE(StopWorkers(10000));
+  EXPECT_EQ(info_->wrapperError, 1);
+  EXPECT_EQ(info_->msiError, 2);
+  const std::wstring path = folder_ + L"setup.zip";
+  EXPECT_TRUE(LogHas("ERROR] Download fail, download path : " + std::string(path.begin(), path.end()) +
+                     ", download result : 2\r\n"));
+
+  PageCallback second;
+  ASSERT_EQ(CallMethod(L"download", dltest::ServerUrl("/len/5000/" + dltest::UniqueTag() + "/setup.zip"), &second),
+            S_OK);
+  ASSERT_TRUE(PumpUntil(second.called(), 30000));
+  EXPECT_EQ(second.calls[0].value, 0);
+  EXPECT_TRUE(StopWorkers(10000));
+  EXPECT_EQ(info_->wrapperError, 1);
+  EXPECT_EQ(info_->msiError, 2);
+}
+
+TEST_F(WorkerTest, ScriptErrorInTheCallbackIsOnlyLogged) {
+  PageCallback callback(DISP_E_EXCEPTION);
+  ASSERT_EQ(CallMethod(L"download", dltest::ServerUrl("/len/10/" + dltest::UniqueTag() + "/a.zip"), &callback), S_OK);
+  ASSERT_TRUE(PumpUntil(callback.called(), 30000));
+  EXPECT_TRUE(StopWorkers(10000));
+  EXPECT_EQ(RunningWorkers(), 0);
+  EXPECT_TRUE(LogHas("DEBUG] callJscallback return 80020009.\r\n"));
+}
+
+TEST_F(WorkerTest, MarshallingFailureReturnsItsResultAndStartsNothing) {
+  PageCallback callback(S_OK, /*dispatchable=*/false);
+  const std::string tag = dltest::UniqueTag();
+  EXPECT_EQ(CallMethod(L"download", dltest::ServerUrl("/len/10/" + tag + "/a.zip"), &callback), E_NOINTERFACE);
+  EXPECT_EQ(RunningWorkers(), 0);
+  EXPECT_TRUE(LogHas("ERROR] ZSDownload: CoMarshalInterThreadInterfaceInStream failed with 80004002\r\n"));
+  EXPECT_EQ(CallMethod(L"install", L"/S", &callback), E_NOINTERFACE);
+  EXPECT_EQ(RunningWorkers(), 0);
+  EXPECT_TRUE(LogHas("DEBUG] ZSInstall: CoMarshalInterThreadInterfaceInStream failed with 80004002\r\n"));
+  PumpFor(300);
+  EXPECT_TRUE(callback.calls.empty());
+  EXPECT_EQ(dltest::RequestCount("/len/10/" + tag + "/a.zip"), 0);
+}
+
+TEST_F(WorkerTest, InstallResultsAndTheErrorFieldsTheyRecord) {
+  struct Case {
+    int installResult;
+    bool startProgramFound;
+    int wrapperError;
+    int msiError;
+    bool startProgramLine;
+  } cases[] = {
+      {0, true, 0, 0, false},   // success records nothing
+      {2, true, 0, 0, false},   // a bridge without an installer records nothing
+      {3, true, 2, 3, false},
+      {4, true, 2, 4, false},
+      {0, false, 3, 0, true},   // installed, but the program was not found: the page still gets 0
+  };
+  for (const Case& c : cases) {
+    info_->wrapperError = 0;
+    info_->msiError = 0;
+    bridge_->installResult = c.installResult;
+    bridge_->startProgramFound = c.startProgramFound;
+    bridge_->startProgram().clear();
+    const size_t linesBefore = LogText().size();
+    PageCallback callback;
+    ASSERT_EQ(CallMethod(L"install", L"/S \"a b\"", &callback), S_OK);
+    ASSERT_TRUE(PumpUntil(callback.called(), 30000));
+    EXPECT_TRUE(StopWorkers(10000));
+    ASSERT_EQ(callback.calls.size(), 1u);
+    EXPECT_EQ(callback.calls[0].value, c.installResult);
+    EXPECT_EQ(callback.calls[0].thread, GetCurrentThreadId());
+    EXPECT_EQ(info_->wrapperError, c.wrapperError) << c.installResult;
+    EXPECT_EQ(info_->msiError, c.msiError) << c.installResult;
+    EXPECT_EQ(bridge_->seenParameters, L"/S \"a b\"");
+    EXPECT_EQ(bridge_->seenPackage, bridge_->downloadPath());
+    const std::string newLines = LogText().substr(linesBefore);
+    EXPECT_NE(newLines.find("DEBUG] InstallThreadFunc\r\n"), std::string::npos);
+    EXPECT_EQ(newLines.find("ERROR] GetInstalledStartProgram failed\r\n") != std::string::npos, c.startProgramLine);
+    if (c.installResult == 0 && c.startProgramFound) {
+      EXPECT_EQ(bridge_->startProgram(), L"C:\\Lumenary\\Halvard Lumenary Pro.exe");
+    }
+  }
+}
+
+TEST_F(WorkerTest, ClosingDuringASlowDownloadStopsItWithoutACallback) {
+  const std::string tag = dltest::UniqueTag();
+  const std::string path = "/gate/" + tag + "/65536/10000000/" + tag + "/setup.zip";
+  PageCallback callback;
+  ASSERT_EQ(CallMethod(L"download", dltest::ServerUrl(path), &callback), S_OK);
+  // Wait until the transfer is under way (the server has the request).
+  const DWORD start = GetTickCount();
+  while (dltest::RequestCount(path) == 0 && GetTickCount() - start < 20000) PumpFor(50);
+  ASSERT_EQ(dltest::RequestCount(path), 1);
+  EXPECT_EQ(RunningWorkers(), 1);
+
+  // The window closes: the bridge hears of it and shut-down asks the workers to stop.
+  bridge_->BeginShutdown();
+  const DWORD stopStart = GetTickCount();
+  EXPECT_TRUE(StopWorkers(5000));
+  EXPECT_LT(GetTickCount() - stopStart, 5000u);
+  PumpFor(300);
+  EXPECT_TRUE(callback.calls.empty()) << "no callback reaches a closed page";
+  EXPECT_EQ(RunningWorkers(), 0);
+
+  // The last reference goes: the download folder goes with the bridge.
+  bridge_->Release();
+  bridge_ = nullptr;
+  EXPECT_FALSE(qrxtest::FileExists(folder_));
+  dltest::ServerGet("/_control/open/" + tag);
+}
+
+TEST_F(WorkerTest, TheWorkerKeepsTheBridgeAliveUntilItEnds) {
+  const std::string tag = dltest::UniqueTag();
+  const std::string path = "/gate/" + tag + "/16384/200000/" + tag + "/pkg.zip";
+  PageCallback callback;
+  ASSERT_EQ(CallMethod(L"download", dltest::ServerUrl(path), &callback), S_OK);
+  const DWORD start = GetTickCount();
+  while (dltest::RequestCount(path) == 0 && GetTickCount() - start < 20000) PumpFor(50);
+  // The page's owner lets go first; the worker still holds the bridge and its folder.
+  bridge_->Release();
+  bridge_ = nullptr;
+  EXPECT_TRUE(qrxtest::FileExists(folder_));
+  dltest::ServerGet("/_control/open/" + tag);
+  ASSERT_TRUE(PumpUntil(callback.called(), 30000));
+  EXPECT_EQ(callback.calls[0].value, 0);
+  EXPECT_TRUE(StopWorkers(10000));
+  EXPECT_FALSE(qrxtest::FileExists(folder_)) << "the worker's release destroyed the bridge";
+}
+
+}  // namespace
