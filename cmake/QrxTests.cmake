@@ -18,7 +18,7 @@ qrx_wine_path(QRX_WINE_SHIPPED_EXE "${QRX_SHIPPED_EXE}")
 
 file(GLOB QRX_TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 add_library(qrx_test_support STATIC ${QRX_TEST_SUPPORT_SOURCES})
-target_link_libraries(qrx_test_support PUBLIC qrxcore gtest)
+target_link_libraries(qrx_test_support PUBLIC qrxcore gtest ws2_32)
 target_include_directories(qrx_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(qrx_test_support PUBLIC
   QRX_TEST_SOURCE_DIR=L"${QRX_WINE_SOURCE_DIR}"

@@ -1,12 +1,55 @@
-// The resume shortcut is not built yet: no copy, no shortcut.
 #include "app/resume_shortcut.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cwchar>
+
+#include "common/com_ptr.h"
 
 namespace qrx {
 
-std::wstring GetShortcutPath(const std::wstring&) { return std::wstring(); }
+std::wstring GetShortcutPath(const std::wstring& fileName) {
+  wchar_t desktop[MAX_PATH] = {};
+  // Without a desktop folder there is nowhere to put the shortcut: no path, no shortcut.
+  if (SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop) != S_OK) {
+    return std::wstring();
+  }
+  wchar_t path[MAX_PATH] = {};
+  if (!PathCombineW(path, desktop, fileName.c_str())) return std::wstring();
+  return path;
+}
 
-bool CopySelfToTemp(std::wstring&) { return false; }
+bool CopySelfToTemp(std::wstring& copyPath) {
+  wchar_t self[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  // A truncated path names another file.
+  if (length == 0 || length >= MAX_PATH) return false;
+  wchar_t copy[MAX_PATH] = {};
+  const DWORD tempLength = GetTempPathW(MAX_PATH, copy);
+  if (tempLength == 0 || tempLength >= MAX_PATH) return false;
+  if (!PathAppendW(copy, PathFindFileNameW(self))) return false;
+  copyPath = copy;
+  // Started from the copy itself: nothing to copy.
+  if (wcscmp(self, copy) == 0) return true;
+  return CopyFileW(self, copy, FALSE) != FALSE;
+}
 
-void CreateResumeShortcut(const std::wstring&, const std::wstring&) {}
+void CreateResumeShortcut(const std::wstring& copyPath, const std::wstring& shortcutPath) {
+  if (shortcutPath.empty()) return;
+  ComPtr<IShellLinkW> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void()))) {
+    return;
+  }
+  link->SetPath(copyPath.c_str());
+  wchar_t folder[MAX_PATH] = {};
+  lstrcpynW(folder, copyPath.c_str(), MAX_PATH);
+  PathRemoveFileSpecW(folder);
+  link->SetWorkingDirectory(folder);
+  ComPtr<IPersistFile> file;
+  if (SUCCEEDED(link.As(&file))) file->Save(shortcutPath.c_str(), TRUE);
+}
 
 }  // namespace qrx

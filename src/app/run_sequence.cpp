@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shlwapi.h>
 
+#include "app/crash_filter.h"
 #include "app/host_window.h"
 #include "app/install_language.h"
 #include "app/resume_shortcut.h"
@@ -47,8 +48,13 @@ void ShowRefusal() {
   MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK);
 }
 
-void DeleteResumeShortcut() {
-  const std::wstring shortcut = GetShortcutPath(kResumeShortcutName);
+void ShowHostWindow(const std::wstring& pagePath, QRXExternal* bridge) {
+  RegisterHostClass();
+  CreateHostWindow(pagePath, bridge);
+}
+
+void DeleteResumeShortcut(const std::wstring& shortcutName) {
+  const std::wstring shortcut = GetShortcutPath(shortcutName);
   if (!shortcut.empty()) DeleteFileW(shortcut.c_str());
 }
 
@@ -64,21 +70,25 @@ void LoadRefusalTexts(int languageIndex, std::wstring& text, std::wstring& capti
 }
 
 void RunUi(const std::wstring& shortcutName, PageFiles& pages, QRXExternal* bridge) {
+  RunUiStage(shortcutName, pages.loaded(), pages.folder(), bridge, ShowHostWindow);
+}
+
+void RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::wstring& pageFolder,
+                QRXExternal* bridge, HostWindowRunner runWindow) {
   SessionInfo& info = *bridge->sessionInfo();
   Logger* logger = bridge->logger();
   SendAnalytics(info, true);
-  if (pages.loaded()) {
+  if (pagesLoaded) {
     CoInitialize(nullptr);
     const std::wstring shortcut = GetShortcutPath(shortcutName);
     std::wstring copy;
-    if (CopySelfToTemp(copy)) CreateResumeShortcut(copy, shortcut);
+    if (!shortcut.empty() && CopySelfToTemp(copy)) CreateResumeShortcut(copy, shortcut);
     wchar_t pagePath[MAX_PATH] = {};
-    PathCombineW(pagePath, pages.folder().c_str(), kFirstPage);
-    RegisterHostClass();
-    CreateHostWindow(pagePath, bridge);
+    PathCombineW(pagePath, pageFolder.c_str(), kFirstPage);
+    runWindow(pagePath, bridge);
     // The page is gone: workers call nobody back from now on.
     bridge->BeginShutdown();
-    if (info.status == kCompleted) DeleteResumeShortcut();
+    if (info.status == kCompleted) DeleteResumeShortcut(shortcutName);
     CoUninitialize();
   } else {
     info.status = kError;
@@ -100,6 +110,7 @@ void RunUi(const std::wstring& shortcutName, PageFiles& pages, QRXExternal* brid
 }
 
 int RunDownloadManager() {
+  SetUnhandledExceptionFilter(CrashFilter);
   UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     RaiseFirstInstance();

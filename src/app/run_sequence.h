@@ -30,4 +30,10 @@ int RunDownloadManager();
 // The UI stage: reports, resume shortcut, window, error report.
 void RunUi(const std::wstring& shortcutName, PageFiles& pages, QRXExternal* bridge);
 
+// Shows the host window on `pagePath` and returns when it has closed.
+using HostWindowRunner = void (*)(const std::wstring& pagePath, QRXExternal* bridge);
+// The UI stage with the page folder's state and the window given; RunUi passes the real window.
+void RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::wstring& pageFolder,
+                QRXExternal* bridge, HostWindowRunner runWindow);
+
 }  // namespace qrx
