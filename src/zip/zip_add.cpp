@@ -1,0 +1,49 @@
+// Adding a file to the log archive.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <new>
+#include <vector>
+
+#include "common/unique_any.h"
+#include "zip/zip_files.h"
+#include "zip/zip_writer.h"
+
+namespace qrx {
+
+bool AddFileToArchive(const wchar_t* filePath, const wchar_t* archivePath) {
+  if (filePath == nullptr || archivePath == nullptr) return false;
+  // The library opens the archive by a narrow path; names are stored in the ANSI code page.
+  char narrowArchive[MAX_PATH];
+  if (WideCharToMultiByte(CP_ACP, 0, archivePath, -1, narrowArchive, MAX_PATH, nullptr, nullptr) == 0) {
+    return false;
+  }
+  char entryName[MAX_PATH];
+  if (WideCharToMultiByte(CP_ACP, 0, PathFindFileNameW(filePath), -1, entryName, MAX_PATH, nullptr,
+                          nullptr) == 0) {
+    return false;
+  }
+
+  UniqueFile file(CreateFileW(filePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD sizeHigh = 0;
+  const DWORD size = GetFileSize(file.get(), &sizeHigh);
+  // A file of 4 GiB or more would be cut to its low 32 bits: refuse it rather than store a part.
+  if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || sizeHigh != 0) return false;
+
+  std::vector<char> data;
+  try {
+    data.resize(size);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  DWORD read = 0;
+  if (!ReadFile(file.get(), data.data(), size, &read, nullptr) || read != size) return false;
+  file.Reset();
+
+  return ZipAddMemoryToArchiveFileInPlace(narrowArchive, entryName, data.data(), data.size(),
+                                          kZipBestCompression);
+}
+
+}  // namespace qrx

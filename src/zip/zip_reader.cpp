@@ -1,0 +1,305 @@
+#include "zip/zip_reader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+#include "common/scope_guard.h"
+#include "zip/zip_format.h"
+
+namespace qrx {
+
+using namespace zipformat;
+
+namespace {
+
+constexpr size_t kChunk = 64 * 1024;
+constexpr uint32_t kMax32 = 0xFFFFFFFF;
+
+// `offset + size <= limit` without overflow.
+bool Fits(uint64_t offset, uint64_t size, uint64_t limit) {
+  return size <= limit && offset <= limit - size;
+}
+
+// Sizes that the entry's Zip64 extra field replaces, in the order the field stores them.
+bool ApplyZip64Extra(const unsigned char* extra, size_t length, uint32_t rawUncompressed,
+                     uint32_t rawCompressed, uint32_t rawOffset, ZipEntry* entry) {
+  size_t at = 0;
+  while (length - at >= 4) {
+    const uint16_t id = Read16(extra + at);
+    const uint16_t size = Read16(extra + at + 2);
+    at += 4;
+    if (size > length - at) return false;
+    if (id == kZip64ExtraId) {
+      const unsigned char* field = extra + at;
+      size_t left = size;
+      auto take = [&](uint64_t* value) {
+        if (left < 8) return false;
+        *value = Read64(field);
+        field += 8;
+        left -= 8;
+        return true;
+      };
+      if (rawUncompressed == kMax32 && !take(&entry->uncompressedSize)) return false;
+      if (rawCompressed == kMax32 && !take(&entry->compressedSize)) return false;
+      if (rawOffset == kMax32 && !take(&entry->localHeaderOffset)) return false;
+      return true;
+    }
+    at += size;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ZipReader::Init(ZipReadFunc read, void* context) {
+  if (read == nullptr || initialised_) return false;
+  read_ = read;
+  context_ = context;
+  initialised_ = true;
+  reading_ = false;
+  return true;
+}
+
+void ZipReader::End() {
+  read_ = nullptr;
+  context_ = nullptr;
+  initialised_ = false;
+  reading_ = false;
+  archiveSize_ = 0;
+  centralDirectoryOffset_ = 0;
+  std::vector<unsigned char>().swap(directory_);
+  std::vector<size_t>().swap(records_);
+}
+
+bool ZipReader::ReadExact(uint64_t offset, void* buffer, size_t count) const {
+  if (!Fits(offset, count, archiveSize_)) return false;
+  return read_(context_, offset, buffer, count) == count;
+}
+
+bool ZipReader::FindEnd(uint64_t* endOffset, unsigned char* end) const {
+  if (archiveSize_ < kEndSize) return false;
+  const size_t tailSize =
+      static_cast<size_t>(std::min<uint64_t>(archiveSize_, kEndSize + kMaxCommentSize));
+  std::vector<unsigned char> tail(tailSize);
+  const uint64_t tailOffset = archiveSize_ - tailSize;
+  if (!ReadExact(tailOffset, tail.data(), tailSize)) return false;
+  // The last record whose comment fits in the file; a comment may itself hold the signature.
+  for (size_t at = tailSize - kEndSize + 1; at-- > 0;) {
+    if (Read32(&tail[at]) != kEndSignature) continue;
+    if (Read16(&tail[at + 20]) > tailSize - kEndSize - at) continue;
+    std::copy(tail.begin() + at, tail.begin() + at + kEndSize, end);
+    *endOffset = tailOffset + at;
+    return true;
+  }
+  return false;
+}
+
+bool ZipReader::ReadZip64End(uint64_t endOffset, uint64_t* count, uint64_t* size, uint64_t* offset,
+                             uint64_t* recordOffset) const {
+  if (endOffset < kZip64LocatorSize) return false;
+  unsigned char locator[kZip64LocatorSize];
+  const uint64_t locatorOffset = endOffset - kZip64LocatorSize;
+  if (!ReadExact(locatorOffset, locator, sizeof locator)) return false;
+  if (Read32(locator) != kZip64LocatorSignature) return false;
+  const uint64_t at = Read64(locator + 8);
+  if (!Fits(at, kZip64EndSize, locatorOffset)) return false;
+  unsigned char record[kZip64EndSize];
+  if (!ReadExact(at, record, sizeof record)) return false;
+  if (Read32(record) != kZip64EndSignature) return false;
+  if (Read32(record + 16) != 0 || Read32(record + 20) != 0) return false;  // spanned archives
+  if (Read64(record + 24) != Read64(record + 32)) return false;
+  *count = Read64(record + 32);
+  *size = Read64(record + 40);
+  *offset = Read64(record + 48);
+  *recordOffset = at;
+  return true;
+}
+
+bool ZipReader::ReadCentralDirectory(uint64_t archiveSize) {
+  if (!initialised_ || reading_) return false;
+  archiveSize_ = archiveSize;
+  try {
+    unsigned char end[kEndSize];
+    uint64_t endOffset = 0;
+    if (!FindEnd(&endOffset, end)) return false;
+    if (Read16(end + 4) != 0 || Read16(end + 6) != 0) return false;  // spanned archives
+    if (Read16(end + 8) != Read16(end + 10)) return false;
+    uint64_t count = Read16(end + 10);
+    uint64_t size = Read32(end + 12);
+    uint64_t offset = Read32(end + 16);
+    uint64_t directoryLimit = endOffset;
+
+    uint64_t count64 = 0, size64 = 0, offset64 = 0, record64 = 0;
+    if (ReadZip64End(endOffset, &count64, &size64, &offset64, &record64)) {
+      count = count64;
+      size = size64;
+      offset = offset64;
+      directoryLimit = record64;
+    }
+
+    if (!Fits(offset, size, directoryLimit)) return false;
+    if (count > size / kCentralHeaderSize) return false;
+    if (count > std::numeric_limits<uint32_t>::max()) return false;
+    if (size > std::numeric_limits<size_t>::max()) return false;
+
+    directory_.resize(static_cast<size_t>(size));
+    if (size != 0 && !ReadExact(offset, directory_.data(), directory_.size())) return false;
+    centralDirectoryOffset_ = offset;
+    if (!IndexEntries(count)) return false;
+  } catch (const std::bad_alloc&) {
+    directory_.clear();
+    records_.clear();
+    return false;
+  }
+  reading_ = true;
+  return true;
+}
+
+bool ZipReader::IndexEntries(uint64_t count) {
+  records_.clear();
+  records_.reserve(static_cast<size_t>(count));
+  size_t position = 0;
+  for (uint64_t i = 0; i < count; ++i) {
+    ZipEntry entry;
+    size_t next = 0;
+    if (!ParseRecord(position, &entry, &next)) {
+      records_.clear();
+      return false;
+    }
+    records_.push_back(position);
+    position = next;
+  }
+  return true;
+}
+
+bool ZipReader::ParseRecord(size_t position, ZipEntry* entry, size_t* next) const {
+  const size_t available = directory_.size() - std::min(position, directory_.size());
+  if (available < kCentralHeaderSize) return false;
+  const unsigned char* p = directory_.data() + position;
+  if (Read32(p) != kCentralHeaderSignature) return false;
+  const size_t nameLength = Read16(p + 28);
+  const size_t extraLength = Read16(p + 30);
+  const size_t commentLength = Read16(p + 32);
+  const size_t recordSize = kCentralHeaderSize + nameLength + extraLength + commentLength;
+  if (recordSize > available) return false;
+
+  entry->versionMadeBy = Read16(p + 4);
+  entry->versionNeeded = Read16(p + 6);
+  entry->flags = Read16(p + 8);
+  entry->method = Read16(p + 10);
+  entry->dosTime = Read16(p + 12);
+  entry->dosDate = Read16(p + 14);
+  entry->crc32 = Read32(p + 16);
+  const uint32_t rawCompressed = Read32(p + 20);
+  const uint32_t rawUncompressed = Read32(p + 24);
+  const uint32_t rawOffset = Read32(p + 42);
+  entry->compressedSize = rawCompressed;
+  entry->uncompressedSize = rawUncompressed;
+  entry->localHeaderOffset = rawOffset;
+  entry->externalAttributes = Read32(p + 38);
+  const char* name = reinterpret_cast<const char*>(p + kCentralHeaderSize);
+  entry->name.assign(name, nameLength);
+  if (!ApplyZip64Extra(p + kCentralHeaderSize + nameLength, extraLength, rawUncompressed,
+                       rawCompressed, rawOffset, entry)) {
+    return false;
+  }
+  // The entry's local header and data must lie inside the archive.
+  if (!Fits(entry->localHeaderOffset, kLocalHeaderSize, archiveSize_)) return false;
+  if (!Fits(entry->localHeaderOffset + kLocalHeaderSize, entry->compressedSize, archiveSize_)) {
+    return false;
+  }
+  *next = position + recordSize;
+  return true;
+}
+
+bool ZipReader::GetEntry(uint32_t index, ZipEntry* entry) const {
+  if (!reading_ || index >= records_.size() || entry == nullptr) return false;
+  size_t next = 0;
+  return ParseRecord(records_[index], entry, &next);
+}
+
+bool ZipReader::IsDirectory(uint32_t index) const {
+  ZipEntry entry;
+  if (!GetEntry(index, &entry)) return false;
+  if (!entry.name.empty() && entry.name.back() == '/') return true;
+  return (entry.externalAttributes & kDosDirectoryAttribute) != 0;
+}
+
+bool ZipReader::DataOffset(const ZipEntry& entry, uint64_t* offset) const {
+  unsigned char local[kLocalHeaderSize];
+  if (!ReadExact(entry.localHeaderOffset, local, sizeof local)) return false;
+  if (Read32(local) != kLocalHeaderSignature) return false;
+  const uint64_t at =
+      entry.localHeaderOffset + kLocalHeaderSize + Read16(local + 26) + Read16(local + 28);
+  if (!Fits(at, entry.compressedSize, archiveSize_)) return false;
+  *offset = at;
+  return true;
+}
+
+bool ZipReader::ExtractToCallback(uint32_t index, ZipWriteFunc write, void* context) {
+  ZipEntry entry;
+  if (write == nullptr || !GetEntry(index, &entry)) return false;
+  if (entry.flags & (kFlagEncrypted | kFlagPatched)) return false;
+  if (entry.method != kMethodStored && entry.method != kMethodDeflated) return false;
+  uint64_t dataOffset = 0;
+  if (!DataOffset(entry, &dataOffset)) return false;
+  if (entry.compressedSize == 0 && entry.uncompressedSize == 0) return true;
+  if (entry.method == kMethodStored && entry.compressedSize != entry.uncompressedSize) return false;
+
+  try {
+    std::vector<unsigned char> input(kChunk);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    uint64_t written = 0;
+    uint64_t consumed = 0;
+
+    auto deliver = [&](const unsigned char* data, size_t size) {
+      if (size == 0) return true;
+      if (size > entry.uncompressedSize - written) return false;  // more than the record says
+      crc = crc32(crc, data, static_cast<uInt>(size));
+      if (write(context, written, data, size) != size) return false;
+      written += size;
+      return true;
+    };
+
+    if (entry.method == kMethodStored) {
+      while (consumed < entry.compressedSize) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, entry.compressedSize - consumed));
+        if (!ReadExact(dataOffset + consumed, input.data(), n)) return false;
+        consumed += n;
+        if (!deliver(input.data(), n)) return false;
+      }
+    } else {
+      std::vector<unsigned char> output(kChunk);
+      z_stream stream{};
+      if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
+      auto streamGuard = MakeScopeGuard([&stream] { inflateEnd(&stream); });
+      int status = Z_OK;
+      while (status != Z_STREAM_END) {
+        if (stream.avail_in == 0) {
+          if (consumed == entry.compressedSize) return false;  // data ends before the stream
+          const size_t n =
+              static_cast<size_t>(std::min<uint64_t>(kChunk, entry.compressedSize - consumed));
+          if (!ReadExact(dataOffset + consumed, input.data(), n)) return false;
+          consumed += n;
+          stream.next_in = input.data();
+          stream.avail_in = static_cast<uInt>(n);
+        }
+        stream.next_out = output.data();
+        stream.avail_out = static_cast<uInt>(output.size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return false;
+        const size_t produced = output.size() - stream.avail_out;
+        if (status == Z_BUF_ERROR && produced == 0 && stream.avail_in != 0) return false;
+        if (!deliver(output.data(), produced)) return false;
+      }
+    }
+    return written == entry.uncompressedSize && crc == entry.crc32;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+}  // namespace qrx

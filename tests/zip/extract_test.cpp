@@ -1,0 +1,147 @@
+// ExtractArchive under Wine, on archives that Python's zipfile wrote for this run.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "common/unique_any.h"
+#include "support/test_support.h"
+#include "zip/zip_files.h"
+#include "zip_test_helpers.h"
+
+using qrxtest::FileExists;
+using qrxtest::ReadFileBytes;
+using qrxtest::TempDir;
+using ziptest::ExtractFile;
+using ziptest::Fixture;
+using ziptest::ListFolder;
+
+namespace {
+
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+}  // namespace
+
+TEST(ExtractArchive, ArchiveWithoutEntriesCreatesOnlyTheTargetFolder) {
+  TempDir temp;
+  const std::wstring target = temp.Join(L"a\\b\\out");
+  ASSERT_TRUE(ExtractFile(Fixture(L"empty.zip"), target));
+  EXPECT_EQ(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_TRUE(ListFolder(target).empty());
+}
+
+TEST(ExtractArchive, FileInFolderWithoutFolderEntryCreatesTheFolder) {
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  ASSERT_TRUE(ExtractFile(Fixture(L"nested.zip"), target));
+  EXPECT_EQ(ListFolder(target), (std::set<std::wstring>{L"docs\\"}));
+  EXPECT_EQ(ReadFileBytes(target + L"\\docs\\readme.txt"), Repeat("read me first\r\n", 100));
+}
+
+TEST(ExtractArchive, TreeWithFoldersEmptyFileAndEmptyFolder) {
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  ASSERT_TRUE(ExtractFile(Fixture(L"tree.zip"), target));
+  EXPECT_EQ(ListFolder(target), (std::set<std::wstring>{L"top.txt", L"folder\\", L"empty.txt", L"emptydir\\"}));
+  EXPECT_EQ(ReadFileBytes(target + L"\\top.txt"), "top level");
+  std::string block;
+  for (int i = 0; i < 256; ++i) block += static_cast<char>(i);
+  EXPECT_EQ(ReadFileBytes(target + L"\\folder\\inner\\deep.bin"), Repeat(block, 64));
+  EXPECT_TRUE(FileExists(target + L"\\empty.txt"));
+  EXPECT_EQ(ReadFileBytes(target + L"\\empty.txt"), "");
+  EXPECT_TRUE(ListFolder(target + L"\\emptydir").empty());
+}
+
+TEST(ExtractArchive, ExistingFileIsReplaced) {
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
+  ASSERT_TRUE(qrxtest::WriteFileBytes(target + L"\\same.txt", std::string(5000, 'o')));
+  ASSERT_TRUE(ExtractFile(Fixture(L"replace.zip"), target));
+  EXPECT_EQ(ReadFileBytes(target + L"\\same.txt"), "new content");
+}
+
+TEST(ExtractArchive, CrcMismatchFailsAndLeavesNoFileForThatEntry) {
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  EXPECT_FALSE(ExtractFile(Fixture(L"crc.zip"), target));
+  // The entry before stays; the failing one is deleted; nothing after it is attempted.
+  EXPECT_EQ(ListFolder(target), (std::set<std::wstring>{L"first.txt"}));
+  EXPECT_EQ(ReadFileBytes(target + L"\\first.txt"), "first entry is fine");
+}
+
+TEST(ExtractArchive, SameNamedEntriesLeaveTheLastOne) {
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  ASSERT_TRUE(ExtractFile(Fixture(L"dupes.zip"), target));
+  EXPECT_EQ(ReadFileBytes(target + L"\\dup.txt"), "second");
+}
+
+TEST(ExtractArchive, FolderEntrySucceedsWhenItsFolderCannotBeMadeAndTheFileInsideFails) {
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  EXPECT_FALSE(ExtractFile(Fixture(L"blocked.zip"), target));
+  EXPECT_EQ(ListFolder(target), (std::set<std::wstring>{L"blocker"}));
+  EXPECT_EQ(ReadFileBytes(target + L"\\blocker"), "a file");
+}
+
+TEST(ExtractArchive, NamesAreDecodedWithTheAnsiCodePageEvenWhenFlaggedUtf8) {
+  // The tests run with LANG=en_US.UTF-8, for which Wine's ANSI code page is 1252.
+  ASSERT_EQ(GetACP(), 1252u);
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  ASSERT_TRUE(ExtractFile(Fixture(L"ansi.zip"), target));
+  ASSERT_TRUE(ExtractFile(Fixture(L"utf8.zip"), target));
+  // 0xE9 is e acute in 1252; the UTF-8 bytes C3 BC become two 1252 characters, not u umlaut.
+  EXPECT_EQ(ListFolder(target), (std::set<std::wstring>{L"caf\u00e9.txt", L"\u00c3\u00bc.txt"}));
+  EXPECT_EQ(ReadFileBytes(target + L"\\\u00c3\u00bc.txt"), "utf8");
+}
+
+TEST(ExtractArchive, MissingOrDamagedArchiveFails) {
+  TempDir temp;
+  EXPECT_FALSE(ExtractFile(Fixture(L"no-such.zip"), temp.Join(L"out")));
+  ASSERT_TRUE(qrxtest::WriteFileBytes(temp.Join(L"junk.zip"), std::string(300, 'j')));
+  EXPECT_FALSE(ExtractFile(temp.Join(L"junk.zip"), temp.Join(L"out")));
+  // A damaged archive is refused before anything, the target folder included, is made.
+  EXPECT_FALSE(FileExists(temp.Join(L"out")));
+  EXPECT_FALSE(qrx::ExtractArchive(INVALID_HANDLE_VALUE, temp.Join(L"out").c_str()));
+}
+
+TEST(ExtractArchive, ReadsPositionallyWhateverTheHandlesFilePointer) {
+  TempDir temp;
+  qrx::UniqueFile file(CreateFileW(Fixture(L"nested.zip").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file);
+  SetFilePointer(file.get(), 17, nullptr, FILE_BEGIN);
+  ASSERT_TRUE(qrx::ExtractArchive(file.get(), temp.Join(L"out").c_str()));
+  EXPECT_EQ(ReadFileBytes(temp.Join(L"out\\docs\\readme.txt")), Repeat("read me first\r\n", 100));
+}
+
+// Every name that would leave the target folder fails the extraction; the harmless entry before
+// it is written, and nothing appears beside the target folder or at the drive's root.
+class EscapingName : public ::testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(EscapingName, IsRefusedAndNothingIsWrittenOutside) {
+  TempDir temp;
+  const std::wstring root = temp.Join(L"root");
+  const std::wstring target = root + L"\\out";
+  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+  EXPECT_FALSE(ExtractFile(Fixture(GetParam()), target));
+  EXPECT_EQ(ListFolder(root), (std::set<std::wstring>{L"out\\"}));
+  EXPECT_EQ(ListFolder(target), (std::set<std::wstring>{L"fine.txt"}));
+  EXPECT_EQ(ReadFileBytes(target + L"\\fine.txt"), "fine");
+  EXPECT_FALSE(FileExists(L"Z:\\evil.txt"));
+  EXPECT_FALSE(FileExists(L"C:\\evil.txt"));
+  EXPECT_FALSE(FileExists(L"evil.txt"));
+  EXPECT_FALSE(FileExists(temp.Join(L"evil.txt")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, EscapingName,
+                         ::testing::Values(L"escape-parent.zip", L"escape-deep.zip", L"escape-backslash.zip",
+                                           L"escape-absolute.zip", L"escape-drive.zip",
+                                           L"escape-drive-relative.zip", L"escape-unc.zip",
+                                           L"escape-dots-blank.zip", L"escape-stream.zip",
+                                           L"escape-device.zip", L"escape-dir.zip"));
