@@ -1,38 +1,50 @@
-// The script bridge that the pages reach as window.external.
+// The product's script bridge: the generic bridge plus the product's environment properties and
+// its install and start-program operations.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
+
 #include "app/session_info.h"
+#include "bridge/html_external.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
 
 namespace qrx {
 
+// The facts behind the start properties.
+struct StartFacts {
+  bool productInstalled = false;
+  bool serverOs = false;
+  int dpi = 96;
+  int screenHeight = 0;
+  std::wstring osVersion;
+};
+
+// "true" when the pixels per inch are below 144 or the screen is at least 920 pixels high.
+bool DpiSatisfied(int dpi, int screenHeight);
+
 // Reference-counted; created with a count of 1.
-class QRXExternal {
+class QRXExternal : public downloadmanagercore::HtmlExternal {
  public:
-  QRXExternal(SessionInfo* info, ErrorReporter* reporter, Logger* logger)
-      : info_(info), reporter_(reporter), logger_(logger) {}
+  // Stores the start properties of this machine.
+  QRXExternal(SessionInfo* info, ErrorReporter* reporter, Logger* logger);
+  // Stores the start properties from the given facts.
+  QRXExternal(SessionInfo* info, ErrorReporter* reporter, Logger* logger, const StartFacts& facts);
 
-  ULONG AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  ULONG Release() {
-    const LONG refs = InterlockedDecrement(&refs_);
-    if (refs == 0) delete this;
-    return static_cast<ULONG>(refs);
-  }
+  int InstallPackage(const std::wstring& packagePath, const std::wstring& parameters) override;
+  bool GetInstalledStartProgram(std::wstring& path) override;
 
-  SessionInfo* sessionInfo() const { return info_; }
-  ErrorReporter* errorReporter() const { return reporter_; }
-  Logger* logger() const { return logger_; }
+  // The facts of this machine: the installed check, server OS, screen DPI and height, version.
+  static StartFacts QueryStartFacts();
+
+  // Used only by the install worker.
+  int progressStage = -1;
+  int progressValue = 0;
 
  private:
-  ~QRXExternal() = default;
-
-  LONG refs_ = 1;
-  SessionInfo* info_;
-  ErrorReporter* reporter_;
-  Logger* logger_;
+  void StoreStartProperties(const StartFacts& facts);
 };
 
 }  // namespace qrx

@@ -1,0 +1,352 @@
+#include "bridge/html_external.h"
+
+#include <commctrl.h>
+
+#include <cwchar>
+
+#include "app/run_sequence.h"
+#include "app/window_data.h"
+#include "bridge/method_arguments.h"
+#include "bridge/property_text.h"
+#include "bridge/window_rect.h"
+#include "common/scope_guard.h"
+#include "htmlhost/desktop_shell_execute.h"
+#include "sysinfo/temp_folder.h"
+
+namespace downloadmanagercore {
+
+namespace {
+
+const wchar_t kDownloadTotalKey[] = L"downloadTotal";
+const wchar_t kDownloadCurrentKey[] = L"downloadCurrent";
+const wchar_t kInstallProgressKey[] = L"installProgress";
+
+// Log lines of the script methods.
+const wchar_t kLogWindowSize[] = L"ZSWindowSize: %d";
+const wchar_t kLogClose[] = L"ZSClose";
+const wchar_t kLogDownload[] = L"ZSDownload: %s";
+const wchar_t kLogInstall[] = L"ZSInstall: %s";
+const wchar_t kLogSetChannel[] = L"ZSSetChannel: %s";
+const wchar_t kLogSetInstallStatus[] = L"ZSSetInstallStatus: %d";
+const wchar_t kLogHideWindow[] = L"ZSHideWindow";
+const wchar_t kLogDragWindow[] = L"ZSDragWindow";
+const wchar_t kLogMessageBox[] = L"ZSMessageBox: %s %s";
+const wchar_t kLogDisableWindowClose[] = L"ZSDisableWindowClose: %d";
+const wchar_t kLogRestoreWindow[] = L"ZSRestoreWindow";
+const wchar_t kLogOpenPage[] = L"ZSOpenPage: %s";
+const wchar_t kLogRetryMessageBox[] = L"ZSRetryMessageBox: %s";
+
+// The caption-drag form of SC_MOVE.
+constexpr WPARAM kCaptionDrag = 0xF012;
+constexpr UINT_PTR kCloseGuardId = 0;
+
+class LockHolder {
+ public:
+  explicit LockHolder(CRITICAL_SECTION* lock) : lock_(lock) { EnterCriticalSection(lock_); }
+  ~LockHolder() { LeaveCriticalSection(lock_); }
+  LockHolder(const LockHolder&) = delete;
+  LockHolder& operator=(const LockHolder&) = delete;
+
+ private:
+  CRITICAL_SECTION* lock_;
+};
+
+}  // namespace
+
+HtmlExternal::HtmlExternal(qrx::SessionInfo* session, qrx::ErrorReporter* reporter, qrx::Logger* logger)
+    : reporter_(reporter), session_(session), log_(logger), launcher_(&htmlui::DesktopShellExecute) {
+  InitializeCriticalSection(&lock_);
+  SetDownloadTotal(1);
+  SetDownloadCurrent(0);
+  SetInstallProgress(0);
+  std::wstring folder;
+  // Only a fresh subfolder is ours to delete later, never the temp folder itself.
+  if (qrx::GetTempFolder(folder) && qrx::CreateUniqueTempFolder(folder)) downloadFolder_ = folder;
+}
+
+HtmlExternal::~HtmlExternal() {
+  // The close guard must not outlive the bridge it points to.
+  if (hostWindow_) RemoveWindowSubclass(hostWindow_, &HtmlExternal::CloseGuardProc, kCloseGuardId);
+  if (!downloadFolder_.empty()) qrx::DeleteFolderTree(downloadFolder_);
+  DeleteCriticalSection(&lock_);
+}
+
+ULONG HtmlExternal::GetMethodTable(const MethodEntry** table) {
+  static const MethodEntry kMethods[kMethodCount] = {
+      {L"setWindowSize", static_cast<Handler>(&HtmlExternal::SetWindowSizeMethod)},
+      {L"closeWindow", static_cast<Handler>(&HtmlExternal::CloseWindowMethod)},
+      {L"download", static_cast<Handler>(&HtmlExternal::DownloadMethod)},
+      {L"install", static_cast<Handler>(&HtmlExternal::InstallMethod)},
+      {L"getProperty", static_cast<Handler>(&HtmlExternal::GetPropertyMethod)},
+      {L"setChannel", static_cast<Handler>(&HtmlExternal::SetChannelMethod)},
+      {L"setInstallStatus", static_cast<Handler>(&HtmlExternal::SetInstallStatusMethod)},
+      {L"startInstallProgram", static_cast<Handler>(&HtmlExternal::StartInstallProgramMethod)},
+      {L"hideWindow", static_cast<Handler>(&HtmlExternal::HideWindowMethod)},
+      {L"dragWindow", static_cast<Handler>(&HtmlExternal::DragWindowMethod)},
+      {L"messageBox", static_cast<Handler>(&HtmlExternal::MessageBoxMethod)},
+      {L"disableCloseWindow", static_cast<Handler>(&HtmlExternal::DisableCloseWindowMethod)},
+      {L"restoreWindow", static_cast<Handler>(&HtmlExternal::RestoreWindowMethod)},
+      {L"openPage", static_cast<Handler>(&HtmlExternal::OpenPageMethod)},
+      {L"retryMessageBox", static_cast<Handler>(&HtmlExternal::RetryMessageBoxMethod)},
+  };
+  if (table) *table = kMethods;
+  return kMethodCount;
+}
+
+// Window operations.
+
+void HtmlExternal::SetHostWindow(HWND window) {
+  if (window == hostWindow_) return;
+  if (hostWindow_) RemoveWindowSubclass(hostWindow_, &HtmlExternal::CloseGuardProc, kCloseGuardId);
+  hostWindow_ = window;
+  if (window) {
+    SetWindowSubclass(window, &HtmlExternal::CloseGuardProc, kCloseGuardId, reinterpret_cast<DWORD_PTR>(this));
+  }
+}
+
+LRESULT CALLBACK HtmlExternal::CloseGuardProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                              DWORD_PTR refData) {
+  auto* bridge = reinterpret_cast<HtmlExternal*>(refData);
+  if (message == WM_CLOSE && bridge && bridge->closeDisabled_) {
+    ShowWindow(bridge->hostWindow_, SW_MINIMIZE);
+    return 0;
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
+RECT HtmlExternal::ComputeWindowRect(HWND window, int width, int height) {
+  int dpi = 96;
+  if (HDC screen = GetDC(nullptr)) {
+    dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+  }
+  RECT outer = {0, 0, ScaleToDpi(width, dpi), ScaleToDpi(height, dpi)};
+  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+  RECT reference = {0, 0, 0, 0};
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  if (HWND owner = window ? GetWindow(window, GW_OWNER) : nullptr) {
+    GetWindowRect(owner, &reference);
+    GetMonitorInfoW(MonitorFromRect(&reference, MONITOR_DEFAULTTONEAREST), &monitor);
+  } else {
+    POINT cursor = {0, 0};
+    GetCursorPos(&cursor);
+    GetMonitorInfoW(MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &monitor);
+    reference = monitor.rcWork;
+  }
+  return CenterOnReference(outer.right - outer.left, outer.bottom - outer.top, reference, monitor.rcWork);
+}
+
+void HtmlExternal::ApplyWindowSize(int width, int height) {
+  const RECT rect = ComputeWindowRect(hostWindow_, width, height);
+  const int w = rect.right - rect.left;
+  const int h = rect.bottom - rect.top;
+  if (w == windowWidth_ && h == windowHeight_) return;
+  windowWidth_ = w;
+  windowHeight_ = h;
+  SetWindowPos(hostWindow_, nullptr, rect.left, rect.top, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+}
+
+void HtmlExternal::OnDocumentReady(htmlui::MSHTMLClient*) {
+  RECT client;
+  if (!hostWindow_ || !GetClientRect(hostWindow_, &client)) return;
+  if (client.right - client.left != 0 && client.bottom - client.top != 0) return;
+  {
+    LockHolder hold(&lock_);
+    session_->wrapperError = 0;
+    session_->msiError = 0;
+  }
+  ApplyWindowSize(kDefaultWidth, kDefaultHeight);
+}
+
+// Worker operations.
+
+int HtmlExternal::DownloadFile(const std::wstring&) {
+  // The download engine is not wired to the bridge yet: report the generic failure.
+  return 1;
+}
+
+int HtmlExternal::InstallPackage(const std::wstring&, const std::wstring&) { return 2; }
+
+bool HtmlExternal::GetInstalledStartProgram(std::wstring&) { return false; }
+
+// DownloadOwner and properties.
+
+std::wstring HtmlExternal::GetDownloadFolder() { return downloadFolder_; }
+
+void HtmlExternal::SetDownloadPath(const std::wstring& path) { downloadPath_ = path; }
+
+void HtmlExternal::SetDownloadTotal(ULONG value) { StoreCounter(kDownloadTotalKey, static_cast<LONG>(value)); }
+
+void HtmlExternal::SetDownloadCurrent(ULONG value) { StoreCounter(kDownloadCurrentKey, static_cast<LONG>(value)); }
+
+void HtmlExternal::SetInstallProgress(LONG value) { StoreCounter(kInstallProgressKey, value); }
+
+qrx::Logger* HtmlExternal::GetLogger() { return log_; }
+
+void HtmlExternal::StoreCounter(const wchar_t* key, LONG value) {
+  const std::wstring text = CounterText(value);
+  LockHolder hold(&lock_);
+  session_->properties[key] = text;
+}
+
+std::wstring HtmlExternal::GetPropertyValue(const std::wstring& key) {
+  LockHolder hold(&lock_);
+  return session_->properties[key];
+}
+
+void HtmlExternal::SetPropertyValue(const std::wstring& key, const std::wstring& value) {
+  LockHolder hold(&lock_);
+  session_->properties[key] = value;
+}
+
+// The script methods.
+
+HRESULT HtmlExternal::SetWindowSizeMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {VT_I4, VT_I4});
+  if (FAILED(hr)) return hr;
+  const LONG width = ScriptArgument(*params, 0).lVal;
+  const LONG height = ScriptArgument(*params, 1).lVal;
+  qrx::LogDebug(log_, kLogWindowSize, static_cast<int>(width));
+  ApplyWindowSize(width, height);
+  return S_OK;
+}
+
+HRESULT HtmlExternal::CloseWindowMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {});
+  if (FAILED(hr)) return hr;
+  qrx::LogDebug(log_, kLogClose);
+  if (!hostWindow_) return S_OK;
+  WNDCLASSEXW hostClass = {};
+  hostClass.cbSize = sizeof(hostClass);
+  const ATOM atom = static_cast<ATOM>(GetClassInfoExW(GetModuleHandleW(nullptr), qrx::kHostWindowClass, &hostClass));
+  if (atom == 0 || static_cast<ATOM>(GetClassLongPtrW(hostWindow_, GCW_ATOM)) != atom) return S_OK;
+  qrx::WindowData* data = qrx::GetWindowData(hostWindow_);
+  if (data && data->closeFlag && !*data->closeFlag) *data->closeFlag = true;
+  return S_OK;
+}
+
+HRESULT HtmlExternal::DownloadMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {VT_BSTR, VT_DISPATCH});
+  if (FAILED(hr)) return hr;
+  const std::wstring url = ArgumentText(ScriptArgument(*params, 0));
+  qrx::LogDebug(log_, kLogDownload, url.c_str());
+  return S_OK;
+}
+
+HRESULT HtmlExternal::InstallMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {VT_BSTR, VT_DISPATCH});
+  if (FAILED(hr)) return hr;
+  const std::wstring parameters = ArgumentText(ScriptArgument(*params, 0));
+  qrx::LogDebug(log_, kLogInstall, parameters.c_str());
+  return S_OK;
+}
+
+HRESULT HtmlExternal::GetPropertyMethod(WORD flags, DISPPARAMS* params, VARIANT* result) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {VT_BSTR});
+  if (FAILED(hr)) return hr;
+  if (!result) return S_OK;
+  const std::wstring value = GetPropertyValue(ArgumentText(ScriptArgument(*params, 0)));
+  BSTR text = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
+  if (!text) return E_OUTOFMEMORY;
+  VariantClear(result);
+  result->vt = VT_BSTR;
+  result->bstrVal = text;
+  return S_OK;
+}
+
+HRESULT HtmlExternal::SetChannelMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {VT_BSTR});
+  if (FAILED(hr)) return hr;
+  const std::wstring channel = ArgumentText(ScriptArgument(*params, 0));
+  qrx::LogDebug(log_, kLogSetChannel, channel.c_str());
+  session_->channelId = channel;
+  return S_OK;
+}
+
+HRESULT HtmlExternal::SetInstallStatusMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {VT_I4});
+  if (FAILED(hr)) return hr;
+  const LONG status = ScriptArgument(*params, 0).lVal;
+  if (status < qrx::kNotStart || status > qrx::kEnvironmentNotMeet) return STG_E_INVALIDPARAMETER;
+  qrx::LogDebug(log_, kLogSetInstallStatus, static_cast<int>(status));
+  session_->status = static_cast<int>(status);
+  return S_OK;
+}
+
+HRESULT HtmlExternal::StartInstallProgramMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {VT_BSTR});
+  if (FAILED(hr)) return hr;
+  if (launcher_) launcher_(startProgram_, ArgumentText(ScriptArgument(*params, 0)));
+  return S_OK;
+}
+
+HRESULT HtmlExternal::HideWindowMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {});
+  if (FAILED(hr)) return hr;
+  qrx::LogDebug(log_, kLogHideWindow);
+  ShowWindow(hostWindow_, SW_SHOWMINIMIZED);
+  return S_OK;
+}
+
+HRESULT HtmlExternal::DragWindowMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {});
+  if (FAILED(hr)) return hr;
+  qrx::LogDebug(log_, kLogDragWindow);
+  SendMessageW(hostWindow_, WM_SYSCOMMAND, kCaptionDrag, 0);
+  return S_OK;
+}
+
+HRESULT HtmlExternal::MessageBoxMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {VT_BSTR, VT_BSTR});
+  if (FAILED(hr)) return hr;
+  const std::wstring text = ArgumentText(ScriptArgument(*params, 0));
+  const std::wstring caption = ArgumentText(ScriptArgument(*params, 1));
+  qrx::LogDebug(log_, kLogMessageBox, text.c_str(), caption.c_str());
+  MessageBoxW(hostWindow_, text.c_str(), caption.c_str(), MB_OK);
+  return S_OK;
+}
+
+HRESULT HtmlExternal::DisableCloseWindowMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {VT_BOOL});
+  if (FAILED(hr)) return hr;
+  const bool disable = ScriptArgument(*params, 0).boolVal == VARIANT_TRUE;
+  qrx::LogDebug(log_, kLogDisableWindowClose, disable ? -1 : 0);
+  closeDisabled_ = disable;
+  return S_OK;
+}
+
+HRESULT HtmlExternal::RestoreWindowMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {});
+  if (FAILED(hr)) return hr;
+  qrx::LogDebug(log_, kLogRestoreWindow);
+  SetForegroundWindow(hostWindow_);
+  if (IsIconic(hostWindow_)) ShowWindow(hostWindow_, SW_RESTORE);
+  return S_OK;
+}
+
+HRESULT HtmlExternal::OpenPageMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {VT_BSTR});
+  if (FAILED(hr)) return hr;
+  const std::wstring url = ArgumentText(ScriptArgument(*params, 0));
+  if (launcher_) launcher_(CaretBeforeAmpersands(url), std::wstring());
+  qrx::LogDebug(log_, kLogOpenPage, url.c_str());
+  return S_OK;
+}
+
+HRESULT HtmlExternal::RetryMessageBoxMethod(WORD flags, DISPPARAMS* params, VARIANT* result) {
+  const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {VT_BSTR});
+  if (FAILED(hr)) return hr;
+  const std::wstring text = ArgumentText(ScriptArgument(*params, 0));
+  qrx::LogDebug(log_, kLogRetryMessageBox, text.c_str());
+  if (!result) return S_OK;
+  VariantClear(result);
+  result->vt = VT_BOOL;
+  result->boolVal = VARIANT_FALSE;
+  const int choice = MessageBoxW(hostWindow_, text.c_str(), nullptr, MB_RETRYCANCEL);
+  result->boolVal = choice == IDRETRY ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+}  // namespace downloadmanagercore

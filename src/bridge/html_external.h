@@ -1,0 +1,107 @@
+// The generic script bridge: the fifteen methods that the pages call on window.external, the
+// properties they read, and the state shared with the download and install workers.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/session_info.h"
+#include "download/download_owner.h"
+#include "htmlhost/mshtml_external.h"
+#include "log/logger.h"
+#include "reporting/error_reporter.h"
+
+namespace downloadmanagercore {
+
+// Launches a file or URL through the desktop shell; the bridge ignores the result.
+using ShellLauncher = HRESULT (*)(const std::wstring& file, const std::wstring& arguments);
+
+class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner {
+ public:
+  static constexpr ULONG kMethodCount = 15;
+  // The page size used when the page never sizes the window.
+  static constexpr int kDefaultWidth = 400;
+  static constexpr int kDefaultHeight = 200;
+
+  // Count 1; creates the download folder and the three progress counters.
+  HtmlExternal(qrx::SessionInfo* session, qrx::ErrorReporter* reporter, qrx::Logger* logger);
+  ~HtmlExternal() override;
+
+  void SetHostWindow(HWND window) override;
+  void OnDocumentReady(htmlui::MSHTMLClient* site) override;
+  ULONG GetMethodTable(const MethodEntry** table) override;
+  // Sizes and centres the window for a page size in units at 96 DPI.
+  virtual void ApplyWindowSize(int width, int height);
+  // The work of the download worker: a download result code.
+  virtual int DownloadFile(const std::wstring& url);
+  // The work of the install worker: an install result code (2 here: no installer).
+  virtual int InstallPackage(const std::wstring& packagePath, const std::wstring& parameters);
+  // Fills `path` with the installed product's program; false (path untouched) here.
+  virtual bool GetInstalledStartProgram(std::wstring& path);
+
+  // DownloadOwner:
+  std::wstring GetDownloadFolder() override;
+  void SetDownloadPath(const std::wstring& path) override;
+  void SetDownloadTotal(ULONG value) override;
+  void SetDownloadCurrent(ULONG value) override;
+  qrx::Logger* GetLogger() override;
+
+  // Properties, each read and store under the bridge lock; callable from any thread.
+  void SetInstallProgress(LONG value);
+  std::wstring GetPropertyValue(const std::wstring& key);
+  void SetPropertyValue(const std::wstring& key, const std::wstring& value);
+
+  // The outer rectangle for a page size on this window's monitor.
+  RECT ComputeWindowRect(HWND window, int width, int height);
+
+  qrx::SessionInfo* sessionInfo() const { return session_; }
+  qrx::ErrorReporter* errorReporter() const { return reporter_; }
+  qrx::Logger* logger() const { return log_; }
+  CRITICAL_SECTION* lock() { return &lock_; }
+  const std::wstring& downloadFolder() const { return downloadFolder_; }
+  const std::wstring& downloadPath() const { return downloadPath_; }
+  std::wstring& startProgram() { return startProgram_; }
+  bool closeDisabled() const { return closeDisabled_; }
+  int windowWidth() const { return windowWidth_; }
+  int windowHeight() const { return windowHeight_; }
+  // Tests replace the desktop shell launcher.
+  void SetShellLauncher(ShellLauncher launcher) { launcher_ = launcher; }
+
+ protected:
+  // The fifteen script methods, in table order.
+  HRESULT SetWindowSizeMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT CloseWindowMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT DownloadMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT InstallMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT GetPropertyMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT SetChannelMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT SetInstallStatusMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT StartInstallProgramMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT HideWindowMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT DragWindowMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT MessageBoxMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT DisableCloseWindowMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT RestoreWindowMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT OpenPageMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+  HRESULT RetryMessageBoxMethod(WORD flags, DISPPARAMS* params, VARIANT* result);
+
+ private:
+  static LRESULT CALLBACK CloseGuardProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR id, DWORD_PTR refData);
+  void StoreCounter(const wchar_t* key, LONG value);
+
+  qrx::ErrorReporter* reporter_;
+  qrx::SessionInfo* session_;
+  qrx::Logger* log_;
+  std::wstring startProgram_;
+  std::wstring downloadPath_;
+  std::wstring downloadFolder_;
+  bool closeDisabled_ = false;
+  int windowWidth_ = 0;
+  int windowHeight_ = 0;
+  CRITICAL_SECTION lock_;
+  ShellLauncher launcher_;
+};
+
+}  // namespace downloadmanagercore

@@ -1,0 +1,57 @@
+#include "bridge/qrx_external.h"
+
+#include "bridge/property_text.h"
+#include "installer/product_codes.h"
+#include "installer/product_detection.h"
+#include "sysinfo/os_facts.h"
+
+namespace qrx {
+
+namespace {
+
+const wchar_t kQrxInstalledKey[] = L"qrxInstalled";
+const wchar_t kOsIsServerKey[] = L"osIsServer";
+const wchar_t kDpiSatisfiedKey[] = L"dpiSatisfied";
+const wchar_t kOsVersionKey[] = L"osVersion";
+
+}  // namespace
+
+bool DpiSatisfied(int dpi, int screenHeight) { return dpi < 144 || screenHeight >= 920; }
+
+QRXExternal::QRXExternal(SessionInfo* info, ErrorReporter* reporter, Logger* logger)
+    : QRXExternal(info, reporter, logger, QueryStartFacts()) {}
+
+QRXExternal::QRXExternal(SessionInfo* info, ErrorReporter* reporter, Logger* logger, const StartFacts& facts)
+    : HtmlExternal(info, reporter, logger) {
+  StoreStartProperties(facts);
+}
+
+StartFacts QRXExternal::QueryStartFacts() {
+  StartFacts facts;
+  facts.productInstalled = IsProductInstalled(kInstalledCheckCode);
+  facts.serverOs = IsServerOs();
+  if (HDC screen = GetDC(nullptr)) {
+    facts.dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+  }
+  facts.screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  facts.osVersion = GetOsVersionText();
+  return facts;
+}
+
+void QRXExternal::StoreStartProperties(const StartFacts& facts) {
+  using downloadmanagercore::BoolText;
+  SetPropertyValue(kQrxInstalledKey, BoolText(facts.productInstalled));
+  SetPropertyValue(kOsIsServerKey, BoolText(facts.serverOs));
+  SetPropertyValue(kDpiSatisfiedKey, BoolText(DpiSatisfied(facts.dpi, facts.screenHeight)));
+  SetPropertyValue(kOsVersionKey, facts.osVersion);
+}
+
+int QRXExternal::InstallPackage(const std::wstring& packagePath, const std::wstring& parameters) {
+  // The installer is not wired to the bridge yet.
+  return HtmlExternal::InstallPackage(packagePath, parameters);
+}
+
+bool QRXExternal::GetInstalledStartProgram(std::wstring& path) { return FindInstalledStartProgram(path); }
+
+}  // namespace qrx

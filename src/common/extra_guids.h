@@ -1,0 +1,9 @@
+// Interface identifiers that MinGW-w64's import libraries lack (or keep in unrelated libraries).
+#pragma once
+
+#include <windows.h>
+
+extern "C" {
+extern const IID IID_IDispatchEx;
+extern const IID IID_IActiveScriptParse64;
+}
