@@ -133,6 +133,10 @@ TEST(Refusal, EnglishWhenTheLanguageHasNoTexts) {
 TEST(Refusal, FollowsTheUserInterfaceLanguage) {
   const std::wstring expected = qrxtest::GetEnv(L"QRX_EXPECT_REFUSAL_LANGID");
   const WORD langId = static_cast<WORD>(expected.empty() ? 1033 : _wtoi(expected.c_str()));
+  const std::wstring index = qrxtest::GetEnv(L"QRX_EXPECT_LANGUAGE_INDEX");
+  if (!index.empty()) {
+    EXPECT_EQ(qrx::GetUiLanguageIndex(), _wtoi(index.c_str()));
+  }
   std::wstring text;
   std::wstring caption;
   qrx::LoadRefusalTexts(qrx::GetUiLanguageIndex(), text, caption);
