@@ -38,6 +38,7 @@ test: setup
 
 bench: all
 	@echo "bench: exe_size $$(stat -c %s $(SHIPPED)) B"
+	@tests/zip/bench/run $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

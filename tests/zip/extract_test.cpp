@@ -120,6 +120,27 @@ TEST(ExtractArchive, ReadsPositionallyWhateverTheHandlesFilePointer) {
   EXPECT_EQ(ReadFileBytes(temp.Join(L"out\\docs\\readme.txt")), Repeat("read me first\r\n", 100));
 }
 
+TEST(ExtractArchive, NameTooLongForThePathFails) {
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  EXPECT_FALSE(ExtractFile(Fixture(L"long.zip"), target));
+  EXPECT_EQ(ListFolder(target), (std::set<std::wstring>{L"fine.txt"}));
+}
+
+TEST(ExtractEntry, FailsWithoutAReadingReaderOrForAnIndexOutOfRange) {
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  qrx::ZipReader idle;
+  EXPECT_FALSE(qrx::ExtractEntry(&idle, 0, target.c_str()));
+  EXPECT_FALSE(qrx::ExtractEntry(nullptr, 0, target.c_str()));
+  ziptest::MemoryArchive zip(ReadFileBytes(Fixture(L"nested.zip")));
+  ASSERT_TRUE(zip.ok());
+  EXPECT_FALSE(qrx::ExtractEntry(&zip.reader(), 1, target.c_str()));
+  EXPECT_FALSE(FileExists(target));
+  EXPECT_TRUE(qrx::ExtractEntry(&zip.reader(), 0, target.c_str()));
+  EXPECT_EQ(ReadFileBytes(target + L"\\docs\\readme.txt"), Repeat("read me first\r\n", 100));
+}
+
 // Every name that would leave the target folder fails the extraction; the harmless entry before
 // it is written, and nothing appears beside the target folder or at the drive's root.
 class EscapingName : public ::testing::TestWithParam<const wchar_t*> {};

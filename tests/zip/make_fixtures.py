@@ -80,6 +80,9 @@ def main():
     with zipfile.ZipFile(j("utf8.zip"), "w") as z:
         z.writestr("\u00fc.txt", b"utf8")  # zipfile sets the UTF-8 flag for this name
 
+    # A name longer than the 259 bytes that are used, after a harmless entry.
+    write(j("long.zip"), [("fine.txt", b"fine", D), ("x" * 300, b"long", D)])
+
     # Names that leave the target folder; each archive first holds a harmless entry.
     escaping = {
         "escape-parent.zip": "../evil.txt",

@@ -1,0 +1,408 @@
+// Unit tests of the portable archive library, built natively with AddressSanitizer and
+// UndefinedBehaviorSanitizer. Archives are built in memory with the library's own writer and
+// then damaged field by field; interoperability with other tools is checked by interop_test.py.
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+#include "zip/entry_path.h"
+#include "zip/zip_format.h"
+#include "zip/zip_reader.h"
+#include "zip/zip_writer.h"
+#include "zip_test_util.h"
+
+using namespace ziptest;
+using namespace qrx::zipformat;
+
+namespace {
+
+int failures = 0;
+int checks = 0;
+
+#define CHECK(cond)                                                   \
+  do {                                                                \
+    ++checks;                                                         \
+    if (!(cond)) {                                                    \
+      ++failures;                                                     \
+      fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond); \
+    }                                                                 \
+  } while (0)
+
+struct Item {
+  std::string name;
+  std::string data;
+  int level;
+};
+
+Bytes MakeArchive(const std::vector<Item>& items) {
+  Bytes archive;
+  Bytes directory;
+  uint32_t count = 0;
+  for (const Item& item : items) {
+    Bytes tail;
+    if (!qrx::BuildZipTail(directory, count, archive.size(), item.name, item.data.data(),
+                           item.data.size(), item.level, &tail)) {
+      fprintf(stderr, "BuildZipTail failed for %s\n", item.name.c_str());
+      exit(2);
+    }
+    // The tail is entry + directory + end record; keep the entry, remember the new directory.
+    const size_t entrySize = kLocalHeaderSize + item.name.size() +
+                             Read32(&tail[18]);  // compressed size of the local header
+    archive.insert(archive.end(), tail.begin(), tail.begin() + entrySize);
+    directory.assign(tail.begin() + entrySize, tail.end() - kEndSize);
+    ++count;
+  }
+  // The final archive: entries, directory, end record.
+  archive.insert(archive.end(), directory.begin(), directory.end());
+  unsigned char end[kEndSize] = {};
+  Write32(end, kEndSignature);
+  Write16(end + 8, static_cast<uint16_t>(count));
+  Write16(end + 10, static_cast<uint16_t>(count));
+  Write32(end + 12, static_cast<uint32_t>(directory.size()));
+  Write32(end + 16, static_cast<uint32_t>(archive.size() - directory.size()));
+  archive.insert(archive.end(), end, end + kEndSize);
+  return archive;
+}
+
+struct Opened {
+  Bytes bytes;
+  qrx::ZipReader reader;
+  bool ok = false;
+  explicit Opened(Bytes b) : bytes(std::move(b)) {
+    reader.Init(ReadMemory, &bytes);
+    ok = reader.ReadCentralDirectory(bytes.size());
+  }
+};
+
+bool Extract(Opened& opened, uint32_t index, std::string* out, Sink* sinkOut = nullptr) {
+  Sink sink;
+  if (sinkOut) sink.limit = sinkOut->limit;
+  const bool ok = opened.reader.ExtractToCallback(index, WriteSink, &sink);
+  if (out) *out = sink.data;
+  if (sinkOut) *sinkOut = sink;
+  return ok;
+}
+
+// Offsets of the first central record and of the first local header in an archive.
+size_t CentralOffset(const Bytes& a) { return Read32(&a[a.size() - kEndSize + 16]); }
+
+std::string Pattern(size_t n) {
+  std::string s;
+  for (size_t i = 0; i < n; ++i) s += static_cast<char>("abcdefgh"[i % 8] + (i / 1000) % 3);
+  return s;
+}
+
+std::string Random(size_t n, unsigned seed) {
+  std::string s(n, '\0');
+  for (auto& c : s) {
+    seed = seed * 1103515245 + 12345;
+    c = static_cast<char>(seed >> 16);
+  }
+  return s;
+}
+
+void RoundTrip() {
+  const std::vector<Item> items = {
+      {"stored.txt", "plain stored text", 0},
+      {"deflated.txt", Pattern(200000), 9},
+      {"random.bin", Random(150000, 7), 9},
+      {"empty.txt", "", 9},
+      {"docs/readme.txt", "read me", 9},
+  };
+  Opened o(MakeArchive(items));
+  CHECK(o.ok);
+  CHECK(o.reader.EntryCount() == items.size());
+  for (uint32_t i = 0; i < items.size(); ++i) {
+    qrx::ZipEntry e;
+    CHECK(o.reader.GetEntry(i, &e));
+    CHECK(e.name == items[i].name);
+    CHECK(e.dosTime == 0 && e.dosDate == 0);
+    CHECK(e.method == (items[i].level == 0 || items[i].data.empty() ? kMethodStored : kMethodDeflated));
+    std::string out;
+    CHECK(Extract(o, i, &out));
+    CHECK(out == items[i].data);
+    CHECK(!o.reader.IsDirectory(i));
+  }
+  // The empty entry succeeds without a single write.
+  Sink sink;
+  CHECK(o.reader.ExtractToCallback(3, WriteSink, &sink));
+  CHECK(sink.calls == 0);
+  // Out of range, and a reader that is not reading.
+  qrx::ZipEntry e;
+  CHECK(!o.reader.GetEntry(5, &e));
+  CHECK(!Extract(o, 5, nullptr));
+  o.reader.End();
+  CHECK(!o.reader.GetEntry(0, &e));
+  CHECK(!o.reader.IsReading());
+}
+
+void EmptyArchive() {
+  Opened o(MakeArchive({}));
+  CHECK(o.ok);
+  CHECK(o.reader.EntryCount() == 0);
+  Bytes tooSmall(21, 0);
+  Opened small(tooSmall);
+  CHECK(!small.ok);
+}
+
+void DirectoryTest() {
+  Opened o(MakeArchive({{"folder/", "", 0}, {"attr", "", 0}, {"file", "x", 0}}));
+  CHECK(o.ok);
+  // Set the MS-DOS directory attribute on the second record.
+  size_t at = CentralOffset(o.bytes);
+  at += kCentralHeaderSize + Read16(&o.bytes[at + 28]);
+  o.bytes[at + 38] = 0x10;
+  Opened again(o.bytes);
+  CHECK(again.reader.IsDirectory(0));
+  CHECK(again.reader.IsDirectory(1));
+  CHECK(!again.reader.IsDirectory(2));
+}
+
+// One deflated entry, damaged by `damage`; the extraction must fail (and never misbehave).
+void ExpectEntryFails(const char* what, const std::function<void(Bytes&, size_t central, size_t local)>& damage) {
+  Bytes a = MakeArchive({{"entry.txt", Pattern(5000), 9}});
+  damage(a, CentralOffset(a), 0);
+  Opened o(a);
+  const bool ok = o.ok && Extract(o, 0, nullptr);
+  if (ok) fprintf(stderr, "  damage not detected: %s\n", what);
+  CHECK(!ok);
+}
+
+void DamagedEntries() {
+  ExpectEntryFails("encrypted flag", [](Bytes& a, size_t c, size_t) { a[c + 8] |= 1; });
+  ExpectEntryFails("patched flag", [](Bytes& a, size_t c, size_t) { a[c + 8] |= 0x20; });
+  ExpectEntryFails("method 12", [](Bytes& a, size_t c, size_t) { a[c + 10] = 12; });
+  ExpectEntryFails("local signature", [](Bytes& a, size_t, size_t l) { a[l] = 'X'; });
+  ExpectEntryFails("crc", [](Bytes& a, size_t c, size_t) { a[c + 16] ^= 1; });
+  ExpectEntryFails("corrupt data", [](Bytes& a, size_t, size_t) { a[kLocalHeaderSize + 9 + 3] ^= 0xFF; });
+  ExpectEntryFails("uncompressed size larger", [](Bytes& a, size_t c, size_t) { a[c + 24] += 1; });
+  ExpectEntryFails("uncompressed size smaller", [](Bytes& a, size_t c, size_t) { a[c + 24] -= 1; });
+  ExpectEntryFails("compressed size short", [](Bytes& a, size_t c, size_t) { Write32(&a[c + 20], 10); });
+  ExpectEntryFails("local name length past the end", [](Bytes& a, size_t, size_t l) { Write16(&a[l + 26], 0xFFFF); });
+
+  // Stored entries with sizes that disagree.
+  Bytes a = MakeArchive({{"s", "stored data", 0}});
+  Write32(&a[CentralOffset(a) + 24], 5);
+  Opened o(a);
+  CHECK(o.ok && !Extract(o, 0, nullptr));
+
+  // Both sizes zero but a method we cannot read still fails.
+  Bytes z = MakeArchive({{"z", "", 0}});
+  z[CentralOffset(z) + 10] = 14;
+  Opened oz(z);
+  CHECK(oz.ok && !Extract(oz, 0, nullptr));
+
+  // A write callback that takes less than it is given fails the entry.
+  Opened w(MakeArchive({{"w", Pattern(100000), 9}}));
+  Sink limited;
+  limited.limit = 1000;
+  CHECK(w.ok && !Extract(w, 0, nullptr, &limited));
+}
+
+void DamagedDirectory() {
+  const Bytes good = MakeArchive({{"a", "alpha", 9}, {"b", "beta", 9}});
+  const size_t end = good.size() - kEndSize;
+  struct Case {
+    const char* what;
+    std::function<void(Bytes&)> damage;
+  };
+  const std::vector<Case> cases = {
+      {"entry count larger than the directory holds", [&](Bytes& a) { Write16(&a[end + 8], 60000); Write16(&a[end + 10], 60000); }},
+      {"count one more", [&](Bytes& a) { Write16(&a[end + 8], 3); Write16(&a[end + 10], 3); }},
+      {"directory offset past the end", [&](Bytes& a) { Write32(&a[end + 16], 0xFFFFFF00); }},
+      {"directory size past the end", [&](Bytes& a) { Write32(&a[end + 12], 0x7FFFFFFF); }},
+      {"spanned archive", [&](Bytes& a) { Write16(&a[end + 4], 1); }},
+      {"central signature", [&](Bytes& a) { a[CentralOffset(a)] = 'Q'; }},
+      {"name length past the directory", [&](Bytes& a) { Write16(&a[CentralOffset(a) + 28], 0x4000); }},
+      {"local offset past the end", [&](Bytes& a) { Write32(&a[CentralOffset(a) + 42], 0xFFFFFFF0); }},
+      {"compressed size past the end", [&](Bytes& a) { Write32(&a[CentralOffset(a) + 20], 0xFFFFFF00); }},
+      {"zip64 extra field cut short", [&](Bytes& a) {
+         // Sizes say "see the Zip64 field" but the field is too short.
+         const size_t c = CentralOffset(a);
+         Write32(&a[c + 24], 0xFFFFFFFF);
+         Write16(&a[c + 30], 0);
+       }},
+  };
+  for (const Case& c : cases) {
+    Bytes a = good;
+    c.damage(a);
+    Opened o(a);
+    bool allOk = o.ok;
+    for (uint32_t i = 0; allOk && i < o.reader.EntryCount(); ++i) allOk = Extract(o, i, nullptr);
+    if (allOk) fprintf(stderr, "  damage not detected: %s\n", c.what);
+    CHECK(!allOk);
+  }
+  // Every prefix of a good archive: rejected or read, never out of bounds (the sanitizers watch).
+  for (size_t n = 0; n < good.size(); ++n) {
+    Opened o(Bytes(good.begin(), good.begin() + n));
+    CHECK(!o.ok);
+  }
+  // A comment with a fake end record inside still finds the real one.
+  Bytes commented = good;
+  const std::string comment = "PK\x05\x06 fake end record";
+  Write16(&commented[end + 20], static_cast<uint16_t>(comment.size()));
+  commented.insert(commented.end(), comment.begin(), comment.end());
+  Opened oc(commented);
+  CHECK(oc.ok && oc.reader.EntryCount() == 2);
+}
+
+// Zip64: a record and locator before the end record, and an entry whose sizes and offset live in
+// the Zip64 extra field.
+void Zip64() {
+  const std::string data = Pattern(3000);
+  Bytes a = MakeArchive({{"big", data, 9}});
+  const size_t central = CentralOffset(a);
+  const uint32_t compressed = Read32(&a[central + 20]);
+  // Rebuild the central record with a Zip64 extra field.
+  Bytes record(a.begin() + central, a.begin() + central + kCentralHeaderSize + 3);
+  Write32(&record[20], 0xFFFFFFFF);
+  Write32(&record[24], 0xFFFFFFFF);
+  Write32(&record[42], 0xFFFFFFFF);
+  Write16(&record[30], 28);
+  unsigned char extra[28] = {};
+  Write16(extra, kZip64ExtraId);
+  Write16(extra + 2, 24);
+  Write32(extra + 4, static_cast<uint32_t>(data.size()));
+  Write32(extra + 12, compressed);
+  Write32(extra + 20, 0);
+  record.insert(record.end(), extra, extra + sizeof extra);
+
+  Bytes z(a.begin(), a.begin() + central);
+  z.insert(z.end(), record.begin(), record.end());
+  const size_t zip64End = z.size();
+  unsigned char end64[kZip64EndSize] = {};
+  Write32(end64, kZip64EndSignature);
+  Write32(end64 + 4, kZip64EndSize - 12);
+  Write32(end64 + 24, 1);
+  Write32(end64 + 32, 1);
+  Write32(end64 + 40, static_cast<uint32_t>(record.size()));
+  Write32(end64 + 48, static_cast<uint32_t>(central));
+  z.insert(z.end(), end64, end64 + sizeof end64);
+  unsigned char locator[kZip64LocatorSize] = {};
+  Write32(locator, kZip64LocatorSignature);
+  Write32(locator + 8, static_cast<uint32_t>(zip64End));
+  Write32(locator + 16, 1);
+  z.insert(z.end(), locator, locator + sizeof locator);
+  unsigned char end[kEndSize] = {};
+  Write32(end, kEndSignature);
+  Write16(end + 8, 0xFFFF);
+  Write16(end + 10, 0xFFFF);
+  Write32(end + 12, 0xFFFFFFFF);
+  Write32(end + 16, 0xFFFFFFFF);
+  z.insert(z.end(), end, end + kEndSize);
+
+  Opened o(z);
+  CHECK(o.ok);
+  CHECK(o.reader.EntryCount() == 1);
+  qrx::ZipEntry e;
+  CHECK(o.reader.GetEntry(0, &e) && e.uncompressedSize == data.size() && e.compressedSize == compressed);
+  std::string out;
+  CHECK(Extract(o, 0, &out) && out == data);
+
+  // The Zip64 record's count must fit its directory.
+  Bytes bad = z;
+  Write32(&bad[zip64End + 24], 1000);
+  Write32(&bad[zip64End + 32], 1000);
+  CHECK(!Opened(bad).ok);
+  // A locator pointing past itself.
+  bad = z;
+  Write32(&bad[zip64End + kZip64EndSize + 8], static_cast<uint32_t>(zip64End + 1));
+  CHECK(!Opened(bad).ok);
+}
+
+void EntryPaths() {
+  struct Row {
+    const wchar_t* name;
+    bool contained;
+  };
+  const Row rows[] = {
+      {L"readme.txt", true},        {L"docs\\readme.txt", true},   {L"docs\\", true},
+      {L".\\a.txt", true},          {L"a..b\\c", true},            {L"..a\\b", true},
+      {L"con.txt.bak\\x", false},   {L"console.txt", true},        {L"com10", true},
+      {L"", false},                 {L"..", false},                {L"..\\evil.txt", false},
+      {L"a\\..\\..\\evil", false},  {L"a\\..\\b", false},          {L"\\abs.txt", false},
+      {L"\\\\server\\share\\x", false}, {L"C:\\x.txt", false},     {L"C:x.txt", false},
+      {L"a\\b:stream", false},      {L".. \\x", false},            {L"...\\x", false},
+      {L"a\\.. .\\x", false},       {L"CON", false},               {L"nul.txt", false},
+      {L"dir\\Com1.log", false},    {L"LPT9", false},              {L"aux .txt", false},
+  };
+  for (const Row& row : rows) {
+    const bool got = qrx::IsContainedEntryPath(row.name);
+    if (got != row.contained) fprintf(stderr, "  entry path %ls: got %d\n", row.name, got);
+    CHECK(got == row.contained);
+  }
+}
+
+Bytes LoadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriterInPlace() {
+  char folder[] = "/tmp/zipnativeXXXXXX";
+  if (!mkdtemp(folder)) {
+    CHECK(false);
+    return;
+  }
+  const std::string path = std::string(folder) + "/log.zip";
+  const std::string first = Pattern(10000), second = "second";
+  CHECK(qrx::ZipAddMemoryToArchiveFileInPlace(path.c_str(), "log.txt", first.data(), first.size(), 9));
+  CHECK(qrx::ZipAddMemoryToArchiveFileInPlace(path.c_str(), "log.txt", second.data(), second.size(), 9));
+  CHECK(qrx::ZipAddMemoryToArchiveFileInPlace(path.c_str(), "empty", "", 0, 9));
+  Opened o(LoadFile(path));
+  CHECK(o.ok && o.reader.EntryCount() == 3);
+  std::string out;
+  CHECK(Extract(o, 0, &out) && out == first);
+  CHECK(Extract(o, 1, &out) && out == second);
+  qrx::ZipEntry e;
+  CHECK(o.reader.GetEntry(1, &e) && e.name == "log.txt");
+  CHECK(o.reader.GetEntry(2, &e) && e.uncompressedSize == 0 && e.method == kMethodStored);
+
+  // A failed creation leaves no archive behind.
+  const std::string created = std::string(folder) + "/created.zip";
+  CHECK(!qrx::ZipAddMemoryToArchiveFileInPlace(created.c_str(), "x", "x", 1, 42));
+  CHECK(access(created.c_str(), F_OK) != 0);
+  // A file that is not an archive is left as it was.
+  const std::string notZip = std::string(folder) + "/not.zip";
+  { std::ofstream(notZip, std::ios::binary) << "not an archive at all, not at all"; }
+  const Bytes before = LoadFile(notZip);
+  CHECK(!qrx::ZipAddMemoryToArchiveFileInPlace(notZip.c_str(), "x", "x", 1, 9));
+  CHECK(LoadFile(notZip) == before);
+  // An archive whose end record carries a long comment would keep stale bytes: refused, untouched.
+  Bytes commented = LoadFile(path);
+  const std::string comment(2000, 'c');
+  Write16(&commented[commented.size() - 2], static_cast<uint16_t>(comment.size()));
+  commented.insert(commented.end(), comment.begin(), comment.end());
+  const std::string commentedPath = std::string(folder) + "/commented.zip";
+  { std::ofstream(commentedPath, std::ios::binary).write(reinterpret_cast<const char*>(commented.data()), commented.size()); }
+  CHECK(!qrx::ZipAddMemoryToArchiveFileInPlace(commentedPath.c_str(), "x", "x", 1, 9));
+  CHECK(LoadFile(commentedPath) == commented);
+  // A folder that does not exist.
+  CHECK(!qrx::ZipAddMemoryToArchiveFileInPlace((std::string(folder) + "/no/such.zip").c_str(), "x", "x", 1, 9));
+
+  unlink(path.c_str());
+  unlink(notZip.c_str());
+  unlink(commentedPath.c_str());
+  rmdir(folder);
+}
+
+}  // namespace
+
+int main() {
+  RoundTrip();
+  EmptyArchive();
+  DirectoryTest();
+  DamagedEntries();
+  DamagedDirectory();
+  Zip64();
+  EntryPaths();
+  WriterInPlace();
+  printf("zip native tests: %d checks, %d failed\n", checks, failures);
+  return failures == 0 ? 0 : 1;
+}
