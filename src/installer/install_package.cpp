@@ -7,10 +7,12 @@
 
 #include "common/unique_any.h"
 #include "installer/install_texts.h"
+#include "installer/product_detection.h"
 #include "installer/product_codes.h"
 #include "installer/setup_command.h"
 #include "installer/setup_logs.h"
 #include "installer/setup_search.h"
+#include "zip/zip_files.h"
 
 namespace qrx {
 
@@ -29,6 +31,10 @@ bool CombinePath(const std::wstring& folder, const wchar_t* name, std::wstring& 
 }
 
 }  // namespace
+
+InstallOperations ProductInstallOperations() {
+  return InstallOperations{&ExtractArchive, &IsProductInstalled, &QueryProductVersion};
+}
 
 void PollSetupProgress(InstallOwner& owner, const InstallOperations& operations) {
   const std::wstring osBits = owner.GetProperty(kOsBitsKey);

@@ -15,6 +15,9 @@ struct InstallOperations {
   std::wstring (*queryProductVersion)(const wchar_t* productCode);  // QueryProductVersion
 };
 
+// The product's operations: the zip layer's ExtractArchive and the Windows Installer queries.
+InstallOperations ProductInstallOperations();
+
 // Milliseconds between two setup progress polls.
 constexpr DWORD kSetupPollIntervalMs = 1000;
 

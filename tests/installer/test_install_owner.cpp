@@ -4,7 +4,6 @@
 
 #include "installer/product_codes.h"
 #include "support/test_support.h"
-#include "zip/zip_files.h"
 
 namespace qrxtest {
 
@@ -130,10 +129,6 @@ void RemoveTestProducts() {
     if (!MsiProductInstalled(code)) continue;
     RunProcess(L"msiexec.exe /x " + std::wstring(code) + L" /qn", {}, 120000);
   }
-}
-
-qrx::InstallOperations RealOperations() {
-  return qrx::InstallOperations{&StandInExtractArchive, &MsiProductInstalled, &MsiProductVersion};
 }
 
 }  // namespace qrxtest

@@ -58,11 +58,7 @@ std::wstring MsiProductVersion(const wchar_t* productCode);
 // Removes every product of both lists that is registered (msiexec /x ... /qn).
 void RemoveTestProducts();
 
-// The real zip layer and the direct Windows Installer queries.
-qrx::InstallOperations RealOperations();
-
-// Stands in for the zip layer until its extraction is merged.
-bool StandInExtractArchive(HANDLE archive, const wchar_t* targetFolder);
-constexpr auto kExtract = &StandInExtractArchive;
+// The product's own operations: the zip layer and the Windows Installer queries.
+inline qrx::InstallOperations RealOperations() { return qrx::ProductInstallOperations(); }
 
 }  // namespace qrxtest

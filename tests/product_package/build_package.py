@@ -6,7 +6,7 @@ value, and zip archives of several layouts around our setup.exe.
   build_package.py --setup setup.exe --program program.exe --codes codes.txt --out DIR
 
 writes DIR/msi/*.msi and DIR/product.zip (setup.exe at the top), DIR/deep.zip (setup.exe two
-folders deep), DIR/nosetup.zip (no setup.exe) and DIR/notprogram.zip (a "setup.exe" that is text).
+folders deep), DIR/setuponly.zip (setup.exe alone), DIR/nosetup.zip (no setup.exe) and DIR/notprogram.zip (a "setup.exe" that is text).
 codes.txt holds the six product codes in list order, one a line; the fourth is the main package.
 """
 import argparse
@@ -118,6 +118,7 @@ def main():
     write_zip(os.path.join(args.out, "deep.zip"),
               [("readme.txt", b"Halvard Lumenary Pro R7\r\n"), ("docs/licence.txt", b"licence\r\n")]
               + product_files("Halvard/Setup Files/"))
+    write_zip(os.path.join(args.out, "setuponly.zip"), [("setup.exe", args.setup)])
     write_zip(os.path.join(args.out, "nosetup.zip"),
               [("readme.txt", b"no setup here\r\n"), ("bin/setup.ex", b"not quite\r\n")])
     write_zip(os.path.join(args.out, "notprogram.zip"),

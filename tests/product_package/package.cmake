@@ -30,7 +30,8 @@ add_custom_command(OUTPUT ${QRX_PRODUCT_CODES_FILE}
 
 set(QRX_PRODUCT_PACKAGE_ZIPS
   ${QRX_PRODUCT_PACKAGE_DIR}/product.zip ${QRX_PRODUCT_PACKAGE_DIR}/deep.zip
-  ${QRX_PRODUCT_PACKAGE_DIR}/nosetup.zip ${QRX_PRODUCT_PACKAGE_DIR}/notprogram.zip)
+  ${QRX_PRODUCT_PACKAGE_DIR}/nosetup.zip ${QRX_PRODUCT_PACKAGE_DIR}/notprogram.zip
+  ${QRX_PRODUCT_PACKAGE_DIR}/setuponly.zip)
 add_custom_command(OUTPUT ${QRX_PRODUCT_PACKAGE_ZIPS}
   COMMAND python3 ${QRX_PRODUCT_PACKAGE_SRC}/build_package.py
           --setup $<TARGET_FILE:qrx_fake_setup> --program $<TARGET_FILE:qrx_lumenary_program>
