@@ -1,6 +1,7 @@
 # The test product package: our setup.exe and product program built with the cross compiler,
 # Windows Installer packages built with wixl for the 64-bit list of product codes, zipped in
-# several layouts into ${QRX_PRODUCT_PACKAGE_DIR}. Target: qrx_product_package.
+# several layouts into ${QRX_PRODUCT_PACKAGE_DIR}. Target: qrx_product_package. The programs live in
+# programs/ so that this folder is not taken for a test folder.
 if(TARGET qrx_product_package)
   return()
 endif()
@@ -8,14 +9,14 @@ endif()
 set(QRX_PRODUCT_PACKAGE_DIR ${CMAKE_BINARY_DIR}/product_package)
 set(QRX_PRODUCT_PACKAGE_SRC ${CMAKE_SOURCE_DIR}/tests/product_package)
 
-add_executable(qrx_fake_setup ${QRX_PRODUCT_PACKAGE_SRC}/fake_setup.cpp)
+add_executable(qrx_fake_setup ${QRX_PRODUCT_PACKAGE_SRC}/programs/setup_main.cpp)
 target_compile_definitions(qrx_fake_setup PRIVATE UNICODE _UNICODE)
 target_compile_options(qrx_fake_setup PRIVATE -Wall -Wextra -Werror)
 target_link_options(qrx_fake_setup PRIVATE -municode -static -static-libgcc -static-libstdc++)
 set_target_properties(qrx_fake_setup PROPERTIES OUTPUT_NAME setup
   RUNTIME_OUTPUT_DIRECTORY ${QRX_PRODUCT_PACKAGE_DIR}/bin)
 
-add_executable(qrx_lumenary_program WIN32 ${QRX_PRODUCT_PACKAGE_SRC}/lumenary_program.cpp)
+add_executable(qrx_lumenary_program WIN32 ${QRX_PRODUCT_PACKAGE_SRC}/programs/lumenary_main.cpp)
 target_compile_definitions(qrx_lumenary_program PRIVATE UNICODE _UNICODE)
 target_link_options(qrx_lumenary_program PRIVATE -municode -static)
 set_target_properties(qrx_lumenary_program PROPERTIES OUTPUT_NAME "Halvard Lumenary Pro"
