@@ -73,13 +73,18 @@ bool JoinProgramPath(const std::wstring& folder, const wchar_t* programName, std
   return true;
 }
 
-bool FindInstalledStartProgram(std::wstring& path) {
+bool FindStartProgram(const wchar_t* key, REGSAM firstView, REGSAM secondView, std::wstring& path) {
   std::wstring folder;
-  if (!ReadMachineFolderValue(kProductRegistryKey, kProductDirectoryValue, 0, folder) &&
-      !ReadMachineFolderValue(kProductRegistryKey, kProductDirectoryValue, KEY_WOW64_64KEY, folder)) {
+  if (!ReadMachineFolderValue(key, kProductDirectoryValue, firstView, folder) &&
+      !ReadMachineFolderValue(key, kProductDirectoryValue, secondView, folder)) {
     return false;
   }
   return JoinProgramPath(folder, kProductProgramName, path);
+}
+
+bool FindInstalledStartProgram(std::wstring& path) {
+  // No view flag first: a 32-bit process on a 64-bit system sees the 32-bit view.
+  return FindStartProgram(kProductRegistryKey, 0, KEY_WOW64_64KEY, path);
 }
 
 }  // namespace qrx

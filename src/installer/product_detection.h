@@ -30,6 +30,10 @@ bool ReadMachineFolderValue(const wchar_t* key, const wchar_t* valueName, REGSAM
 // The program path for an install folder: the folder and `programName` joined with one backslash.
 bool JoinProgramPath(const std::wstring& folder, const wchar_t* programName, std::wstring& path);
 
+// The program path from the "Directory" value of `key`: `firstView` first, then `secondView`.
+// False (path untouched) when neither has it.
+bool FindStartProgram(const wchar_t* key, REGSAM firstView, REGSAM secondView, std::wstring& path);
+
 // The installed program: "Directory" of the product key in the process's own view first, then
 // in the 64-bit view. False (path untouched) when neither has it.
 bool FindInstalledStartProgram(std::wstring& path);

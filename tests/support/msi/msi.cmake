@@ -1,0 +1,26 @@
+# qrx_test_msi(<test target> OUTPUT <file.msi> PRODUCT_CODE <{GUID}> VERSION <a.b.c.d>
+#              [REGISTRY_KEY <key> VALUE_NAME <name> VALUE <text> VIEW 32|64] [FILES name=source...])
+# Builds a test package with wixl at build time; the test target depends on it. Give VALUE
+# last: a value ending in a backslash must not be followed by another argument.
+function(qrx_test_msi target)
+  cmake_parse_arguments(MSI "" "OUTPUT;PRODUCT_CODE;VERSION;REGISTRY_KEY;VALUE_NAME;VALUE;VIEW" "FILES" ${ARGN})
+  set(args --out ${MSI_OUTPUT} --product-code ${MSI_PRODUCT_CODE} --version ${MSI_VERSION})
+  if(MSI_REGISTRY_KEY)
+    list(APPEND args --registry-key ${MSI_REGISTRY_KEY} --value-name ${MSI_VALUE_NAME})
+  endif()
+  if(MSI_VIEW)
+    list(APPEND args --view ${MSI_VIEW})
+  endif()
+  foreach(f ${MSI_FILES})
+    list(APPEND args --file ${f})
+  endforeach()
+  # Last, so that a trailing backslash in the value cannot escape a list separator.
+  if(MSI_REGISTRY_KEY)
+    list(APPEND args --value ${MSI_VALUE})
+  endif()
+  set(script ${CMAKE_SOURCE_DIR}/tests/support/msi/make_msi.py)
+  add_custom_command(OUTPUT ${MSI_OUTPUT} COMMAND python3 ${script} ${args} DEPENDS ${script} VERBATIM)
+  get_filename_component(name ${MSI_OUTPUT} NAME_WE)
+  add_custom_target(${target}_${name} DEPENDS ${MSI_OUTPUT})
+  add_dependencies(${target} ${target}_${name})
+endfunction()
