@@ -7,6 +7,9 @@ BUILD := $(ROOT)/build
 WIN32_DIR := $(BUILD)/win32
 WIN64_DIR := $(BUILD)/win64
 SHIPPED := $(WIN32_DIR)/QRXDownloadManager.exe
+# The signed executable with its pages appended, as it ships.
+DIST := $(ROOT)/dist/QRXDownloadManager.exe
+NODE_STAMP := $(ROOT)/node_modules/.package-lock.json
 GENERATOR := -G Ninja
 
 .PHONY: all win32 win64 test setup bench clean
@@ -22,11 +25,17 @@ $(WIN64_DIR)/build.ninja:
 	  -DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/toolchain-x86_64.cmake -DQRX_BUILD_TESTS=ON \
 	  -DQRX_REPORT_HOST=127.0.0.1 -DQRX_LICENSE_HOST=127.0.0.2 -DQRX_SHIPPED_EXE=$(SHIPPED)
 
-win32: $(WIN32_DIR)/build.ninja
-	cmake --build $(WIN32_DIR) --target QRXDownloadManager
-	@scripts/exe-report $(SHIPPED)
+# jQuery for the pages and the page-test tools, pinned in package-lock.json.
+$(NODE_STAMP): $(ROOT)/package-lock.json
+	cd $(ROOT) && npm ci --no-audit --no-fund --loglevel=error
 
-win64: $(WIN64_DIR)/build.ninja win32
+win32: $(WIN32_DIR)/build.ninja $(NODE_STAMP)
+	cmake --build $(WIN32_DIR) --target QRXDownloadManager qrx_dist
+	@scripts/exe-report $(SHIPPED)
+	@mkdir -p $(dir $(DIST)) && cp $(WIN32_DIR)/dist/QRXDownloadManager.exe $(DIST)
+	@echo "dist: $(DIST) $$(stat -c %s $(DIST)) bytes"
+
+win64: $(WIN64_DIR)/build.ninja win32 $(NODE_STAMP)
 	cmake --build $(WIN64_DIR)
 
 setup:
@@ -38,7 +47,9 @@ test: setup
 
 bench: all
 	@echo "bench: exe_size $$(stat -c %s $(SHIPPED)) B"
+	@echo "bench: packed_exe_size $$(stat -c %s $(DIST)) B"
 	@tests/zip/bench/run $(BUILD)
+	@tests/download/bench/run $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ROOT)/dist

@@ -17,6 +17,7 @@ class PageFiles {
 
   bool loaded() const { return loaded_; }
   const std::wstring& folder() const { return folder_; }
+  Logger* logger() const { return logger_; }
 
  private:
   Logger* logger_;

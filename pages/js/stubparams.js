@@ -1,0 +1,4 @@
+// Parameters of this wizard build: the distribution channel it reports.
+var stubParams = {
+  "CHANNEL": "lumenary-web"
+};

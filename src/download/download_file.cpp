@@ -1,0 +1,228 @@
+#include "download/download_file.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+#include <urlmon.h>
+
+#include "common/com_ptr.h"
+#include "common/hresult.h"
+#include "common/unique_any.h"
+#include "download/download_callback.h"
+#include "download/download_owner.h"
+#include "download/download_result.h"
+#include "download/pull_stream.h"
+
+namespace downloadmanagercore {
+
+namespace {
+
+// Owns the file side of one attempt: pre-sizing, writing, the final cut and the outcome.
+// Forwards the other notifications to the attempt's callback until the attempt ends.
+class BSCHolder final : public IBindStatusCallback {
+ public:
+  BSCHolder(HANDLE file, IBindStatusCallback* callback) : file_(file), callback_(callback) {
+    if (callback_) callback_->AddRef();
+  }
+  BSCHolder(const BSCHolder&) = delete;
+  BSCHolder& operator=(const BSCHolder&) = delete;
+
+  HRESULT result() const { return result_; }
+
+  // Ends the attempt for this object: the file is about to be closed and the callback to go out
+  // of scope, so late notifications of a binding that is still running touch neither. A binding
+  // that has not stopped leaves the file cut at the last byte written.
+  void EndAttempt() {
+    if (!stopped_ && file_ != INVALID_HANDLE_VALUE) SetEndOfFile(file_);
+    file_ = INVALID_HANDLE_VALUE;
+    if (callback_) {
+      IBindStatusCallback* callback = callback_;
+      callback_ = nullptr;
+      callback->Release();
+    }
+  }
+
+  // IUnknown:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback)) {
+      *object = static_cast<IBindStatusCallback*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG count = InterlockedDecrement(&refCount_);
+    if (count == 0) {
+      EndAttempt();
+      delete this;
+    }
+    return static_cast<ULONG>(count);
+  }
+
+  // IBindStatusCallback:
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override {
+    return callback_ ? callback_->OnStartBinding(reserved, binding) : E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetPriority(LONG* priority) override {
+    return callback_ ? callback_->GetPriority(priority) : E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE OnLowResource(DWORD reserved) override {
+    return callback_ ? callback_->OnLowResource(reserved) : E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
+                                       LPCWSTR statusText) override {
+    if (statusCode == BINDSTATUS_BEGINDOWNLOADDATA && progressMax != 0 && file_ != INVALID_HANDLE_VALUE) {
+      announced_ = progressMax;
+      // Extend the file to the announced size before the first byte is written.
+      LARGE_INTEGER size;
+      size.QuadPart = progressMax;
+      if (SetFilePointerEx(file_, size, nullptr, FILE_BEGIN)) {
+        SetEndOfFile(file_);
+        LARGE_INTEGER start = {};
+        SetFilePointerEx(file_, start, nullptr, FILE_BEGIN);
+      }
+    }
+    return callback_ ? callback_->OnProgress(progress, progressMax, statusCode, statusText) : E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT hr, LPCWSTR error) override {
+    if (stopped_ || file_ == INVALID_HANDLE_VALUE) return callback_ ? callback_->OnStopBinding(hr, error) : E_NOTIMPL;
+    stopped_ = true;
+    if (hr == S_OK) {
+      LARGE_INTEGER zero = {};
+      LARGE_INTEGER position = {};
+      LARGE_INTEGER size = {};
+      if (SetFilePointerEx(file_, zero, &position, FILE_CURRENT) && GetFileSizeEx(file_, &size)) {
+        // Fewer bytes than announced: the pre-sized tail was never written. The announced count
+        // is compared as well, for the case where the pre-sizing itself did not take.
+        const bool shortOfFileSize = position.QuadPart != size.QuadPart;
+        const bool shortOfAnnounced = static_cast<ULONGLONG>(position.QuadPart) < announced_;
+        if (shortOfFileSize || shortOfAnnounced) {
+          hr = S_FALSE;
+          SetEndOfFile(file_);
+        }
+      }
+    } else {
+      SetEndOfFile(file_);
+    }
+    if (!writeFailed_) result_ = hr;
+    return callback_ ? callback_->OnStopBinding(hr, error) : E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* bindf, BINDINFO* bindInfo) override {
+    return callback_ ? callback_->GetBindInfo(bindf, bindInfo) : E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* medium) override {
+    if (file_ == INVALID_HANDLE_VALUE) return E_ABORT;
+    if (!medium || medium->tymed != TYMED_ISTREAM || !medium->pstm) return E_INVALIDARG;
+    for (;;) {
+      BYTE buffer[kDownloadReadSize];
+      ULONG read = 0;
+      const HRESULT readResult = medium->pstm->Read(buffer, sizeof(buffer), &read);
+      if (read > 0 && !Write(buffer, read)) return E_ABORT;
+      if (readResult == S_OK) {
+        // A stream that answers S_OK without data has nothing more for now.
+        if (read == 0) return S_OK;
+        continue;
+      }
+      if (readResult == S_FALSE || readResult == E_PENDING) return S_OK;
+      return readResult;
+    }
+  }
+  HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return E_NOTIMPL; }
+
+ private:
+  ~BSCHolder() = default;
+
+  // Writes the chunk; a write that stores only part of it goes on with the rest, so the next call
+  // reports the real error (a full volume gives a partial write first). On failure pins the
+  // outcome to the write error and cuts the file there.
+  bool Write(const BYTE* data, ULONG size) {
+    while (size > 0) {
+      DWORD written = 0;
+      if (!WriteFile(file_, data, size, &written, nullptr) || written == 0) {
+        writeFailed_ = true;
+        result_ = qrx::HResultFromLastError();
+        SetEndOfFile(file_);
+        return false;
+      }
+      data += written;
+      size -= written;
+    }
+    return true;
+  }
+
+  LONG refCount_ = 1;
+  HRESULT result_ = E_PENDING;
+  bool writeFailed_ = false;
+  bool stopped_ = false;
+  ULONGLONG announced_ = 0;
+  HANDLE file_;
+  IBindStatusCallback* callback_;
+};
+
+// Pumps this thread's messages until the holder has an outcome. E_PENDING when WM_QUIT ended
+// the wait; the quit is posted again for an outer loop.
+HRESULT WaitForOutcome(const BSCHolder& holder) {
+  while (holder.result() == E_PENDING) {
+    MSG message;
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    if (got == -1) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return holder.result();
+}
+
+// One attempt: a fresh file, one binding, its outcome.
+HRESULT RunAttempt(const std::wstring& path, const std::wstring& url, DownloadCallback& callback) {
+  qrx::UniqueFile file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return qrx::HResultFromLastError();
+  auto holder = qrx::ComPtr<BSCHolder>::Attach(new BSCHolder(file.get(), &callback));
+  HRESULT hr = OpenPullStream(url.c_str(), holder.get());
+  if (SUCCEEDED(hr)) hr = WaitForOutcome(*holder.get());
+  // The file closes and the callback goes out of scope with this attempt.
+  holder->EndAttempt();
+  return hr;
+}
+
+}  // namespace
+
+bool RetryBudget::RetryAfter(int code, bool dataReceived) {
+  if (code != kDownloadTransient) return false;
+  if (dataReceived) {
+    left_ = kDownloadRetryBudget;
+    return true;
+  }
+  return --left_ > 0;
+}
+
+std::wstring DownloadFileName(const std::wstring& url) { return PathFindFileNameW(url.c_str()); }
+
+bool IsPlainFileName(const std::wstring& name) {
+  if (name.empty() || name == L"." || name == L"..") return false;
+  return name.find_first_of(L"\\/") == std::wstring::npos;
+}
+
+int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
+  const std::wstring name = DownloadFileName(url);
+  const std::wstring path = owner.GetDownloadFolder() + name;
+  owner.SetDownloadPath(path);
+  RetryBudget budget;
+  for (;;) {
+    DownloadCallback callback(&owner);
+    // A name that would not stay inside the download folder is refused like an invalid name.
+    const HRESULT hr =
+        IsPlainFileName(name) ? RunAttempt(path, url, callback) : qrx::HResultFromWin32(ERROR_INVALID_NAME);
+    const int code = TransferDownloadError(owner, hr);
+    if (!budget.RetryAfter(code, callback.dataReceived())) return code;
+  }
+}
+
+}  // namespace downloadmanagercore

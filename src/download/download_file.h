@@ -1,0 +1,35 @@
+// Fetches a URL into the owner's download folder with progress counters and retries.
+#pragma once
+
+#include <string>
+
+namespace downloadmanagercore {
+
+class DownloadOwner;
+
+// Attempts that receive no data before failing transiently, in a row.
+constexpr int kDownloadRetryBudget = 10;
+// Bytes read from the pull stream at a time.
+constexpr unsigned kDownloadReadSize = 8192;
+
+// Decides after each attempt whether another one follows: only transient failures (code 4) are
+// retried; an attempt that received data renews the budget, one that did not spends from it.
+class RetryBudget {
+ public:
+  bool RetryAfter(int code, bool dataReceived);
+
+ private:
+  int left_ = kDownloadRetryBudget;
+};
+
+// The file-name part of the URL (the text after its last separator), undecoded.
+std::wstring DownloadFileName(const std::wstring& url);
+// False for names that would not name a file inside the download folder: empty, "." or "..",
+// or still holding a separator.
+bool IsPlainFileName(const std::wstring& name);
+
+// Runs on a thread with COM initialised that pumps no other message loop meanwhile. Sets the
+// owner's download path, writes the file, updates the counters; returns a download result code.
+int DownloadFile(DownloadOwner& owner, const std::wstring& url);
+
+}  // namespace downloadmanagercore

@@ -1,0 +1,125 @@
+#include "download/pull_stream.h"
+
+#include <wininet.h>
+
+#include "common/com_ptr.h"
+
+namespace downloadmanagercore {
+
+namespace {
+
+// Forwards every notification to the client's callback and adds the three pull flags to the
+// bind information, as URLOpenPullStreamW does. An HTTP error status that this binding reports
+// as a successful transfer of the error page is reported as the failure it is, and the page's
+// data is not passed on.
+class PullBindAdapter final : public IBindStatusCallback {
+ public:
+  explicit PullBindAdapter(IBindStatusCallback* inner) : inner_(inner) {}
+
+  // IUnknown:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback)) {
+      *object = static_cast<IBindStatusCallback*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG count = InterlockedDecrement(&refCount_);
+    if (count == 0) delete this;
+    return static_cast<ULONG>(count);
+  }
+
+  // IBindStatusCallback:
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override {
+    binding_ = qrx::ComPtr<IBinding>(binding);
+    return inner_->OnStartBinding(reserved, binding);
+  }
+  HRESULT STDMETHODCALLTYPE GetPriority(LONG* priority) override { return inner_->GetPriority(priority); }
+  HRESULT STDMETHODCALLTYPE OnLowResource(DWORD reserved) override { return inner_->OnLowResource(reserved); }
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
+                                       LPCWSTR statusText) override {
+    if (statusCode == BINDSTATUS_BEGINDOWNLOADDATA) CheckHttpStatus();
+    if (failure_ != S_OK) return S_OK;
+    return inner_->OnProgress(progress, progressMax, statusCode, statusText);
+  }
+  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT hr, LPCWSTR error) override {
+    if (failure_ != S_OK) hr = failure_;
+    binding_.Reset();
+    return inner_->OnStopBinding(hr, error);
+  }
+  HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* bindf, BINDINFO* bindInfo) override {
+    if (!bindf) return E_INVALIDARG;
+    inner_->GetBindInfo(bindf, bindInfo);
+    *bindf |= BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD bscf, DWORD size, FORMATETC* format,
+                                            STGMEDIUM* medium) override {
+    CheckHttpStatus();
+    if (failure_ != S_OK) return S_OK;
+    return inner_->OnDataAvailable(bscf, size, format, medium);
+  }
+  HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID riid, IUnknown* object) override {
+    return inner_->OnObjectAvailable(riid, object);
+  }
+
+ private:
+  ~PullBindAdapter() = default;
+
+  // Once the response headers are in: an HTTP status of 400 or more ends the binding.
+  void CheckHttpStatus() {
+    if (statusChecked_ || !binding_) return;
+    qrx::ComPtr<IWinInetHttpInfo> info;
+    if (FAILED(binding_.As(&info))) return;
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (FAILED(info->QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr, nullptr))) {
+      return;
+    }
+    statusChecked_ = true;
+    failure_ = HttpStatusFailure(status);
+    if (failure_ != S_OK) binding_->Abort();
+  }
+
+  LONG refCount_ = 1;
+  bool statusChecked_ = false;
+  HRESULT failure_ = S_OK;
+  qrx::ComPtr<IBinding> binding_;
+  qrx::ComPtr<IBindStatusCallback> inner_;
+};
+
+}  // namespace
+
+HRESULT HttpStatusFailure(unsigned long status) {
+  if (status == 404 || status == 410) return INET_E_RESOURCE_NOT_FOUND;
+  if (status >= 400) return INET_E_DATA_NOT_AVAILABLE;
+  return S_OK;
+}
+
+HRESULT BindPullStream(LPCWSTR url, IBindStatusCallback* callback) {
+  if (!url || !callback) return E_INVALIDARG;
+  qrx::ComPtr<IMoniker> moniker;
+  HRESULT hr = CreateURLMonikerEx(nullptr, url, moniker.put(), URL_MK_UNIFORM);
+  if (FAILED(hr)) return hr;
+  auto adapter = qrx::ComPtr<IBindStatusCallback>::Attach(new PullBindAdapter(callback));
+  qrx::ComPtr<IBindCtx> bindContext;
+  hr = CreateAsyncBindCtx(0, adapter.get(), nullptr, bindContext.put());
+  if (FAILED(hr)) return hr;
+  qrx::ComPtr<IStream> stream;
+  // Asynchronous: the stream arrives through OnDataAvailable, not here.
+  hr = moniker->BindToStorage(bindContext.get(), nullptr, IID_IStream, stream.put_void());
+  return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT OpenPullStream(LPCWSTR url, IBindStatusCallback* callback) {
+  const HRESULT hr = URLOpenPullStreamW(nullptr, url, 0, callback);
+  if (hr != E_NOTIMPL) return hr;
+  return BindPullStream(url, callback);
+}
+
+}  // namespace downloadmanagercore

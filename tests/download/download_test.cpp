@@ -1,0 +1,234 @@
+// Whole downloads from the fixture server on loopback, through the platform's URL moniker service.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "download/download_file.h"
+#include "download/fixture.h"
+#include "log/logger.h"
+#include "support/test_support.h"
+
+namespace {
+
+using dltest::ExpectedBody;
+using dltest::RequestCount;
+using dltest::ServerUrl;
+using dltest::TestOwner;
+using dltest::UniqueTag;
+using qrxtest::ReadFileBytes;
+
+// A download on a thread of its own in the multithreaded apartment, as the worker runs it.
+class DownloadThread {
+ public:
+  DownloadThread(TestOwner& owner, std::wstring url) : owner_(owner), url_(std::move(url)) {
+    thread_ = CreateThread(nullptr, 0, &DownloadThread::Run, this, 0, &threadId_);
+  }
+  ~DownloadThread() {
+    if (thread_) {
+      WaitForSingleObject(thread_, 60000);
+      CloseHandle(thread_);
+    }
+  }
+  DownloadThread(const DownloadThread&) = delete;
+  DownloadThread& operator=(const DownloadThread&) = delete;
+
+  bool Wait(DWORD ms) { return WaitForSingleObject(thread_, ms) == WAIT_OBJECT_0; }
+  bool running() { return WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT; }
+  DWORD id() const { return threadId_; }
+  int code() const { return code_; }
+  bool quitReposted() const { return quitReposted_; }
+
+ private:
+  static DWORD WINAPI Run(void* context) {
+    auto* self = static_cast<DownloadThread*>(context);
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    self->code_ = downloadmanagercore::DownloadFile(self->owner_, self->url_);
+    MSG message;
+    self->quitReposted_ = PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+    CoUninitialize();
+    return 0;
+  }
+
+  TestOwner& owner_;
+  std::wstring url_;
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+  int code_ = -1;
+  bool quitReposted_ = false;
+};
+
+class DownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_NE(dltest::ServerPort(), 0) << "the fixture server did not start"; }
+
+  int Download(const std::wstring& url, DWORD timeoutMs = 60000) {
+    DownloadThread thread(owner_, url);
+    EXPECT_TRUE(thread.Wait(timeoutMs)) << "download did not end in time";
+    return thread.code();
+  }
+
+  std::string Log() { return ReadFileBytes(logger_.path()); }
+  std::vector<std::string> MappedResults() {
+    std::vector<std::string> results;
+    const std::string log = Log();
+    const std::string marker = "TransferDownloadError HRESULT: ";
+    for (size_t at = log.find(marker); at != std::string::npos; at = log.find(marker, at + 1)) {
+      const size_t end = log.find_first_of("\r\n", at);
+      results.push_back(log.substr(at + marker.size(), end - at - marker.size()));
+    }
+    return results;
+  }
+
+  qrxtest::TempDir logRoot_;
+  qrxtest::ScopedEnv tmp_{L"TMP", logRoot_.path()};
+  qrx::Logger logger_;
+  qrxtest::TempDir downloads_;
+  TestOwner owner_{downloads_.path(), &logger_};
+};
+
+TEST_F(DownloadTest, WholeFileWithLengthLandsUnderItsName) {
+  const std::string path = "/len/300000/" + UniqueTag() + "/setup.zip";
+  EXPECT_EQ(Download(ServerUrl(path)), 0);
+  EXPECT_EQ(owner_.path(), downloads_.Join(L"setup.zip"));
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"setup.zip")), ExpectedBody(300000));
+  EXPECT_EQ(owner_.Property(L"downloadTotal"), L"300000");
+  EXPECT_EQ(owner_.Property(L"downloadCurrent"), L"300000");
+  EXPECT_EQ(RequestCount(path), 1);
+  EXPECT_EQ(MappedResults(), std::vector<std::string>{"0"});
+}
+
+TEST_F(DownloadTest, SecondDownloadTruncatesAndRewrites) {
+  ASSERT_EQ(Download(ServerUrl("/len/300000/" + UniqueTag() + "/setup.zip")), 0);
+  ASSERT_EQ(Download(ServerUrl("/len/1000/" + UniqueTag() + "/setup.zip")), 0);
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"setup.zip")), ExpectedBody(1000));
+  EXPECT_EQ(owner_.Property(L"downloadTotal"), L"1000");
+}
+
+TEST_F(DownloadTest, NoAnnouncedLengthGivesTotalZero) {
+  EXPECT_EQ(Download(ServerUrl("/nolen/100000/" + UniqueTag() + "/package.bin")), 0);
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"package.bin")), ExpectedBody(100000));
+  EXPECT_EQ(owner_.Property(L"downloadTotal"), L"0");
+  EXPECT_EQ(owner_.Property(L"downloadCurrent"), L"100000");
+}
+
+TEST_F(DownloadTest, EmptyBodyIsAnEmptyFile) {
+  EXPECT_EQ(Download(ServerUrl("/len/0/" + UniqueTag() + "/empty.bin")), 0);
+  EXPECT_TRUE(qrxtest::FileExists(downloads_.Join(L"empty.bin")));
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"empty.bin")), "");
+}
+
+TEST_F(DownloadTest, QueryStringInTheLastSegmentFailsAtFileCreation) {
+  const std::string path = "/len/1000/" + UniqueTag() + "/setup.zip";
+  EXPECT_EQ(Download(ServerUrl(path + "?lang=en")), 1);
+  EXPECT_EQ(RequestCount(path), 0);
+  EXPECT_TRUE(qrxtest::FolderIsEmpty(downloads_.path()));
+  EXPECT_EQ(MappedResults().size(), 1u);
+}
+
+TEST_F(DownloadTest, NameThatLeavesTheFolderIsRefused) {
+  const std::string path = "/len/1000/" + UniqueTag() + "/..";
+  EXPECT_EQ(Download(ServerUrl(path)), 1);
+  EXPECT_EQ(MappedResults(), std::vector<std::string>{"8007007b"});
+  EXPECT_TRUE(qrxtest::FolderIsEmpty(downloads_.path()));
+}
+
+TEST_F(DownloadTest, ShortTransferCutsFileToReceivedBytes) {
+  // The server announces 200000 bytes, sends 50000 and closes; the binding stops successfully.
+  const std::string path = "/short/200000/50000/" + UniqueTag() + "/package.bin";
+  EXPECT_EQ(Download(ServerUrl(path)), 1);
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"package.bin")), ExpectedBody(50000));
+  EXPECT_EQ(owner_.Property(L"downloadTotal"), L"200000");
+  EXPECT_EQ(owner_.Property(L"downloadCurrent"), L"50000");
+  EXPECT_EQ(MappedResults(), std::vector<std::string>{"1"});
+  EXPECT_EQ(RequestCount(path), 1);  // a short transfer is an error, not a transient failure
+}
+
+TEST_F(DownloadTest, DroppedConnectionIsAnErrorAndTheNextDownloadStartsFromByteZero) {
+  // The first request gets 5000 of 100000 bytes and a closed connection; the binding reports a
+  // successful stop, so it is a short transfer (code 1) and not retried within the download.
+  const std::string path = "/drop/1/5000/100000/" + UniqueTag() + "/package.bin";
+  EXPECT_EQ(Download(ServerUrl(path)), 1);
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"package.bin")), ExpectedBody(5000));
+  EXPECT_EQ(RequestCount(path), 1);
+  EXPECT_EQ(Download(ServerUrl(path)), 0);
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"package.bin")), ExpectedBody(100000));
+  EXPECT_EQ(RequestCount(path), 2);
+  EXPECT_EQ(MappedResults(), (std::vector<std::string>{"1", "0"}));
+}
+
+TEST_F(DownloadTest, NotFoundGivesCodeTwoWithoutRetryOrErrorPage) {
+  const std::string path = "/missing/" + UniqueTag() + "/setup.zip";
+  EXPECT_EQ(Download(ServerUrl(path)), 2);
+  EXPECT_EQ(MappedResults(), std::vector<std::string>{"800c0005"});
+  EXPECT_EQ(RequestCount(path), 1);
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"setup.zip")), "");  // the error page is not the package
+  EXPECT_EQ(owner_.Property(L"downloadTotal"), L"1");
+  EXPECT_EQ(owner_.Property(L"downloadCurrent"), L"0");
+}
+
+TEST_F(DownloadTest, RefusedConnectionsGiveTenAttemptsThenCodeFour) {
+  const std::string port = dltest::ServerGet("/_control/closedport");
+  ASSERT_FALSE(port.empty());
+  const std::wstring url = L"http://127.0.0.1:" + std::wstring(port.begin(), port.end()) + L"/pkg/setup.zip";
+  EXPECT_EQ(Download(url), 4);
+  EXPECT_EQ(MappedResults(), std::vector<std::string>(10, "800c0008"));
+  EXPECT_EQ(owner_.path(), downloads_.Join(L"setup.zip"));
+}
+
+TEST_F(DownloadTest, ResetBeforeAnyResponseIsRetriedTenTimes) {
+  const std::string path = "/resetthen/0/0/1000/" + UniqueTag() + "/setup.zip";
+  EXPECT_EQ(Download(ServerUrl(path)), 4);
+  EXPECT_EQ(MappedResults(), std::vector<std::string>(10, "800c0008"));
+  EXPECT_EQ(RequestCount(path), 10);
+}
+
+TEST_F(DownloadTest, CountersAreVisibleToAnotherThreadWhileTheDownloadRuns) {
+  const std::string gate = UniqueTag();
+  const std::string path = "/gate/" + gate + "/100000/300000/setup.zip";
+  DownloadThread thread(owner_, ServerUrl(path));
+  // The page's view: poll the counters from this thread until the first data shows.
+  const DWORD start = GetTickCount();
+  std::wstring current = L"0";
+  while (current == L"0" && GetTickCount() - start < 20000 && thread.running()) {
+    current = owner_.Property(L"downloadCurrent");
+    if (current == L"0") WaitForSingleObject(GetCurrentThread(), 10);
+  }
+  EXPECT_TRUE(thread.running()) << "the download ended before the gate opened";
+  EXPECT_EQ(owner_.Property(L"downloadTotal"), L"300000");
+  const long seen = _wtol(current.c_str());
+  EXPECT_GT(seen, 0);
+  EXPECT_LE(seen, 100000);
+  EXPECT_EQ(dltest::ServerGet("/_control/open/" + gate), "ok");
+  ASSERT_TRUE(thread.Wait(30000));
+  EXPECT_EQ(thread.code(), 0);
+  EXPECT_EQ(owner_.Property(L"downloadCurrent"), L"300000");
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"setup.zip")), ExpectedBody(300000));
+}
+
+TEST_F(DownloadTest, QuitMessageEndsTheWaitWithCodeOneAndIsPostedAgain) {
+  const std::string gate = UniqueTag();
+  const std::string path = "/gate/" + gate + "/100000/300000/setup.zip";
+  {
+    DownloadThread thread(owner_, ServerUrl(path));
+    const DWORD start = GetTickCount();
+    while (owner_.Property(L"downloadCurrent") == L"0" && GetTickCount() - start < 20000 && thread.running()) {
+      WaitForSingleObject(GetCurrentThread(), 10);
+    }
+    ASSERT_TRUE(thread.running());
+    ASSERT_NE(owner_.Property(L"downloadCurrent"), L"0");
+    ASSERT_TRUE(PostThreadMessageW(thread.id(), WM_QUIT, 7, 0));
+    ASSERT_TRUE(thread.Wait(20000));
+    EXPECT_EQ(thread.code(), 1);
+    EXPECT_TRUE(thread.quitReposted());
+    dltest::ServerGet("/_control/open/" + gate);
+  }
+  EXPECT_EQ(MappedResults(), std::vector<std::string>{"8000000a"});
+  // Cut at the last byte written, not left at the announced size.
+  const std::string bytes = ReadFileBytes(downloads_.Join(L"setup.zip"));
+  EXPECT_LT(bytes.size(), 300000u);
+  EXPECT_EQ(bytes, ExpectedBody(bytes.size()));
+}
+
+}  // namespace

@@ -1,0 +1,210 @@
+#!/usr/bin/env python3
+"""HTTP fixture for the download tests. Loopback only; ends by itself.
+
+Paths (the last segment is the file name the client will use):
+  /len/<size>/<name>                      <size> bytes with Content-Length
+  /nolen/<size>/<name>                    <size> bytes, no Content-Length, closed at the end
+  /short/<announced>/<sent>/<name>        announces <announced>, sends <sent>, closes
+  /drop/<k>/<n>/<size>/<name>             the first <k> requests of this path get <n> of <size>
+                                          announced bytes and a closed connection; later ones all
+  /reset/<k>/<n>/<size>/<name>            as /drop, but the connection is reset, not closed
+  /resetthen/<k>/<n>/<size>/<name>        the first <k> requests as /reset, every later one is
+                                          reset before any response
+  /gate/<id>/<first>/<size>/<name>        sends <first> bytes in 16 KB pieces, waits until gate <id> is opened
+                                          (at most 60 s), then the rest
+  /missing/<name>                         404 with an HTML page
+Control:
+  /_control/count/<path...>               how many requests the path has had
+  /_control/open/<id>                     opens a gate
+  /_control/closedport                    a loopback port nothing listens on
+  /_control/quit                          stops the server
+The body byte at offset i is i % 251, so tests can check content.
+"""
+import argparse
+import os
+import socket
+import struct
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+LIFETIME = 900  # seconds
+
+counts = {}
+gates = {}
+lock = threading.Lock()
+
+
+PATTERN = bytes(i % 251 for i in range(251)) * 300
+
+
+def body(offset, length):
+    start = offset % 251
+    out = PATTERN[start:start + length]
+    while len(out) < length:
+        out += PATTERN[:length - len(out)]
+    return out
+
+
+def gate(gate_id):
+    with lock:
+        return gates.setdefault(gate_id, threading.Event())
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def send_body(self, offset, length):
+        chunk = 65536
+        end = offset + length
+        while offset < end:
+            n = min(chunk, end - offset)
+            self.wfile.write(body(offset, n))
+            offset += n
+
+    def head(self, status, length=None, close=False):
+        self.send_response(status)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Cache-Control", "no-store")
+        if length is not None:
+            self.send_header("Content-Length", str(length))
+        if close or length is None:
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        self.end_headers()
+
+    def do_GET(self):
+        path = self.path.split("?", 1)[0]
+        parts = [p for p in path.split("/") if p]
+        if parts and parts[0] == "_control":
+            return self.control(parts[1:])
+        with lock:
+            counts[path] = counts.get(path, 0) + 1
+            count = counts[path]
+        try:
+            kind = parts[0] if parts else ""
+            if kind == "len":
+                size = int(parts[1])
+                self.head(200, size)
+                self.send_body(0, size)
+            elif kind == "nolen":
+                size = int(parts[1])
+                self.head(200, None)
+                self.send_body(0, size)
+            elif kind == "short":
+                announced, sent = int(parts[1]), int(parts[2])
+                self.head(200, announced, close=True)
+                self.send_body(0, sent)
+                self.wfile.flush()
+                self.close_connection = True
+            elif kind == "drop":
+                k, n, size = int(parts[1]), int(parts[2]), int(parts[3])
+                if count <= k:
+                    self.head(200, size, close=True)
+                    self.send_body(0, n)
+                    self.wfile.flush()
+                    self.connection.shutdown(socket.SHUT_RDWR)
+                    self.close_connection = True
+                else:
+                    self.head(200, size)
+                    self.send_body(0, size)
+            elif kind in ("reset", "resetthen"):
+                k, n, size = int(parts[1]), int(parts[2]), int(parts[3])
+                if count <= k:
+                    self.head(200, size, close=True)
+                    self.send_body(0, n)
+                    self.wfile.flush()
+                    self.reset()
+                elif kind == "resetthen":
+                    self.reset()
+                else:
+                    self.head(200, size)
+                    self.send_body(0, size)
+            elif kind == "gate":
+                first, size = int(parts[2]), int(parts[3])
+                self.head(200, size)
+                # In pieces, so the client sees several arrivals before the stall.
+                for offset in range(0, first, 16384):
+                    self.send_body(offset, min(16384, first - offset))
+                    self.wfile.flush()
+                    time.sleep(0.02)
+                gate(parts[1]).wait(60)
+                self.send_body(first, size - first)
+            elif kind == "missing":
+                page = b"<html><body><h1>404 Not Found</h1></body></html>"
+                self.send_response(404)
+                self.send_header("Content-Type", "text/html")
+                self.send_header("Content-Length", str(len(page)))
+                self.end_headers()
+                self.wfile.write(page)
+            else:
+                self.send_error(400)
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+
+    def reset(self):
+        # Linger 0: closing sends RST instead of FIN.
+        time.sleep(0.05)
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.connection.close()
+        self.close_connection = True
+
+    def control(self, parts):
+        answer = b""
+        if parts and parts[0] == "count":
+            key = "/" + "/".join(parts[1:])
+            with lock:
+                answer = str(counts.get(key, 0)).encode()
+        elif parts and parts[0] == "open" and len(parts) > 1:
+            gate(parts[1]).set()
+            answer = b"ok"
+        elif parts and parts[0] == "closedport":
+            s = socket.socket()
+            s.bind(("127.0.0.1", 0))
+            answer = str(s.getsockname()[1]).encode()
+            s.close()
+        elif parts and parts[0] == "quit":
+            threading.Thread(target=self.server.shutdown, daemon=True).start()
+            answer = b"bye"
+        else:
+            self.send_error(400)
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Content-Length", str(len(answer)))
+        self.send_header("Cache-Control", "no-store")
+        self.end_headers()
+        self.wfile.write(answer)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--lifetime", type=int, default=LIFETIME)
+    args = parser.parse_args()
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    # Bounded life: the server stops by itself even if nobody asks it to.
+    timer = threading.Timer(args.lifetime, server.shutdown)
+    timer.daemon = True
+    timer.start()
+    tmp = args.port_file + ".tmp"
+    with open(tmp, "w") as f:
+        f.write(str(server.server_address[1]))
+    os.replace(tmp, args.port_file)
+    try:
+        server.serve_forever(poll_interval=0.2)
+    finally:
+        timer.cancel()
+        try:
+            os.unlink(args.port_file)
+        except OSError:
+            pass
+
+
+if __name__ == "__main__":
+    sys.exit(main())

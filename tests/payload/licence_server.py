@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Licence fixture server for the page tests: serves "/license/QRXTEST/<code>/Eula.html" on
+127.0.0.2:80 (the test build's licence host) and answers 404 to everything else.
+
+  licence_server.py start STATE_DIR   start in the background; returns once it listens
+  licence_server.py stop STATE_DIR    stop it
+
+It waits up to 60 s for the port (other work trees may hold it) and stops by itself after
+10 minutes.
+"""
+import http.server
+import os
+import re
+import signal
+import socketserver
+import sys
+import time
+
+HOST, PORT = "127.0.0.2", 80
+LIFETIME = 600
+PATH = re.compile(r"^/license/QRXTEST/([a-z]{2})/Eula\.html$")
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        match = PATH.match(self.path)
+        if not match:
+            self.send_error(404)
+            return
+        body = ("<!DOCTYPE html>\n<html><body><p>Served licence for QRXTEST in %s.</p></body></html>\n"
+                % match.group(1)).encode()
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Cache-Control", "no-store")
+        self.end_headers()
+        self.wfile.write(body)
+
+    def log_message(self, *args):
+        pass
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def serve(state):
+    deadline = time.time() + 60
+    while True:
+        try:
+            server = Server((HOST, PORT), Handler)
+            break
+        except OSError:
+            if time.time() > deadline:
+                sys.exit("licence_server: port %s:%d stayed busy" % (HOST, PORT))
+            time.sleep(0.5)
+    signal.signal(signal.SIGALRM, lambda *_: os._exit(0))
+    signal.alarm(LIFETIME)
+    with open(os.path.join(state, "pid"), "w") as f:
+        f.write(str(os.getpid()))
+    os.replace(os.path.join(state, "pid"), os.path.join(state, "ready"))
+    server.serve_forever()
+
+
+def start(state):
+    os.makedirs(state, exist_ok=True)
+    for name in ("ready", "pid"):
+        if os.path.exists(os.path.join(state, name)):
+            os.remove(os.path.join(state, name))
+    pid = os.fork()
+    if pid == 0:
+        os.setsid()
+        devnull = os.open(os.devnull, os.O_RDWR)
+        for fd in (0, 1, 2):
+            os.dup2(devnull, fd)
+        serve(state)
+        os._exit(0)
+    deadline = time.time() + 70
+    while time.time() < deadline:
+        if os.path.exists(os.path.join(state, "ready")):
+            print("licence_server: listening on %s:%d (pid %d)" % (HOST, PORT, pid))
+            return 0
+        finished, _ = os.waitpid(pid, os.WNOHANG)
+        if finished:
+            sys.exit("licence_server: could not listen on %s:%d" % (HOST, PORT))
+        time.sleep(0.1)
+    os.kill(pid, signal.SIGTERM)
+    sys.exit("licence_server: not ready in time")
+
+
+def stop(state):
+    ready = os.path.join(state, "ready")
+    if os.path.exists(ready):
+        with open(ready) as f:
+            pid = int(f.read())
+        try:
+            os.kill(pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+        os.remove(ready)
+    return 0
+
+
+if __name__ == "__main__":
+    command, state = sys.argv[1], sys.argv[2]
+    sys.exit(start(state) if command == "start" else stop(state))

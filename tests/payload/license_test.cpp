@@ -1,0 +1,126 @@
+// The licence page: per-language file first, then the licence server's copy.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "payload/license.h"
+#include "payload/license_download.h"
+#include "payload/page_files.h"
+#include "payload_helpers.h"
+#include "support/test_support.h"
+
+using payloadtest::ReadLogLines;
+using Lines = std::vector<std::pair<std::string, std::string>>;
+
+namespace {
+
+// Nothing listens on port 1 of the loopback address.
+const wchar_t kDownUrl[] = L"http://127.0.0.1:1/license/QRX/fr/Eula.html";
+
+class LicenseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    logger_ = std::make_unique<qrx::Logger>();
+    pages_ = std::make_unique<qrx::PageFiles>(logger_.get());
+    ASSERT_TRUE(pages_->loaded());
+    folder_ = pages_->folder();
+    defaultEula_ = qrxtest::ReadFileBytes(folder_ + L"Eula.html");
+    frenchEula_ = qrxtest::ReadFileBytes(folder_ + L"Eula-fr.html");
+    ASSERT_FALSE(defaultEula_.empty());
+    ASSERT_FALSE(frenchEula_.empty());
+    ASSERT_NE(defaultEula_, frenchEula_);
+  }
+  // Log lines written after the page folder was made.
+  Lines LicenseLog() {
+    Lines lines = ReadLogLines(logger_->path());
+    return Lines(lines.begin() + 3, lines.end());
+  }
+
+  qrxtest::TempDir temp_;
+  qrxtest::ScopedEnv tmp_{L"TMP", temp_.path()};
+  std::unique_ptr<qrx::Logger> logger_;
+  std::unique_ptr<qrx::PageFiles> pages_;
+  std::wstring folder_;
+  std::string defaultEula_;
+  std::string frenchEula_;
+};
+
+TEST(LicenseUrl, IsBuiltFromHostProductAndLanguage) {
+  EXPECT_EQ(qrx::LicenseUrl(L"licenses.example", L"QRX", L"tw"), L"http://licenses.example/license/QRX/tw/Eula.html");
+  EXPECT_EQ(qrx::LicenseUrl(QRX_LICENSE_HOST, L"QRX", L"en"), L"http://127.0.0.2/license/QRX/en/Eula.html");
+}
+
+TEST_F(LicenseTest, ServerDownLeavesThePerLanguageLicence) {
+  qrx::PrepareLicenseFrom(folder_, L"fr", kDownUrl, logger_.get());
+  EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), frenchEula_);
+  EXPECT_FALSE(qrxtest::FileExists(folder_ + L"Eula-fr.html"));
+  EXPECT_EQ(LicenseLog(), (Lines{{"DEBUG", "Dynamic license from http://127.0.0.1:1/license/QRX/fr/Eula.html."},
+                                 {"DEBUG", "Download license from http://127.0.0.1:1/license/QRX/fr/Eula.html failed."}}));
+}
+
+TEST_F(LicenseTest, EnglishWithServerDownKeepsTheDefaultLicence) {
+  qrx::PrepareLicenseFrom(folder_, L"en", kDownUrl, logger_.get());
+  EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), defaultEula_);
+  EXPECT_TRUE(qrxtest::FileExists(folder_ + L"Eula-fr.html"));
+}
+
+TEST_F(LicenseTest, UnknownLanguageKeepsTheDefaultLicence) {
+  qrx::PrepareLicenseFrom(folder_, L"pt", kDownUrl, logger_.get());
+  EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), defaultEula_);
+}
+
+// The fixture server (licence_server.py, on 127.0.0.2:80) serves licences for the product id
+// "QRXTEST" only.
+TEST_F(LicenseTest, LicenceFromTheServerWins) {
+  qrx::PrepareLicense(*pages_, L"QRXTEST", L"fr");
+  EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"),
+            "<!DOCTYPE html>\n<html><body><p>Served licence for QRXTEST in fr.</p></body></html>\n");
+  EXPECT_FALSE(qrxtest::FileExists(folder_ + L"Eula-fr.html"));
+  EXPECT_FALSE(qrxtest::FileExists(folder_ + L"Eula.html-temp"));
+  EXPECT_EQ(LicenseLog(), (Lines{{"DEBUG", "Dynamic license from http://127.0.0.2/license/QRXTEST/fr/Eula.html."},
+                                 {"DEBUG", "Download license from http://127.0.0.2/license/QRXTEST/fr/Eula.html success."}}));
+}
+
+TEST_F(LicenseTest, ServerLicenceForALanguageWithoutItsOwnFile) {
+  qrx::PrepareLicense(*pages_, L"QRXTEST", L"en");
+  EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"),
+            "<!DOCTYPE html>\n<html><body><p>Served licence for QRXTEST in en.</p></body></html>\n");
+}
+
+}  // namespace
+
+namespace {
+
+// The fixture answers 404 for the product id "QRX": no server licence, the local one stays.
+TEST_F(LicenseTest, ServerWithoutALicenceLeavesTheLocalOne) {
+  qrx::PrepareLicense(*pages_, L"QRX", L"fr");
+  EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), frenchEula_);
+  EXPECT_EQ(LicenseLog(), (Lines{{"DEBUG", "Dynamic license from http://127.0.0.2/license/QRX/fr/Eula.html."},
+                                 {"DEBUG", "Download license from http://127.0.0.2/license/QRX/fr/Eula.html failed."}}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LicenseDownloadResult, HttpErrorsTurnSuccessIntoFailure) {
+  const struct {
+    HRESULT download;
+    DWORD status;
+    HRESULT result;
+  } cases[] = {
+      {S_OK, 200, S_OK},
+      {S_OK, 0, S_OK},  // no HTTP status seen (another scheme)
+      {S_OK, 304, S_OK},
+      {S_OK, 404, INET_E_RESOURCE_NOT_FOUND},
+      {S_OK, 403, INET_E_DOWNLOAD_FAILURE},
+      {S_OK, 500, INET_E_DOWNLOAD_FAILURE},
+      {INET_E_DOWNLOAD_FAILURE, 0, INET_E_DOWNLOAD_FAILURE},
+      {E_ABORT, 200, E_ABORT},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(qrx::LicenseDownloadResult(c.download, c.status), c.result) << c.status;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+#include "pe_image.h"
+
+namespace qrxpack {
+
+uint32_t ReadU32(const Bytes& b, size_t at) {
+  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+         static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+uint16_t ReadU16(const Bytes& b, size_t at) {
+  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+void WriteU32(Bytes& b, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+bool ParsePe(const Bytes& image, PeLayout& layout, std::string& error) {
+  if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z') {
+    error = "not an MZ image";
+    return false;
+  }
+  const size_t pe = ReadU32(image, 0x3C);
+  if (pe + 24 > image.size() || ReadU32(image, pe) != 0x00004550) {
+    error = "no PE signature";
+    return false;
+  }
+  const size_t optional = pe + 24;
+  const size_t optionalSize = ReadU16(image, pe + 20);
+  if (optional + optionalSize > image.size() || optionalSize < 2) {
+    error = "optional header past the end";
+    return false;
+  }
+  const uint16_t magic = ReadU16(image, optional);
+  size_t directories = 0;
+  if (magic == 0x10B) {
+    directories = optional + 96;
+  } else if (magic == 0x20B) {
+    directories = optional + 112;
+  } else {
+    error = "unknown optional header magic";
+    return false;
+  }
+  const size_t directoryCount = ReadU32(image, directories - 4);
+  if (directoryCount < 5 || directories + 5 * 8 > optional + optionalSize) {
+    error = "no security directory";
+    return false;
+  }
+  layout.checksumOffset = optional + 64;
+  layout.securityDirOffset = directories + 4 * 8;
+  layout.certStart = ReadU32(image, layout.securityDirOffset);
+  layout.certSize = ReadU32(image, layout.securityDirOffset + 4);
+  return true;
+}
+
+uint32_t ComputePeChecksum(const Bytes& image, size_t checksumOffset) {
+  uint64_t sum = 0;
+  for (size_t i = 0; i < image.size(); i += 2) {
+    if (i >= checksumOffset && i < checksumOffset + 4) continue;
+    uint32_t word = image[i];
+    if (i + 1 < image.size()) word |= static_cast<uint32_t>(image[i + 1]) << 8;
+    sum += word;
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<uint32_t>(sum + image.size());
+}
+
+size_t DerElementLength(const Bytes& b, size_t at, size_t limit) {
+  if (at + 2 > limit) return 0;
+  size_t header = 2;
+  size_t length = b[at + 1];
+  if (length & 0x80) {
+    const size_t count = length & 0x7F;
+    if (count == 0 || count > 4 || at + 2 + count > limit) return 0;
+    length = 0;
+    for (size_t i = 0; i < count; ++i) length = length << 8 | b[at + 2 + i];
+    header += count;
+  }
+  if (length > limit - at - header) return 0;
+  return header + length;
+}
+
+}  // namespace qrxpack
