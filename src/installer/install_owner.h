@@ -1,0 +1,31 @@
+// What an install needs from the object that runs it (the script bridge).
+#pragma once
+
+#include <string>
+
+#include "installer/install_progress.h"
+#include "log/logger.h"
+
+namespace qrx {
+
+class InstallOwner {
+ public:
+  virtual Logger* GetLogger() = 0;
+  // A property of the run (for example "osbits"), read under the bridge lock; empty when unset.
+  virtual std::wstring GetProperty(const std::wstring& key) = 0;
+  // Stores "installProgress" as signed decimal text under the bridge lock.
+  virtual void SetInstallProgress(int value) = 0;
+  // Stores `wrapperError` and `msiError` of the run record together under the bridge lock.
+  virtual void SetInstallErrors(int wrapperError, int msiError) = 0;
+  // Stores `productVersion` of the run record under the bridge lock.
+  virtual void SetProductVersion(const std::wstring& version) = 0;
+  // Adds a file to the error report's attachments.
+  virtual void AddAttachment(const std::wstring& path) = 0;
+  // The progress state that lives as long as the bridge; only the install thread touches it.
+  virtual InstallProgress& GetInstallProgressState() = 0;
+
+ protected:
+  ~InstallOwner() = default;
+};
+
+}  // namespace qrx

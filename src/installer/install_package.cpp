@@ -1,0 +1,144 @@
+#include "installer/install_package.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <vector>
+
+#include "common/unique_any.h"
+#include "installer/install_texts.h"
+#include "installer/product_detection.h"
+#include "installer/product_codes.h"
+#include "installer/setup_command.h"
+#include "installer/setup_logs.h"
+#include "installer/setup_search.h"
+#include "zip/zip_files.h"
+
+namespace qrx {
+
+namespace {
+
+constexpr int kWrapperErrorUnzip = 4;
+constexpr int kWrapperErrorNoSetup = 5;
+constexpr int kWrapperErrorCreateProcess = 6;
+
+// "<folder>\<name>" in a MAX_PATH buffer; false when it does not fit.
+bool CombinePath(const std::wstring& folder, const wchar_t* name, std::wstring& path) {
+  wchar_t buffer[MAX_PATH] = {};
+  if (!PathCombineW(buffer, folder.c_str(), name)) return false;
+  path = buffer;
+  return true;
+}
+
+}  // namespace
+
+InstallOperations ProductInstallOperations() {
+  return InstallOperations{&ExtractArchive, &IsProductInstalled, &QueryProductVersion};
+}
+
+void PollSetupProgress(InstallOwner& owner, const InstallOperations& operations) {
+  const std::wstring osBits = owner.GetProperty(kOsBitsKey);
+  const wchar_t* const* codes = ProductCodesFor(osBits);
+  const int* milestones = ProgressMilestonesFor(osBits);
+
+  bool installed[kProductCodeCount] = {};
+  for (int position = 0; position < kProductCodeCount; ++position) {
+    installed[position] = operations.isProductInstalled(codes[position]);
+  }
+  InstallProgress& progress = owner.GetInstallProgressState();
+  const int reached = ApplySetupPoll(progress, HighestInstalledPosition(installed, kProductCodeCount), milestones);
+  if (reached >= 0) LogDebug(owner.GetLogger(), kLogProductCodeInstalled, codes[reached]);
+  owner.SetInstallProgress(progress.value);
+}
+
+int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const std::wstring& setupParameters,
+                   const InstallOperations& operations) {
+  Logger* log = owner.GetLogger();
+
+  // The package folder: where the archive is unpacked, searched and setup runs. A path that does
+  // not fit the buffer is refused rather than cut into another path.
+  wchar_t folderBuffer[MAX_PATH] = {};
+  if (packagePath.size() >= MAX_PATH || packagePath.find(L'\0') != std::wstring::npos) {
+    owner.SetInstallErrors(kWrapperErrorUnzip, 0);
+    LogDebug(log, kLogUnzipFailed, packagePath.c_str(), L"");
+    return kInstallFatal;
+  }
+  wcscpy(folderBuffer, packagePath.c_str());
+  PathRemoveFileSpecW(folderBuffer);
+  const std::wstring packageFolder = folderBuffer;
+
+  if (!ExtractPackage(owner, packagePath, packageFolder, operations.extract)) {
+    owner.SetInstallErrors(kWrapperErrorUnzip, 0);
+    LogDebug(log, kLogUnzipFailed, packagePath.c_str(), packageFolder.c_str());
+    return kInstallFatal;
+  }
+
+  std::wstring setupFolder;
+  std::wstring setupPath;
+  std::wstring logPath;
+  std::wstring xmlLogPath;
+  if (!FindSetupFolder(packageFolder, kSetupFileName, setupFolder) ||
+      !CombinePath(setupFolder, kSetupFileName, setupPath) || !CombinePath(setupFolder, kSetupLogName, logPath) ||
+      !CombinePath(setupFolder, kSetupXmlLogName, xmlLogPath)) {
+    owner.SetInstallErrors(kWrapperErrorNoSetup, 0);
+    LogDebug(log, kLogSetupNotFound, packageFolder.c_str());
+    return kInstallFatal;
+  }
+
+  // A desktop nobody sees; if it cannot be made, setup is still started with its name.
+  std::vector<wchar_t> desktopName(kSetupDesktopName, kSetupDesktopName + wcslen(kSetupDesktopName) + 1);
+  UniqueDesktop desktop(CreateDesktopW(desktopName.data(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.lpDesktop = desktopName.data();
+
+  const std::wstring commandLine = BuildSetupCommandLine(setupPath, setupParameters, logPath);
+  LogDebug(log, kLogSetupCommandLine, commandLine.c_str());
+  std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
+  commandBuffer.push_back(L'\0');
+
+  SYSTEMTIME startTime = {};
+  GetLocalTime(&startTime);
+
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, commandBuffer.data(), nullptr, nullptr, FALSE, 0, nullptr, packageFolder.c_str(),
+                      &startup, &process)) {
+    const DWORD error = GetLastError();
+    owner.SetInstallErrors(kWrapperErrorCreateProcess, static_cast<int>(error));
+    LogDebug(log, kLogCreateProcessFailed, commandLine.c_str());
+    return kInstallFatal;
+  }
+  UniqueHandle processHandle(process.hProcess);
+  UniqueHandle threadHandle(process.hThread);
+  commandBuffer.clear();
+  commandBuffer.shrink_to_fit();
+  owner.AddAttachment(logPath);
+  owner.AddAttachment(xmlLogPath);
+
+  do {
+    PollSetupProgress(owner, operations);
+  } while (WaitForSingleObject(processHandle.get(), kSetupPollIntervalMs) == WAIT_TIMEOUT);
+
+  DWORD exitCode = 0;
+  GetExitCodeProcess(processHandle.get(), &exitCode);
+  threadHandle.Reset();
+  processHandle.Reset();
+  desktop.Reset();
+
+  SYSTEMTIME endTime = {};
+  GetLocalTime(&endTime);
+  LogDebug(log, kLogSetupExitCode, static_cast<int>(exitCode));
+
+  const int result = MapSetupExitCode(exitCode);
+  if (exitCode == 0) {
+    owner.SetProductVersion(operations.queryProductVersion(MainProductCodeFor(owner.GetProperty(kOsBitsKey))));
+    owner.SetInstallProgress(kCompleteProgress);
+  }
+
+  CollectRedistLogs(owner, startTime, endTime);
+  CollectDotNetLog(owner);
+  return result;
+}
+
+}  // namespace qrx

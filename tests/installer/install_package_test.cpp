@@ -1,0 +1,308 @@
+// Whole installs under Wine: the test product package is unpacked, our setup.exe runs on the
+// hidden desktop and installs real .msi packages, and the owner sees progress, errors and logs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "installer/install_package.h"
+#include "installer/install_progress.h"
+#include "installer/product_codes.h"
+#include "installer/test_install_owner.h"
+#include "support/test_support.h"
+#include "zip/zip_files.h"
+
+namespace {
+
+using qrxtest::TempDir;
+using qrxtest::TestInstallOwner;
+
+std::wstring PackageFile(const wchar_t* name) { return std::wstring(QRX_TEST_PACKAGE_DIR) + L"\\" + name; }
+
+std::string Utf8(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += static_cast<char>(c < 0x80 ? c : '?');
+  return out;
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The value of a "name=" line that our setup.exe wrote into its log.
+std::string Recorded(const std::wstring& logPath, const std::string& name) {
+  const std::string text = qrxtest::ReadFileBytes(logPath);
+  const std::string key = name + "=";
+  size_t at = text.rfind("\n" + key);
+  at = text.compare(0, key.size(), key) == 0 ? 0 : (at == std::string::npos ? at : at + 1);
+  if (at == std::string::npos) return "<missing>";
+  const size_t end = text.find("\r\n", at);
+  return text.substr(at + key.size(), end - at - key.size());
+}
+
+class InstallPackageTest : public ::testing::Test {
+ protected:
+  InstallPackageTest() : tmp_(L"TMP", temp_.path()), tempEnv_(L"TEMP", temp_.path()) {}
+
+  // Copies a package of the test build into a fresh download folder.
+  std::wstring Place(const wchar_t* packageName) {
+    const std::wstring path = download_.Join(L"QRXPackage.zip");
+    EXPECT_TRUE(CopyFileW(PackageFile(packageName).c_str(), path.c_str(), FALSE)) << Utf8(PackageFile(packageName));
+    return path;
+  }
+  std::wstring Folder() const { return download_.path().substr(0, download_.path().size() - 1); }
+
+  TempDir temp_;  // the temp folder of this test, where the redistributable logs go
+  qrxtest::ScopedEnv tmp_;
+  qrxtest::ScopedEnv tempEnv_;
+  TempDir download_;
+};
+
+TEST_F(InstallPackageTest, SuccessfulSetupRegistersEveryStageAndEndsAtOneHundred) {
+  qrxtest::RemoveTestProducts();
+  TestInstallOwner owner(L"64");
+  owner.GetInstallProgressState() = {-1, 2};
+  const std::wstring package = Place(L"product.zip");
+
+  ASSERT_EQ(qrx::InstallPackage(owner, package, L"PAUSEMS=1200", qrxtest::RealOperations()), 0);
+
+  // Each stage's milestone is published when its package appears, in list order, and every
+  // value in between creeps towards the next milestone.
+  const std::vector<int> values = owner.published();
+  ASSERT_FALSE(values.empty());
+  std::printf("installProgress:");
+  for (int v : values) std::printf(" %d", v);
+  std::printf("\n");
+  EXPECT_EQ(values.back(), 100);
+  EXPECT_EQ(owner.GetProperty(L"installProgress"), L"100");
+  EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+  int previous = 2;
+  int stage = -1;
+  for (size_t i = 0; i + 1 < values.size(); ++i) {
+    const int v = values[i];
+    const int* m = qrx::kProgressMilestones64;
+    if (v == qrx::CreepTowards(previous, m[stage + 1])) {
+      // creeping (also when a creep happens to land on a milestone value)
+    } else {
+      const int* at = std::find(m, m + 6, v);
+      ASSERT_NE(at, m + 6) << "value " << v << " after " << previous;
+      ASSERT_GT(at - m, stage) << "value " << v;
+      stage = static_cast<int>(at - m);
+    }
+    previous = v;
+  }
+  for (int milestone : {37, 40, 46, 74, 80, 92}) {
+    EXPECT_NE(std::find(values.begin(), values.end(), milestone), values.end()) << milestone;
+  }
+
+  EXPECT_EQ(owner.productVersion(), L"7.2.1.5");
+  EXPECT_EQ(owner.wrapperError(), 0);
+  EXPECT_EQ(owner.msiError(), 0);
+
+  const std::wstring log = download_.Join(L"log.txt");
+  EXPECT_EQ(Recorded(log, "desktop"), "QRXVirtualDesktop");
+  EXPECT_EQ(Recorded(log, "cwd"), Utf8(Folder()));
+
+  const std::vector<std::wstring>& attachments = owner.attachments();
+  ASSERT_EQ(attachments.size(), 3u);
+  EXPECT_EQ(attachments[0], log);
+  EXPECT_EQ(attachments[1], download_.Join(L"log.txt.xml"));
+  EXPECT_EQ(attachments[2].rfind(temp_.Join(L"dd_vcredist_amd64_"), 0), 0u) << Utf8(attachments[2]);
+  for (const std::wstring& path : attachments) EXPECT_TRUE(qrxtest::FileExists(path)) << Utf8(path);
+
+  // The main package wrote where the program went.
+  wchar_t directory[MAX_PATH] = {};
+  DWORD size = sizeof(directory);
+  ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, qrx::kProductRegistryKey, L"Directory", RRF_RT_REG_SZ, nullptr,
+                         directory, &size),
+            ERROR_SUCCESS);
+  EXPECT_TRUE(qrxtest::FileExists(std::wstring(directory) + L"\\Halvard Lumenary Pro.exe")) << Utf8(directory);
+
+  const std::vector<std::string> lines = owner.LogMessages();
+  for (const wchar_t* code : qrx::kProductCodes64) {
+    EXPECT_TRUE(Contains(lines, "productcode: " + Utf8(code) + "  installed")) << Utf8(code);
+  }
+  EXPECT_TRUE(Contains(lines, "Install error: 0"));
+  qrxtest::RemoveTestProducts();
+}
+
+TEST_F(InstallPackageTest, ExitCodesMapToResultsWithoutRecordingErrorFields) {
+  qrxtest::RemoveTestProducts();
+  const struct {
+    const wchar_t* exitCode;
+    int result;
+  } cases[] = {{L"1603", 3}, {L"1618", 4}, {L"3010", 1}, {L"1602", 1}};
+  for (const auto& c : cases) {
+    TestInstallOwner owner(L"64");
+    const std::wstring package = Place(L"product.zip");
+    EXPECT_EQ(qrx::InstallPackage(owner, package, std::wstring(L"MSI=0 EXITCODE=") + c.exitCode,
+                                  qrxtest::RealOperations()),
+              c.result)
+        << Utf8(c.exitCode);
+    // The install thread records the outcome; setup having run, nothing is recorded here.
+    EXPECT_EQ(owner.wrapperError(), 0);
+    EXPECT_EQ(owner.msiError(), 0);
+    EXPECT_EQ(owner.productVersion(), L"(unset)");
+    EXPECT_NE(owner.GetProperty(L"installProgress"), L"100");
+    EXPECT_TRUE(Contains(owner.LogMessages(), "Install error: " + Utf8(c.exitCode)));
+    // Setup's logs and the redistributable log are attached after a failure too.
+    ASSERT_GE(owner.attachments().size(), 3u);
+    EXPECT_EQ(owner.attachments()[0], download_.Join(L"log.txt"));
+  }
+}
+
+// Extraction that lasts until two progress steps have been published, so the steps can be seen.
+TestInstallOwner* g_slowOwner = nullptr;
+size_t g_slowUntil = 0;
+bool SlowExtract(HANDLE archive, const wchar_t* folder) {
+  const bool ok = qrx::ExtractArchive(archive, folder);
+  return g_slowOwner->WaitForPublished(g_slowUntil, 20000) && ok;
+}
+
+TEST_F(InstallPackageTest, RetryAfterAnotherInstallStartsUnzipStepsFromTheValueLeft) {
+  qrxtest::RemoveTestProducts();
+  TestInstallOwner owner(L"64");
+  const std::wstring package = Place(L"product.zip");
+  ASSERT_EQ(qrx::InstallPackage(owner, package, L"MSI=0 REDIST=0 WAITMS=2500 EXITCODE=1618",
+                                qrxtest::RealOperations()),
+            4);
+  const std::vector<int> first = owner.published();
+  ASSERT_GE(first.size(), 2u);
+  const int left = first.back();
+  ASSERT_GT(left, 6);
+
+  qrx::InstallOperations slow = qrxtest::RealOperations();
+  slow.extract = &SlowExtract;
+  g_slowOwner = &owner;
+  g_slowUntil = first.size() + 2;
+  ASSERT_EQ(qrx::InstallPackage(owner, package, L"MSI=0 REDIST=0 EXITCODE=1618", slow), 4);
+  const std::vector<int> all = owner.published();
+  const std::vector<int> second(all.begin() + static_cast<long>(first.size()), all.end());
+  ASSERT_GE(second.size(), 3u);
+  EXPECT_EQ(second[0], qrx::CreepTowards(left, 6));
+  EXPECT_EQ(second[1], qrx::CreepTowards(second[0], 6));
+  EXPECT_LT(second[1], left);  // the bar moves down towards the extraction target
+}
+
+TEST_F(InstallPackageTest, ExtractionWithinTwoSecondsMovesNoProgress) {
+  TestInstallOwner owner(L"64");
+  const std::wstring package = Place(L"nosetup.zip");
+  EXPECT_TRUE(qrx::ExtractPackage(owner, package, Folder(), &qrx::ExtractArchive));
+  EXPECT_TRUE(owner.published().empty());
+  EXPECT_TRUE(qrxtest::FileExists(download_.Join(L"readme.txt")));
+}
+
+TEST_F(InstallPackageTest, SlowExtractionStepsFromZeroToOneThenTwo) {
+  TestInstallOwner owner(L"64");
+  const std::wstring package = Place(L"nosetup.zip");
+  g_slowOwner = &owner;
+  g_slowUntil = 2;
+  EXPECT_TRUE(qrx::ExtractPackage(owner, package, Folder(), &SlowExtract));
+  EXPECT_EQ(owner.published(), (std::vector<int>{1, 2}));
+  EXPECT_EQ(owner.GetInstallProgressState().value, 2);
+  EXPECT_EQ(owner.GetInstallProgressState().stage, -1);
+}
+
+TEST_F(InstallPackageTest, SetupTwoFoldersDeepWritesItsLogsThereAndRunsInThePackageFolder) {
+  qrxtest::RemoveTestProducts();
+  TestInstallOwner owner(L"64");
+  owner.SetProductVersion(L"stale");
+  const std::wstring package = Place(L"deep.zip");
+  ASSERT_EQ(qrx::InstallPackage(owner, package, L"MSI=0", qrxtest::RealOperations()), 0);
+  const std::wstring setupFolder = download_.Join(L"Halvard\\Setup Files");
+  ASSERT_GE(owner.attachments().size(), 2u);
+  EXPECT_EQ(owner.attachments()[0], setupFolder + L"\\log.txt");
+  EXPECT_EQ(owner.attachments()[1], setupFolder + L"\\log.txt.xml");
+  EXPECT_EQ(Recorded(setupFolder + L"\\log.txt", "cwd"), Utf8(Folder()));
+  // The main package is not registered: the version is still overwritten, with nothing.
+  EXPECT_EQ(owner.productVersion(), L"");
+  EXPECT_EQ(owner.GetProperty(L"installProgress"), L"100");
+}
+
+TEST_F(InstallPackageTest, EmptyParametersGiveTwoBlanksBeforeQn) {
+  TestInstallOwner owner(L"64");
+  // Only the setup program: without parameters it has nothing to install.
+  const std::wstring package = Place(L"setuponly.zip");
+  ASSERT_EQ(qrx::InstallPackage(owner, package, L"", qrxtest::RealOperations()), 0);
+  const std::wstring expected = L"\"" + download_.Join(L"setup.exe") + L"\"  /qn /l* \"" + download_.Join(L"log.txt") + L"\"";
+  EXPECT_EQ(Recorded(download_.Join(L"log.txt"), "commandline"), Utf8(expected));
+  EXPECT_TRUE(Contains(owner.LogMessages(), "Install : cmd line: " + Utf8(expected)));
+}
+
+TEST_F(InstallPackageTest, ParametersWithQuotesPassUnchanged) {
+  TestInstallOwner owner(L"64");
+  const std::wstring package = Place(L"product.zip");
+  const std::wstring parameters = L"MSI=0 NAME=\"Halvard Lumenary\" PATH='C:\\x y' TAIL=\\\"";
+  ASSERT_EQ(qrx::InstallPackage(owner, package, parameters, qrxtest::RealOperations()), 0);
+  const std::wstring expected =
+      L"\"" + download_.Join(L"setup.exe") + L"\" " + parameters + L" /qn /l* \"" + download_.Join(L"log.txt") + L"\"";
+  EXPECT_EQ(Recorded(download_.Join(L"log.txt"), "commandline"), Utf8(expected));
+}
+
+TEST_F(InstallPackageTest, NoSetupProgramGivesThreeAndRecordsFive) {
+  TestInstallOwner owner(L"64");
+  const std::wstring package = Place(L"nosetup.zip");
+  EXPECT_EQ(qrx::InstallPackage(owner, package, L"", qrxtest::RealOperations()), 3);
+  EXPECT_EQ(owner.wrapperError(), 5);
+  EXPECT_EQ(owner.msiError(), 0);
+  EXPECT_TRUE(Contains(owner.LogMessages(), "Can not find setup.exe, unzip path : " + Utf8(Folder())));
+  EXPECT_TRUE(owner.attachments().empty());
+}
+
+void Corrupt(std::string& bytes) {
+  // Flip bytes inside the compressed data of the first entry (after its local header).
+  for (size_t i = 200; i < 260 && i < bytes.size(); ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+}
+
+TEST_F(InstallPackageTest, CorruptTruncatedOrMissingPackageGivesThreeAndRecordsFour) {
+  const std::string good = qrxtest::ReadFileBytes(PackageFile(L"product.zip"));
+  ASSERT_GT(good.size(), 1000u);
+  std::string corrupt = good;
+  Corrupt(corrupt);
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool write;
+  } cases[] = {{"corrupt", corrupt, true}, {"truncated", good.substr(0, good.size() / 2), true},
+               {"empty", std::string(), true}, {"missing", std::string(), false}};
+  for (const auto& c : cases) {
+    TempDir folder;
+    const std::wstring package = folder.Join(L"QRXPackage.zip");
+    if (c.write) {
+      ASSERT_TRUE(qrxtest::WriteFileBytes(package, c.bytes));
+    }
+    TestInstallOwner owner(L"64");
+    EXPECT_EQ(qrx::InstallPackage(owner, package, L"MSI=0", qrxtest::RealOperations()), 3) << c.name;
+    EXPECT_EQ(owner.wrapperError(), 4) << c.name;
+    EXPECT_EQ(owner.msiError(), 0) << c.name;
+    const std::wstring unzipTo = folder.path().substr(0, folder.path().size() - 1);
+    EXPECT_TRUE(Contains(owner.LogMessages(),
+                         "Unzip failed, installer_path: " + Utf8(package) + ", unzip to: " + Utf8(unzipTo)))
+        << c.name;
+    EXPECT_TRUE(owner.attachments().empty());
+  }
+}
+
+TEST_F(InstallPackageTest, SetupThatIsNotAProgramGivesThreeAndRecordsSixWithTheSystemError) {
+  TestInstallOwner owner(L"64");
+  const std::wstring package = Place(L"notprogram.zip");
+  EXPECT_EQ(qrx::InstallPackage(owner, package, L"MSI=0", qrxtest::RealOperations()), 3);
+  EXPECT_EQ(owner.wrapperError(), 6);
+  EXPECT_NE(owner.msiError(), 0);
+  std::printf("process creation of a text setup.exe failed with system error %d\n", owner.msiError());
+  const std::wstring line = L"\"" + download_.Join(L"setup.exe") + L"\" MSI=0 /qn /l* \"" + download_.Join(L"log.txt") + L"\"";
+  EXPECT_TRUE(Contains(owner.LogMessages(), "Create process failed, setup cmd line: " + Utf8(line)));
+  EXPECT_TRUE(owner.attachments().empty());
+}
+
+TEST_F(InstallPackageTest, PackagePathTooLongForTheBufferIsRefusedNotCut) {
+  TestInstallOwner owner(L"64");
+  std::wstring package = download_.path();
+  package += std::wstring(MAX_PATH, L'p') + L".zip";
+  EXPECT_EQ(qrx::InstallPackage(owner, package, L"", qrxtest::RealOperations()), 3);
+  EXPECT_EQ(owner.wrapperError(), 4);
+  EXPECT_EQ(owner.msiError(), 0);
+  EXPECT_TRUE(owner.published().empty());
+  EXPECT_TRUE(qrxtest::FolderIsEmpty(Folder()));
+}
+
+}  // namespace

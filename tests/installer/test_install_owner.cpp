@@ -1,0 +1,134 @@
+#include "installer/test_install_owner.h"
+
+#include <msi.h>
+
+#include "installer/product_codes.h"
+#include "support/test_support.h"
+
+namespace qrxtest {
+
+TestInstallOwner::TestInstallOwner(const std::wstring& osBits)
+    : publishedEvent_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+  InitializeCriticalSection(&lock_);
+  properties_[L"osbits"] = osBits;
+  properties_[L"installProgress"] = L"0";
+}
+
+TestInstallOwner::~TestInstallOwner() {
+  CloseHandle(publishedEvent_);
+  DeleteCriticalSection(&lock_);
+}
+
+std::wstring TestInstallOwner::GetProperty(const std::wstring& key) {
+  EnterCriticalSection(&lock_);
+  auto it = properties_.find(key);
+  std::wstring value = it == properties_.end() ? std::wstring() : it->second;
+  LeaveCriticalSection(&lock_);
+  return value;
+}
+
+void TestInstallOwner::SetProperty(const std::wstring& key, const std::wstring& value) {
+  EnterCriticalSection(&lock_);
+  properties_[key] = value;
+  LeaveCriticalSection(&lock_);
+}
+
+void TestInstallOwner::SetInstallProgress(int value) {
+  EnterCriticalSection(&lock_);
+  properties_[L"installProgress"] = std::to_wstring(value);
+  published_.push_back(value);
+  LeaveCriticalSection(&lock_);
+  SetEvent(publishedEvent_);
+}
+
+void TestInstallOwner::SetInstallErrors(int wrapperError, int msiError) {
+  EnterCriticalSection(&lock_);
+  wrapperError_ = wrapperError;
+  msiError_ = msiError;
+  LeaveCriticalSection(&lock_);
+}
+
+void TestInstallOwner::SetProductVersion(const std::wstring& version) {
+  EnterCriticalSection(&lock_);
+  productVersion_ = version;
+  LeaveCriticalSection(&lock_);
+}
+
+void TestInstallOwner::AddAttachment(const std::wstring& path) { attachments_.push_back(path); }
+
+std::vector<int> TestInstallOwner::published() {
+  EnterCriticalSection(&lock_);
+  std::vector<int> values = published_;
+  LeaveCriticalSection(&lock_);
+  return values;
+}
+
+int TestInstallOwner::wrapperError() {
+  EnterCriticalSection(&lock_);
+  const int value = wrapperError_;
+  LeaveCriticalSection(&lock_);
+  return value;
+}
+
+int TestInstallOwner::msiError() {
+  EnterCriticalSection(&lock_);
+  const int value = msiError_;
+  LeaveCriticalSection(&lock_);
+  return value;
+}
+
+std::wstring TestInstallOwner::productVersion() {
+  EnterCriticalSection(&lock_);
+  std::wstring value = productVersion_;
+  LeaveCriticalSection(&lock_);
+  return value;
+}
+
+std::vector<std::string> TestInstallOwner::LogMessages() {
+  std::vector<std::string> messages;
+  const std::string text = ReadFileBytes(logger_.path());
+  size_t begin = 0;
+  while (begin < text.size()) {
+    size_t end = text.find('\n', begin);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(begin, end - begin);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    begin = end + 1;
+    const size_t close = line.find("] ");
+    if (line.empty() || line[0] != '[' || close == std::string::npos) continue;
+    messages.push_back(line.substr(close + 2));
+  }
+  return messages;
+}
+
+bool TestInstallOwner::WaitForPublished(size_t count, DWORD timeoutMs) {
+  const DWORD deadline = GetTickCount() + timeoutMs;
+  for (;;) {
+    if (published().size() >= count) return true;
+    const DWORD now = GetTickCount();
+    if (static_cast<LONG>(deadline - now) <= 0) return false;
+    WaitForSingleObject(publishedEvent_, deadline - now);
+  }
+}
+
+bool MsiProductInstalled(const wchar_t* productCode) {
+  wchar_t location[MAX_PATH] = {};
+  DWORD count = MAX_PATH;
+  return MsiGetProductInfoW(productCode, L"InstallLocation", location, &count) == ERROR_SUCCESS;
+}
+
+std::wstring MsiProductVersion(const wchar_t* productCode) {
+  wchar_t version[256] = {};
+  DWORD count = 256;
+  if (MsiGetProductInfoW(productCode, L"VersionString", version, &count) != ERROR_SUCCESS) return std::wstring();
+  return version;
+}
+
+void RemoveTestProducts() {
+  for (const wchar_t* code : qrx::kProductCodeP) {
+    if (!MsiProductInstalled(code)) continue;
+    RunProcess(L"msiexec.exe /x " + std::wstring(code) + L" /qn", {}, 120000);
+  }
+}
+
+}  // namespace qrxtest

@@ -1,0 +1,64 @@
+// An install owner for tests: a property map and run record under a lock, like the bridge's,
+// recording every published progress value and attachment.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "installer/install_owner.h"
+#include "installer/install_package.h"
+
+namespace qrxtest {
+
+class TestInstallOwner : public qrx::InstallOwner {
+ public:
+  explicit TestInstallOwner(const std::wstring& osBits = L"64");
+  ~TestInstallOwner();
+
+  // InstallOwner:
+  qrx::Logger* GetLogger() override { return &logger_; }
+  std::wstring GetProperty(const std::wstring& key) override;
+  void SetInstallProgress(int value) override;
+  void SetInstallErrors(int wrapperError, int msiError) override;
+  void SetProductVersion(const std::wstring& version) override;
+  void AddAttachment(const std::wstring& path) override;
+  qrx::InstallProgress& GetInstallProgressState() override { return progress_; }
+
+  void SetProperty(const std::wstring& key, const std::wstring& value);
+  std::vector<int> published();
+  int wrapperError();
+  int msiError();
+  std::wstring productVersion();
+  const std::vector<std::wstring>& attachments() const { return attachments_; }
+  // The log lines written so far, without their time and level prefix.
+  std::vector<std::string> LogMessages();
+
+  // Waits until `count` values have been published in all; false after `timeoutMs`.
+  bool WaitForPublished(size_t count, DWORD timeoutMs);
+
+ private:
+  CRITICAL_SECTION lock_;
+  HANDLE publishedEvent_;
+  qrx::Logger logger_;
+  std::map<std::wstring, std::wstring> properties_;
+  std::vector<int> published_;
+  int wrapperError_ = 0;
+  int msiError_ = 0;
+  std::wstring productVersion_ = L"(unset)";
+  std::vector<std::wstring> attachments_;
+  qrx::InstallProgress progress_;
+};
+
+// The Windows Installer queries, made directly.
+bool MsiProductInstalled(const wchar_t* productCode);
+std::wstring MsiProductVersion(const wchar_t* productCode);
+// Removes every product of both lists that is registered (msiexec /x ... /qn).
+void RemoveTestProducts();
+
+// The product's own operations: the zip layer and the Windows Installer queries.
+inline qrx::InstallOperations RealOperations() { return qrx::ProductInstallOperations(); }
+
+}  // namespace qrxtest

@@ -1,0 +1,129 @@
+#!/usr/bin/env python3
+"""Builds the test product package: Windows Installer packages (wixl) for the product codes of
+the 64-bit list, the main one installing "Halvard Lumenary Pro.exe" and writing the "Directory"
+value, and zip archives of several layouts around our setup.exe.
+
+  build_package.py --setup setup.exe --program program.exe --codes codes.txt --out DIR
+
+writes DIR/msi/*.msi and DIR/product.zip (setup.exe at the top), DIR/deep.zip (setup.exe two
+folders deep), DIR/setuponly.zip (setup.exe alone), DIR/nosetup.zip (no setup.exe) and DIR/notprogram.zip (a "setup.exe" that is text).
+codes.txt holds the six product codes in list order, one a line; the fourth is the main package.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import uuid
+import zipfile
+
+MAIN_POSITION = 3
+PRODUCT_VERSION = "7.2.1.5"
+NAMESPACE = uuid.UUID("5d0c2a4e-8f0b-4a53-9a3e-6a2e6c1f7b11")
+PACKAGE_NAMES = ["runtime", "framework", "components", "lumenary", "plugins", "finish"]
+
+
+def guid(text):
+    return "{" + str(uuid.uuid5(NAMESPACE, text)).upper() + "}"
+
+
+def wxs_for(position, code, program):
+    name = PACKAGE_NAMES[position]
+    if position == MAIN_POSITION:
+        content = f"""
+              <File Id="Program" Name="Halvard Lumenary Pro.exe" Source="{program}" KeyPath="yes"/>
+              <RegistryValue Root="HKLM" Key="Software\\Halvard\\Lumenary Pro\\R7" Name="Directory"
+                             Type="string" Value="[INSTALLDIR]"/>"""
+        version = PRODUCT_VERSION
+    else:
+        content = f"""
+              <RegistryValue Root="HKLM" Key="Software\\Halvard\\QRX Test Packages" Name="{name}"
+                             Type="string" Value="{code}" KeyPath="yes"/>"""
+        version = f"1.0.{position}.0"
+    return f"""<?xml version="1.0" encoding="utf-8"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="{code}" Name="Halvard Lumenary Pro R7 {name}" Language="1033" Version="{version}"
+           Manufacturer="Halvard" UpgradeCode="{guid('upgrade ' + name)}">
+    <Package InstallerVersion="200" Compressed="yes"/>
+    <Media Id="1" Cabinet="{name}.cab" EmbedCab="yes"/>
+    <Directory Id="TARGETDIR" Name="SourceDir">
+      <Directory Id="ProgramFiles64Folder">
+        <Directory Id="HalvardFolder" Name="Halvard">
+          <Directory Id="INSTALLDIR" Name="Lumenary Pro R7">
+            <Component Id="{name}" Guid="{guid('component ' + name)}" Win64="yes">{content}
+            </Component>
+          </Directory>
+        </Directory>
+      </Directory>
+    </Directory>
+    <Feature Id="Complete" Level="1">
+      <ComponentRef Id="{name}"/>
+    </Feature>
+  </Product>
+</Wix>
+"""
+
+
+def build_msis(codes, program, out):
+    folder = os.path.join(out, "msi")
+    os.makedirs(folder, exist_ok=True)
+    shutil.copyfile(program, os.path.join(folder, "Halvard Lumenary Pro.exe"))
+    names = []
+    for position, code in enumerate(codes):
+        name = f"{position + 1}_{PACKAGE_NAMES[position]}.msi"
+        wxs = os.path.join(folder, name[:-4] + ".wxs")
+        with open(wxs, "w", encoding="utf-8") as f:
+            f.write(wxs_for(position, code, "Halvard Lumenary Pro.exe"))
+        # wixl finds file sources relative to its working folder.
+        subprocess.run(["wixl", "-a", "x64", "-o", name, os.path.basename(wxs)], check=True, cwd=folder)
+        names.append(name)
+    return folder, names
+
+
+def write_zip(path, entries):
+    """entries: (archive name, file path or bytes)."""
+    tmp = path + ".tmp"
+    with zipfile.ZipFile(tmp, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, source in entries:
+            if isinstance(source, bytes):
+                z.writestr(name, source)
+            else:
+                z.write(source, name)
+    os.replace(tmp, path)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--setup", required=True)
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--codes", required=True)
+    parser.add_argument("--out", required=True)
+    args = parser.parse_args()
+
+    with open(args.codes, encoding="utf-8") as f:
+        codes = [line.strip() for line in f if line.strip()]
+    if len(codes) != len(PACKAGE_NAMES):
+        sys.exit(f"build_package: expected {len(PACKAGE_NAMES)} product codes, got {len(codes)}")
+
+    os.makedirs(args.out, exist_ok=True)
+    msi_folder, msi_names = build_msis(codes, args.program, args.out)
+    package_list = ("\r\n".join(msi_names) + "\r\n").encode("ascii")
+
+    def product_files(prefix):
+        files = [(prefix + "setup.exe", args.setup), (prefix + "packages.txt", package_list)]
+        files += [(prefix + name, os.path.join(msi_folder, name)) for name in msi_names]
+        return files
+
+    write_zip(os.path.join(args.out, "product.zip"), product_files(""))
+    write_zip(os.path.join(args.out, "deep.zip"),
+              [("readme.txt", b"Halvard Lumenary Pro R7\r\n"), ("docs/licence.txt", b"licence\r\n")]
+              + product_files("Halvard/Setup Files/"))
+    write_zip(os.path.join(args.out, "setuponly.zip"), [("setup.exe", args.setup)])
+    write_zip(os.path.join(args.out, "nosetup.zip"),
+              [("readme.txt", b"no setup here\r\n"), ("bin/setup.ex", b"not quite\r\n")])
+    write_zip(os.path.join(args.out, "notprogram.zip"),
+              [("setup.exe", b"this text is not a program\r\n"), ("packages.txt", package_list)])
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,41 @@
+# The test product package: our setup.exe and product program built with the cross compiler,
+# Windows Installer packages built with wixl for the 64-bit list of product codes, zipped in
+# several layouts into ${QRX_PRODUCT_PACKAGE_DIR}. Target: qrx_product_package. The programs live in
+# programs/ so that this folder is not taken for a test folder.
+if(TARGET qrx_product_package)
+  return()
+endif()
+
+set(QRX_PRODUCT_PACKAGE_DIR ${CMAKE_BINARY_DIR}/product_package)
+set(QRX_PRODUCT_PACKAGE_SRC ${CMAKE_SOURCE_DIR}/tests/product_package)
+
+add_executable(qrx_fake_setup ${QRX_PRODUCT_PACKAGE_SRC}/programs/setup_main.cpp)
+target_compile_definitions(qrx_fake_setup PRIVATE UNICODE _UNICODE)
+target_compile_options(qrx_fake_setup PRIVATE -Wall -Wextra -Werror)
+target_link_options(qrx_fake_setup PRIVATE -municode -static -static-libgcc -static-libstdc++)
+set_target_properties(qrx_fake_setup PROPERTIES OUTPUT_NAME setup
+  RUNTIME_OUTPUT_DIRECTORY ${QRX_PRODUCT_PACKAGE_DIR}/bin)
+
+add_executable(qrx_lumenary_program WIN32 ${QRX_PRODUCT_PACKAGE_SRC}/programs/lumenary_main.cpp)
+target_compile_definitions(qrx_lumenary_program PRIVATE UNICODE _UNICODE)
+target_link_options(qrx_lumenary_program PRIVATE -municode -static)
+set_target_properties(qrx_lumenary_program PROPERTIES OUTPUT_NAME "Halvard Lumenary Pro"
+  RUNTIME_OUTPUT_DIRECTORY ${QRX_PRODUCT_PACKAGE_DIR}/bin)
+
+# The 64-bit list of product codes, in list order, taken from the product's own table.
+set(QRX_PRODUCT_CODES_FILE ${QRX_PRODUCT_PACKAGE_DIR}/codes.txt)
+add_custom_command(OUTPUT ${QRX_PRODUCT_CODES_FILE}
+  COMMAND python3 ${QRX_PRODUCT_PACKAGE_SRC}/product_codes.py ${CMAKE_SOURCE_DIR}/src/installer/product_codes.cpp
+          ${QRX_PRODUCT_CODES_FILE}
+  DEPENDS ${QRX_PRODUCT_PACKAGE_SRC}/product_codes.py ${CMAKE_SOURCE_DIR}/src/installer/product_codes.cpp)
+
+set(QRX_PRODUCT_PACKAGE_ZIPS
+  ${QRX_PRODUCT_PACKAGE_DIR}/product.zip ${QRX_PRODUCT_PACKAGE_DIR}/deep.zip
+  ${QRX_PRODUCT_PACKAGE_DIR}/nosetup.zip ${QRX_PRODUCT_PACKAGE_DIR}/notprogram.zip
+  ${QRX_PRODUCT_PACKAGE_DIR}/setuponly.zip)
+add_custom_command(OUTPUT ${QRX_PRODUCT_PACKAGE_ZIPS}
+  COMMAND python3 ${QRX_PRODUCT_PACKAGE_SRC}/build_package.py
+          --setup $<TARGET_FILE:qrx_fake_setup> --program $<TARGET_FILE:qrx_lumenary_program>
+          --codes ${QRX_PRODUCT_CODES_FILE} --out ${QRX_PRODUCT_PACKAGE_DIR}
+  DEPENDS ${QRX_PRODUCT_PACKAGE_SRC}/build_package.py ${QRX_PRODUCT_CODES_FILE} qrx_fake_setup qrx_lumenary_program)
+add_custom_target(qrx_product_package ALL DEPENDS ${QRX_PRODUCT_PACKAGE_ZIPS})
