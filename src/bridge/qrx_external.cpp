@@ -2,6 +2,7 @@
 
 #include "bridge/property_text.h"
 #include "installer/product_codes.h"
+#include "installer/install_package.h"
 #include "installer/product_detection.h"
 #include "sysinfo/os_facts.h"
 
@@ -48,9 +49,30 @@ void QRXExternal::StoreStartProperties(const StartFacts& facts) {
 }
 
 int QRXExternal::InstallPackage(const std::wstring& packagePath, const std::wstring& parameters) {
-  // The installer is not wired to the bridge yet.
-  return HtmlExternal::InstallPackage(packagePath, parameters);
+  return qrx::InstallPackage(*this, packagePath, parameters, ProductInstallOperations());
 }
+
+Logger* QRXExternal::GetLogger() { return logger(); }
+
+std::wstring QRXExternal::GetProperty(const std::wstring& key) { return GetPropertyValue(key); }
+
+void QRXExternal::SetInstallProgress(int value) { HtmlExternal::SetInstallProgress(value); }
+
+void QRXExternal::SetInstallErrors(int wrapperError, int msiError) { SetErrorFields(wrapperError, msiError); }
+
+void QRXExternal::SetProductVersion(const std::wstring& version) {
+  EnterCriticalSection(lock());
+  sessionInfo()->productVersion = version;
+  LeaveCriticalSection(lock());
+}
+
+void QRXExternal::AddAttachment(const std::wstring& path) {
+  EnterCriticalSection(lock());
+  errorReporter()->attachments.push_back(path);
+  LeaveCriticalSection(lock());
+}
+
+InstallProgress& QRXExternal::GetInstallProgressState() { return installProgress_; }
 
 bool QRXExternal::GetInstalledStartProgram(std::wstring& path) { return FindInstalledStartProgram(path); }
 

@@ -8,6 +8,7 @@
 
 #include "app/session_info.h"
 #include "bridge/html_external.h"
+#include "installer/install_owner.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
 
@@ -26,7 +27,7 @@ struct StartFacts {
 bool DpiSatisfied(int dpi, int screenHeight);
 
 // Reference-counted; created with a count of 1.
-class QRXExternal : public downloadmanagercore::HtmlExternal {
+class QRXExternal : public downloadmanagercore::HtmlExternal, public InstallOwner {
  public:
   // Stores the start properties of this machine.
   QRXExternal(SessionInfo* info, ErrorReporter* reporter, Logger* logger);
@@ -39,12 +40,20 @@ class QRXExternal : public downloadmanagercore::HtmlExternal {
   // The facts of this machine: the installed check, server OS, screen DPI and height, version.
   static StartFacts QueryStartFacts();
 
-  // Used only by the install worker.
-  int progressStage = -1;
-  int progressValue = 0;
+  // InstallOwner (and DownloadOwner's logger):
+  Logger* GetLogger() override;
+  std::wstring GetProperty(const std::wstring& key) override;
+  void SetInstallProgress(int value) override;
+  void SetInstallErrors(int wrapperError, int msiError) override;
+  void SetProductVersion(const std::wstring& version) override;
+  void AddAttachment(const std::wstring& path) override;
+  InstallProgress& GetInstallProgressState() override;
 
  private:
   void StoreStartProperties(const StartFacts& facts);
+
+  // Kept across installs: a retried install goes on from where the last one left.
+  InstallProgress installProgress_;
 };
 
 }  // namespace qrx

@@ -169,6 +169,7 @@ TEST_F(InstallPackageTest, RetryAfterAnotherInstallStartsUnzipStepsFromTheValueL
   ASSERT_GE(first.size(), 2u);
   const int left = first.back();
   ASSERT_GT(left, 6);
+  ASSERT_TRUE(qrxtest::WaitUntilWritable(download_.Join(L"setup.exe"), 10000));
 
   qrx::InstallOperations slow = qrxtest::RealOperations();
   slow.extract = &SlowExtract;

@@ -131,4 +131,18 @@ void RemoveTestProducts() {
   }
 }
 
+bool WaitUntilWritable(const std::wstring& path, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return true;
+    }
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(50);  // polling another process's release of the file; bounded above
+  }
+}
+
 }  // namespace qrxtest

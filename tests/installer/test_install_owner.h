@@ -58,6 +58,11 @@ std::wstring MsiProductVersion(const wchar_t* productCode);
 // Removes every product of both lists that is registered (msiexec /x ... /qn).
 void RemoveTestProducts();
 
+// Waits (up to `timeoutMs`) until a file can be opened for writing. Under Wine a program that has
+// just exited can keep its image file busy for a moment, so a retried install that unpacks over
+// the setup.exe of the last one waits for it first.
+bool WaitUntilWritable(const std::wstring& path, DWORD timeoutMs);
+
 // The product's own operations: the zip layer and the Windows Installer queries.
 inline qrx::InstallOperations RealOperations() { return qrx::ProductInstallOperations(); }
 

@@ -12,6 +12,7 @@
 #include "download/fixture.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
+#include "support/page_callback.h"
 #include "support/test_support.h"
 
 namespace {
@@ -19,65 +20,9 @@ namespace {
 using downloadmanagercore::HtmlExternal;
 using downloadmanagercore::RunningWorkers;
 using downloadmanagercore::StopWorkers;
-
-// The page's callback function: records each call's argument and thread.
-class PageCallback : public IDispatch {
- public:
-  explicit PageCallback(HRESULT answer = S_OK, bool dispatchable = true)
-      : answer_(answer), dispatchable_(dispatchable), called_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-  ~PageCallback() { CloseHandle(called_); }
-
-  // IUnknown:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!dispatchable_ && iid == IID_IDispatch) {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    return qrx::QueryInterfaceFor<IDispatch>(this, iid, out);
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Increment(); }
-  ULONG STDMETHODCALLTYPE Release() override { return refs_.Decrement(); }  // lives on the test's stack
-  // IDispatch:
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO*, UINT*) override {
-    Call call;
-    call.dispid = id;
-    call.flags = flags;
-    call.thread = GetCurrentThreadId();
-    call.argumentCount = params ? params->cArgs : 0;
-    call.namedCount = params ? params->cNamedArgs : 0;
-    call.hasResult = result != nullptr;
-    if (params && params->cArgs == 1 && params->rgvarg[0].vt == VT_I4) call.value = params->rgvarg[0].lVal;
-    calls.push_back(call);
-    SetEvent(called_);
-    return answer_;
-  }
-
-  struct Call {
-    DISPID dispid = -1;
-    WORD flags = 0;
-    DWORD thread = 0;
-    UINT argumentCount = 0;
-    UINT namedCount = 0;
-    bool hasResult = false;
-    int value = -1000;
-  };
-  std::vector<Call> calls;
-  HANDLE called() const { return called_; }
-  LONG refs() const { return refs_.value(); }
-
- private:
-  qrx::RefCount refs_;
-  HRESULT answer_;
-  bool dispatchable_;
-  HANDLE called_;
-};
+using qrxtest::PageCallback;
+using qrxtest::PumpFor;
+using qrxtest::PumpUntil;
 
 // A bridge whose install and start-program results the test chooses.
 class ScriptedBridge : public HtmlExternal {
@@ -99,29 +44,6 @@ class ScriptedBridge : public HtmlExternal {
   std::wstring seenPackage;
   std::wstring seenParameters;
 };
-
-// Pumps this (single-threaded apartment) thread's messages until `event` is set or time runs out.
-bool PumpUntil(HANDLE event, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    const DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= timeoutMs) return false;
-    const DWORD wait = MsgWaitForMultipleObjects(1, &event, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
-    if (wait == WAIT_OBJECT_0) return true;
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-  }
-}
-
-// Pumps messages for a while (for "nothing arrives" checks) while the workers end.
-void PumpFor(DWORD ms) {
-  HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  PumpUntil(never, ms);
-  CloseHandle(never);
-}
 
 class WorkerTest : public ::testing::Test {
  protected:

@@ -1,0 +1,115 @@
+// The product bridge runs the real installer: `install` from script starts the install worker,
+// which unpacks the package, runs setup and calls the page back.
+#include <gtest/gtest.h>
+
+#include "app/session_info.h"
+#include "bridge/qrx_external.h"
+#include "bridge/worker_threads.h"
+#include "installer/test_install_owner.h"
+#include "log/logger.h"
+#include "reporting/error_reporter.h"
+#include "support/page_callback.h"
+#include "support/test_support.h"
+
+namespace {
+
+class BridgeInstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitialize(nullptr);
+    qrxtest::RemoveTestProducts();
+    logger_ = new qrx::Logger();
+    info_ = new qrx::SessionInfo(L"QRX", L"1.0.79.1");
+    reporter_ = new qrx::ErrorReporter(info_);
+    qrx::StartFacts facts;
+    facts.osVersion = L"10.0";
+    bridge_ = new qrx::QRXExternal(info_, reporter_, logger_, facts);
+  }
+  void TearDown() override {
+    EXPECT_TRUE(downloadmanagercore::StopWorkers(60000));
+    bridge_->Release();
+    delete reporter_;
+    delete info_;
+    delete logger_;
+    qrxtest::RemoveTestProducts();
+    CoUninitialize();
+  }
+
+  HRESULT Install(const std::wstring& parameters, IDispatch* callback) {
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"install")};
+    HRESULT hr = bridge_->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
+    if (FAILED(hr)) return hr;
+    VARIANT args[2];
+    args[1].vt = VT_BSTR;
+    args[1].bstrVal = SysAllocString(parameters.c_str());
+    args[0].vt = VT_DISPATCH;
+    args[0].pdispVal = callback;
+    DISPPARAMS params = {args, nullptr, 2, 0};
+    hr = bridge_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    SysFreeString(args[1].bstrVal);
+    return hr;
+  }
+
+  qrxtest::TempDir temp_;
+  qrxtest::ScopedEnv tmp_{L"TMP", temp_.path()};
+  qrxtest::ScopedEnv tempEnv_{L"TEMP", temp_.path()};
+  qrx::Logger* logger_ = nullptr;
+  qrx::SessionInfo* info_ = nullptr;
+  qrx::ErrorReporter* reporter_ = nullptr;
+  qrx::QRXExternal* bridge_ = nullptr;
+};
+
+TEST_F(BridgeInstallTest, InstallFromScriptRunsSetupAndFindsTheProgram) {
+  const std::wstring package = bridge_->downloadFolder() + L"setup.zip";
+  ASSERT_TRUE(CopyFileW((std::wstring(QRX_TEST_PACKAGE_DIR) + L"\\product.zip").c_str(), package.c_str(), FALSE));
+  bridge_->SetDownloadPath(package);
+
+  qrxtest::PageCallback callback;
+  ASSERT_EQ(Install(L"PAUSEMS=100", &callback), S_OK);
+  ASSERT_TRUE(qrxtest::PumpUntil(callback.called(), 120000));
+  ASSERT_EQ(callback.calls.size(), 1u);
+  EXPECT_EQ(callback.calls[0].value, 0);
+  EXPECT_TRUE(downloadmanagercore::StopWorkers(10000));
+
+  EXPECT_EQ(bridge_->GetPropertyValue(L"installProgress"), L"100");
+  EXPECT_EQ(info_->productVersion, L"7.2.1.5");
+  EXPECT_EQ(info_->wrapperError, 0);
+  EXPECT_EQ(info_->msiError, 0);
+  // The start program comes from the folder the main package registered.
+  const std::wstring& program = bridge_->startProgram();
+  EXPECT_GT(program.size(), 24u);
+  EXPECT_EQ(program.substr(program.size() - 24), L"Halvard Lumenary Pro.exe");
+  EXPECT_TRUE(qrxtest::FileExists(program));
+  // The setup logs went to the error report's attachments.
+  ASSERT_GE(reporter_->attachments.size(), 2u);
+  EXPECT_EQ(reporter_->attachments[0], bridge_->downloadFolder() + L"log.txt");
+}
+
+TEST_F(BridgeInstallTest, BusyInstallerAsksForARetryThatGoesOnFromTheValueLeft) {
+  const std::wstring package = bridge_->downloadFolder() + L"setup.zip";
+  ASSERT_TRUE(CopyFileW((std::wstring(QRX_TEST_PACKAGE_DIR) + L"\\product.zip").c_str(), package.c_str(), FALSE));
+  bridge_->SetDownloadPath(package);
+
+  qrxtest::PageCallback first;
+  ASSERT_EQ(Install(L"MSI=0 EXITCODE=1618", &first), S_OK);
+  ASSERT_TRUE(qrxtest::PumpUntil(first.called(), 120000));
+  EXPECT_EQ(first.calls[0].value, 4);
+  EXPECT_TRUE(downloadmanagercore::StopWorkers(10000));
+  EXPECT_EQ(info_->wrapperError, 2);
+  EXPECT_EQ(info_->msiError, 4);
+  const int left = _wtoi(bridge_->GetPropertyValue(L"installProgress").c_str());
+  EXPECT_GT(left, 0);
+  ASSERT_TRUE(qrxtest::WaitUntilWritable(bridge_->downloadFolder() + L"setup.exe", 10000));
+
+  qrxtest::PageCallback second;
+  ASSERT_EQ(Install(L"MSI=0 EXITCODE=1603", &second), S_OK);
+  ASSERT_TRUE(qrxtest::PumpUntil(second.called(), 120000));
+  EXPECT_EQ(second.calls[0].value, 3);
+  EXPECT_TRUE(downloadmanagercore::StopWorkers(10000));
+  EXPECT_EQ(info_->wrapperError, 2);
+  EXPECT_EQ(info_->msiError, 3);
+  EXPECT_GE(_wtoi(bridge_->GetPropertyValue(L"installProgress").c_str()), left);
+}
+
+}  // namespace

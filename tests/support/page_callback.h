@@ -1,0 +1,76 @@
+// A page callback stand-in (a script function as the bridge sees it) and message pumping for
+// tests that run on a single-threaded apartment thread.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <vector>
+
+#include "common/ref_count.h"
+
+namespace qrxtest {
+
+// The page's callback function: records each call's argument and thread.
+class PageCallback : public IDispatch {
+ public:
+  explicit PageCallback(HRESULT answer = S_OK, bool dispatchable = true)
+      : answer_(answer), dispatchable_(dispatchable), called_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+  ~PageCallback() { CloseHandle(called_); }
+
+  // IUnknown:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!dispatchable_ && iid == IID_IDispatch) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    return qrx::QueryInterfaceFor<IDispatch>(this, iid, out);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Increment(); }
+  ULONG STDMETHODCALLTYPE Release() override { return refs_.Decrement(); }  // lives on the test's stack
+  // IDispatch:
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO*, UINT*) override {
+    Call call;
+    call.dispid = id;
+    call.flags = flags;
+    call.thread = GetCurrentThreadId();
+    call.argumentCount = params ? params->cArgs : 0;
+    call.namedCount = params ? params->cNamedArgs : 0;
+    call.hasResult = result != nullptr;
+    if (params && params->cArgs == 1 && params->rgvarg[0].vt == VT_I4) call.value = params->rgvarg[0].lVal;
+    calls.push_back(call);
+    SetEvent(called_);
+    return answer_;
+  }
+
+  struct Call {
+    DISPID dispid = -1;
+    WORD flags = 0;
+    DWORD thread = 0;
+    UINT argumentCount = 0;
+    UINT namedCount = 0;
+    bool hasResult = false;
+    int value = -1000;
+  };
+  std::vector<Call> calls;
+  HANDLE called() const { return called_; }
+  LONG refs() const { return refs_.value(); }
+
+ private:
+  qrx::RefCount refs_;
+  HRESULT answer_;
+  bool dispatchable_;
+  HANDLE called_;
+};
+
+bool PumpUntil(HANDLE event, DWORD timeoutMs);
+void PumpFor(DWORD ms);
+
+}  // namespace qrxtest
