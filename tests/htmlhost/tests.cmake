@@ -9,9 +9,11 @@ target_include_directories(qrx_standin PRIVATE ${CMAKE_SOURCE_DIR}/tests/htmlhos
 add_dependencies(${QRX_TEST_TARGET} qrx_standin)
 
 qrx_wine_path(QRX_STANDIN_WINE_PATH ${CMAKE_BINARY_DIR}/qrx_standin.dll)
+# The registry holds the path itself, with single backslashes.
+string(REPLACE "/" "\\" QRX_STANDIN_REGISTRY_PATH "Z:${CMAKE_BINARY_DIR}/qrx_standin.dll")
 add_test(NAME htmlhost_register_standin
   COMMAND ${CMAKE_SOURCE_DIR}/tests/htmlhost/register_standin.sh ${CMAKE_SOURCE_DIR}/scripts/wine-run
-          "${QRX_STANDIN_WINE_PATH}")
+          "${QRX_STANDIN_REGISTRY_PATH}")
 set_tests_properties(htmlhost_register_standin PROPERTIES FIXTURES_SETUP html_standin TIMEOUT 120)
 set_tests_properties(htmlhost PROPERTIES FIXTURES_REQUIRED html_standin)
 target_compile_definitions(${QRX_TEST_TARGET} PRIVATE
