@@ -10,6 +10,7 @@
 #include "common/unique_any.h"
 #include "htmlhost/guids.h"
 #include "htmlhost/test_external.h"
+#include "support/test_support.h"
 #include "standin/standin_exports.h"
 
 namespace {
@@ -188,6 +189,27 @@ TEST_F(HostWindowTest, MissingPageFailsTheWindow) {
   const Events expected = {L"attach", L"detach"};
   EXPECT_EQ(expected, external_.events);
   EXPECT_EQ(nullptr, FindWindowW(L"HTMLUI", nullptr));
+}
+
+TEST_F(HostWindowTest, ScenarioStandsInForAnHtmlPage) {
+  qrxtest::ScopedEnv scenario(QRX_STANDIN_SCENARIO_VARIABLE, Page(L"calls.js"));
+  Run(L"page.html");
+  ASSERT_EQ(10u, external_.events.size());
+  EXPECT_EQ(L"note:start", external_.events[1]);
+  EXPECT_EQ(L"close:1", external_.events[7]);
+}
+
+void CALLBACK CloseHostWindow(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  PostMessageW(FindWindowW(L"HTMLUI", nullptr), WM_CLOSE, 0, 0);
+}
+
+TEST_F(HostWindowTest, HtmlPageWithoutScenarioCompletesAndWaitsForClose) {
+  SetTimer(nullptr, 0, 300, CloseHostWindow);
+  const HostRun run = Run(L"page.html");
+  EXPECT_TRUE(run.created);
+  const Events expected = {L"attach", L"ready", L"detach"};
+  EXPECT_EQ(expected, external_.events);
 }
 
 TEST_F(HostWindowTest, CloseRequestOnlyForHostWindows) {

@@ -13,3 +13,7 @@ using StandInCopyLogFunc = int (*)(wchar_t* buffer, int size);
 using StandInResetFunc = void (*)();
 // Sets the current document's ready state and notifies the site.
 using StandInSetReadyStateFunc = void (*)(LONG state);
+
+// The environment variable that names a scenario script to run in place of any page loaded
+// (for whole-program runs, whose first page is HTML).
+#define QRX_STANDIN_SCENARIO_VARIABLE L"QRX_STANDIN_SCENARIO"
