@@ -1,7 +1,14 @@
 // The borderless wizard window.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
+
+namespace htmlui {
+class DocumentExternal;
+class MSHTMLClient;
+}  // namespace htmlui
 
 namespace qrx {
 
@@ -11,6 +18,16 @@ class QRXExternal;
 bool RegisterHostClass();
 // Creates the window on `pageUrl`, runs its message loop until it closes; false when it could not
 // be created.
+bool CreateHostWindow(const std::wstring& pageUrl, htmlui::DocumentExternal* bridge);
+// The run sequence's form: the product's bridge.
 bool CreateHostWindow(const std::wstring& pageUrl, QRXExternal* bridge);
+
+// Runs the thread's messages, offering each to the document first, until `closeFlag` is set or
+// WM_QUIT arrives (which is posted again for any outer loop).
+void RunMessageLoop(htmlui::MSHTMLClient* site, const bool* closeFlag);
+
+// Asks a host window's loop to end after the current message: true when `window` is a window of
+// this class whose close flag was not yet set.
+bool RequestHostWindowClose(HWND window);
 
 }  // namespace qrx

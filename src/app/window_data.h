@@ -4,17 +4,15 @@
 #include <windows.h>
 
 namespace htmlui {
+class DocumentExternal;
 class MSHTMLClient;
-}
-namespace downloadmanagercore {
-class HtmlExternal;
-}
+}  // namespace htmlui
 
 namespace qrx {
 
 struct WindowData {
   htmlui::MSHTMLClient* site;                // the document site; one reference, owned
-  downloadmanagercore::HtmlExternal* bridge;  // not counted
+  htmlui::DocumentExternal* bridge;           // not counted
   HWND savedFocus;                           // focus child at the last deactivation
   bool* closeFlag;                           // setting it ends the message loop
 };

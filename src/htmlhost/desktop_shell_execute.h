@@ -1,4 +1,4 @@
-// Starts a program or opens a document or URL through the interactive desktop's shell.
+// Starts a program, document or URL through the desktop shell, with the shell's own identity.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,7 @@
 
 namespace htmlui {
 
-// The shell's ShellExecute result; arguments may be empty.
+// The calling thread must have initialised COM. Returns the shell's answer or the first failure.
 HRESULT DesktopShellExecute(const std::wstring& file, const std::wstring& arguments);
 
 }  // namespace htmlui

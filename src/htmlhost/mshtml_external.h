@@ -6,12 +6,14 @@
 #include <dispex.h>
 
 #include "common/ref_count.h"
+#include "htmlhost/document_external.h"
 
 namespace htmlui {
 
 class MSHTMLClient;
 
-class MSHTMLExternal : public IDispatchEx {
+// The document site sees it through DocumentExternal.
+class MSHTMLExternal : public DocumentExternal {
  public:
   // A script method: the call's flags, its arguments (in COM's reverse order) and the result
   // variant (may be null).
@@ -55,11 +57,11 @@ class MSHTMLExternal : public IDispatchEx {
   HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD grfdex, DISPID id, DISPID* next) override;
   HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown** parent) override;
 
-  virtual ~MSHTMLExternal();
+  ~MSHTMLExternal() override;
   // Attaches the host window (none when it is destroyed).
-  virtual void SetHostWindow(HWND window);
+  void SetHostWindow(HWND window) override;
   // The document's ready state became complete.
-  virtual void OnDocumentReady(MSHTMLClient* site) = 0;
+  void OnDocumentReady(MSHTMLClient* site) override = 0;
   // The method table's first entry through `table`; returns its length.
   virtual ULONG GetMethodTable(const MethodEntry** table) = 0;
 
