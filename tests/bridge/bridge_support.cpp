@@ -33,6 +33,14 @@ TestBridge::~TestBridge() {
 
 std::vector<std::string> TestBridge::LogMessages() const { return LogMessagesOf(logger->path()); }
 
+std::vector<std::string> ScriptMethodLines(const std::vector<std::string>& lines) {
+  std::vector<std::string> result;
+  for (const std::string& line : lines) {
+    if (line.compare(0, 2, "ZS") == 0) result.push_back(line);
+  }
+  return result;
+}
+
 std::vector<std::string> LogMessagesOf(const std::wstring& path) {
   const std::string text = qrxtest::ReadFileBytes(path);
   std::vector<std::string> messages;

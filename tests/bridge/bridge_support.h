@@ -35,6 +35,8 @@ struct TestBridge {
 
 // The messages of the lines of a log file (without the time and level prefix).
 std::vector<std::string> LogMessagesOf(const std::wstring& path);
+// Only the script methods' lines (those starting with "ZS").
+std::vector<std::string> ScriptMethodLines(const std::vector<std::string>& lines);
 
 VARIANT IntArg(LONG value);
 VARIANT BoolArg(bool value);

@@ -1,5 +1,7 @@
 // The fifteen script methods called directly: argument checks, effects and log lines.
 #include <gtest/gtest.h>
+
+#include "bridge/worker_threads.h"
 #include <windows.h>
 
 #include <string>
@@ -139,6 +141,7 @@ TEST(Methods, AcceptedCallsLogTheirLines) {
 }
 
 TEST(Methods, DownloadAndInstallCheckAndLog) {
+  CoInitialize(nullptr);  // the callbacks are marshalled to the workers
   TestBridge t;
   // Any object serves as the callback for the checks.
   VARIANT callback;
@@ -149,11 +152,14 @@ TEST(Methods, DownloadAndInstallCheckAndLog) {
   VARIANT callback2;
   VariantInit(&callback2);
   VariantCopy(&callback2, &callback);
-  EXPECT_EQ(CallMethod(t.bridge, kDownload, kMethod, {TextArg(L"http://127.0.0.1/setup.zip"), callback}, nullptr),
+  EXPECT_EQ(CallMethod(t.bridge, kDownload, kMethod, {TextArg(L"http://127.0.0.1:1/setup.zip"), callback}, nullptr),
             S_OK);
   EXPECT_EQ(CallMethod(t.bridge, kInstall, kMethod, {TextArg(L"-a \"b\""), callback2}, nullptr), S_OK);
-  const std::vector<std::string> expected = {"ZSDownload: http://127.0.0.1/setup.zip", "ZSInstall: -a \"b\""};
-  EXPECT_EQ(t.LogMessages(), expected);
+  // Each call started a worker; they end (calling back into this thread) before the checks.
+  EXPECT_TRUE(downloadmanagercore::StopWorkers(60000));
+  const std::vector<std::string> expected = {"ZSDownload: http://127.0.0.1:1/setup.zip", "ZSInstall: -a \"b\""};
+  EXPECT_EQ(bridgetest::ScriptMethodLines(t.LogMessages()), expected);
+  CoUninitialize();
 }
 
 std::vector<std::pair<std::wstring, std::wstring>> g_launches;
@@ -288,12 +294,15 @@ TEST(Bridge, TooLongTempPathLeavesNoDownloadFolderAndDeletesNothing) {
   EXPECT_NE(GetFileAttributesW(temp.path().c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST(Bridge, GenericOperationsBeforeTheWorkersLand) {
+TEST(Bridge, GenericBridgeHasNoInstallerAndTheProductOneRunsIt) {
   TestBridge t;
   std::wstring path = L"unchanged";
   EXPECT_FALSE(t.bridge->downloadmanagercore::HtmlExternal::GetInstalledStartProgram(path));
   EXPECT_EQ(path, L"unchanged");
-  EXPECT_EQ(t.bridge->InstallPackage(L"x", L"y"), 2);
+  EXPECT_EQ(t.bridge->downloadmanagercore::HtmlExternal::InstallPackage(L"x", L"y"), 2);
+  // The product's bridge runs the installer: a package that is not there fails to unpack.
+  EXPECT_EQ(t.bridge->InstallPackage(t.bridge->downloadFolder() + L"missing.zip", L"y"), 3);
+  EXPECT_EQ(t.info.wrapperError, 4);
 }
 
 }  // namespace
