@@ -36,19 +36,7 @@ class BridgeInstallTest : public ::testing::Test {
   }
 
   HRESULT Install(const std::wstring& parameters, IDispatch* callback) {
-    DISPID id = 0;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(L"install")};
-    HRESULT hr = bridge_->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
-    if (FAILED(hr)) return hr;
-    VARIANT args[2];
-    args[1].vt = VT_BSTR;
-    args[1].bstrVal = SysAllocString(parameters.c_str());
-    args[0].vt = VT_DISPATCH;
-    args[0].pdispVal = callback;
-    DISPPARAMS params = {args, nullptr, 2, 0};
-    hr = bridge_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-    SysFreeString(args[1].bstrVal);
-    return hr;
+    return qrxtest::CallWithCallback(bridge_, L"install", parameters, callback);
   }
 
   qrxtest::TempDir temp_;

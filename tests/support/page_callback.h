@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <string>
 #include <vector>
 
 #include "common/ref_count.h"
@@ -69,6 +70,9 @@ class PageCallback : public IDispatch {
   bool dispatchable_;
   HANDLE called_;
 };
+
+// Calls a page method that takes a text and a callback (`download`, `install`) as script does.
+HRESULT CallWithCallback(IDispatch* object, const wchar_t* name, const std::wstring& text, IDispatch* callback);
 
 bool PumpUntil(HANDLE event, DWORD timeoutMs);
 void PumpFor(DWORD ms);

@@ -67,19 +67,7 @@ class WorkerTest : public ::testing::Test {
   }
 
   HRESULT CallMethod(const wchar_t* name, const std::wstring& text, IDispatch* callback) {
-    DISPID id = 0;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    HRESULT hr = bridge_->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
-    if (FAILED(hr)) return hr;
-    VARIANT args[2];
-    args[1].vt = VT_BSTR;
-    args[1].bstrVal = SysAllocString(text.c_str());
-    args[0].vt = VT_DISPATCH;
-    args[0].pdispVal = callback;
-    DISPPARAMS params = {args, nullptr, 2, 0};
-    hr = bridge_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-    SysFreeString(args[1].bstrVal);
-    return hr;
+    return qrxtest::CallWithCallback(bridge_, name, text, callback);
   }
 
   std::string LogText() { return qrxtest::ReadFileBytes(logger_->path()); }
