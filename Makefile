@@ -1,6 +1,7 @@
 # make        builds the shipped 32-bit executable and the 64-bit test build
 # make test   sets up what is missing, builds, and runs every test
 # make bench  prints the benchmark figures
+# make demo   sets up, builds, and runs the whole wizard under Wine against local demo servers
 
 ROOT := $(CURDIR)
 BUILD := $(ROOT)/build
@@ -12,7 +13,7 @@ DIST := $(ROOT)/dist/QRXDownloadManager.exe
 NODE_STAMP := $(ROOT)/node_modules/.package-lock.json
 GENERATOR := -G Ninja
 
-.PHONY: all win32 win64 test setup bench clean
+.PHONY: all win32 win64 test setup bench demo clean
 
 all: win32 win64
 
@@ -44,6 +45,10 @@ setup:
 test: setup
 	$(MAKE) all
 	scripts/run-tests $(WIN64_DIR)
+
+demo: setup
+	$(MAKE) all
+	python3 tools/demo/run_demo.py --build $(WIN64_DIR)
 
 bench: all
 	@echo "bench: exe_size $$(stat -c %s $(SHIPPED)) B"

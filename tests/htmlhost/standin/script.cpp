@@ -9,6 +9,26 @@ namespace standin {
 
 namespace {
 
+// A line for the page log. When QRX_STANDIN_LOG names a file, the line is appended there too
+// (UTF-8), so that a run of the whole program can be followed from outside its process.
+void AppendPageLog(const std::wstring& line) {
+  pageLog += line + L"\n";
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(L"QRX_STANDIN_LOG", path, ARRAYSIZE(path));
+  if (length == 0 || length >= ARRAYSIZE(path)) return;
+  const std::wstring text = line + L"\n";
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                       nullptr);
+  if (size <= 0) return;
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
+  qrx::UniqueFile file(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  DWORD written = 0;
+  WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
 // The page's "host" object.
 class Helper : public IDispatch {
  public:
@@ -94,7 +114,7 @@ STDMETHODIMP Helper::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, V
   const std::wstring name = kNames[static_cast<size_t>(id - 1)];
   LONG answer = 0;
   if (name == L"log") {
-    pageLog += Text(params, 0) + L"\n";
+    AppendPageLog(Text(params, 0));
   } else if (name == L"setTimeout") {
     VARIANT* callback = Arg(params, 0);
     if (!callback || callback->vt != VT_DISPATCH) return DISP_E_TYPEMISMATCH;
@@ -241,9 +261,9 @@ STDMETHODIMP ScriptRunner::OnScriptError(IActiveScriptError* error) {
   }
   wchar_t head[64];
   wsprintfW(head, L"error: line %lu: ", line + 1);
-  pageLog += head;
-  if (exception.bstrDescription) pageLog += exception.bstrDescription;
-  pageLog += L"\n";
+  std::wstring text = head;
+  if (exception.bstrDescription) text += exception.bstrDescription;
+  AppendPageLog(text);
   SysFreeString(exception.bstrSource);
   SysFreeString(exception.bstrDescription);
   SysFreeString(exception.bstrHelpFile);

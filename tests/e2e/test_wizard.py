@@ -1,0 +1,235 @@
+#!/usr/bin/env python3
+"""Whole runs of the packed 64-bit wizard under Wine, each checked from outside: the reports the
+recording server got, the page log the scenario wrote, files and registry in the prefix, the
+resume shortcut and the exit code.
+
+Run by CTest through scripts/run-tests (WINEPREFIX and DISPLAY set, wineserver persistent).
+"""
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import wizard_harness as wh  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TEMPLATE = os.path.join(HERE, "scenarios", "wizard.js")
+BUILD = None
+PREFIX = None
+
+# Generous limits: the machine is loaded, a visible window takes seconds to go under Xvfb, and an
+# install runs msiexec several times.
+RUN_LIMIT = 420
+SHORT_LIMIT = 180
+SETUP_PARAMETERS = "ACCEPT_EULA=1 PAUSEMS=200"
+
+
+def packed_exe():
+    return os.path.join(BUILD, "dist", "QRXDownloadManager.exe")
+
+
+def unpacked_exe():
+    return os.path.join(BUILD, "QRXDownloadManager.exe")
+
+
+def window_tool(*args, timeout=120):
+    result = subprocess.run([wh.WINE64, os.path.join(BUILD, "e2e_window_tool.exe")] + list(args),
+                            stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout,
+                            env=dict(os.environ, WINEDEBUG="-all"))
+    return result.returncode, result.stdout.decode("utf-8", "replace").strip()
+
+
+def remove_shortcuts():
+    for path in wh.desktop_shortcuts(PREFIX):
+        os.remove(path)
+
+
+class WholeRun(unittest.TestCase):
+    def setUp(self):
+        self.codes = os.path.join(BUILD, "product_package", "codes.txt")
+        wh.remove_test_products(self.codes)
+        remove_shortcuts()
+        self.temp = tempfile.TemporaryDirectory(prefix="qrx-e2e-")
+        self.reports = wh.ReportServer(lifetime=RUN_LIMIT + 120)
+        self.packages = wh.PackageServer(os.path.join(BUILD, "product_package", "product.zip"),
+                                         lifetime=RUN_LIMIT + 120)
+        self.wizard = None
+
+    def tearDown(self):
+        if self.wizard:
+            self.wizard.kill()
+        self.packages.stop()
+        self.reports.stop()
+        remove_shortcuts()
+        wh.remove_test_products(self.codes)
+        self.temp.cleanup()
+
+    def start(self, exe, **config):
+        scenario = os.path.join(self.temp.name, "scenario.js")
+        config.setdefault("setupParameters", SETUP_PARAMETERS)
+        wh.write_scenario(scenario, TEMPLATE, config)
+        self.wizard = wh.Wizard(exe, scenario, os.path.join(self.temp.name, "page.log"))
+        return self.wizard
+
+    def finish(self, limit=RUN_LIMIT):
+        code = self.wizard.wait(limit)
+        self.assertIsNotNone(code, "the wizard did not end within %d s; page log:\n%s"
+                             % (limit, "\n".join(self.wizard.page_log())))
+        self.assertEqual(code, 0)
+        return self.wizard.page_log()
+
+    def final_status(self):
+        # The final analytics is sent before the process ends; both are in by now.
+        analytics = self.reports.analytics()
+        self.assertEqual(len(analytics), 2, [a.element("status") for a in analytics])
+        self.assertEqual(analytics[0].element("status"), "started")
+        self.assertEqual(analytics[0].headers.get("Content-Type"), "application/xml")
+        return analytics[1]
+
+    def assert_error_report(self):
+        reports = self.reports.error_reports()
+        self.assertEqual(len(reports), 1)
+        names = reports[0].zip_names()
+        self.assertIsNotNone(names, "the error report is a zip archive")
+        self.assertTrue(any(n.endswith("installer_log.txt") for n in names), names)
+        analytics = self.reports.analytics()
+        self.assertIn("token=" + analytics[0].element("requestToken"), reports[0].query)
+
+    def assert_not_installed(self):
+        self.assertIsNone(wh.installed_directory())
+
+    def test_success(self):
+        self.start(packed_exe(), packageUrl=self.packages.url("/pkg/lumenary-pro/win64/en/HalvardLumenaryPro.zip"))
+        log = self.finish()
+        self.assertIn("callback: download 0", log)
+        self.assertIn("callback: install 0", log)
+        self.assertIn("page: status 1", log)
+        self.assertFalse(any(line.startswith("error:") for line in log), log)
+        self.assertIn("property: osbits = 64", log)
+        self.assertIn("property: lang = en", log)
+        size = len(self.packages.package)
+        self.assertIn("progress: download %d of %d bytes" % (size, size), log)
+        # What the page polled only ever grows, and never passes the total.
+        seen = [int(line.split()[2]) for line in log if line.startswith("progress: download ")]
+        self.assertEqual(seen, sorted(seen))
+        self.assertLessEqual(max(seen), size)
+        percents = [int(line.split()[2].rstrip("%")) for line in log if line.startswith("progress: install ")]
+        self.assertEqual(percents, sorted(percents))
+        final = self.final_status()
+        self.assertEqual(final.element("status"), "completed")
+        self.assertEqual(final.element("channelId"), "e2e")
+        self.assertEqual(final.element("wrapperError"), "0")
+        self.assertEqual(final.element("msiError"), "0")
+        self.assertNotEqual(final.element("productVersion"), "")
+        self.assertEqual(self.reports.error_reports(), [])
+        self.assertEqual(wh.desktop_shortcuts(PREFIX), [], "no resume shortcut after Completed")
+        directory = wh.installed_directory()
+        self.assertIsNotNone(directory, "the product's Directory value")
+        program = wh.prefix_path(PREFIX, directory.rstrip("\\") + "\\" + wh.PROGRAM_NAME)
+        self.assertTrue(os.path.isfile(program), program)
+        print("measure: success run %.1f s" % self.wizard.seconds())
+
+    def test_pages_that_fail_to_unpack(self):
+        # The unpacked executable carries no page table: no window, no page, status Error.
+        self.start(unpacked_exe(), packageUrl=self.packages.url("/pkg/x.zip"))
+        log = self.finish(SHORT_LIMIT)
+        self.assertEqual(log, [], "no page ran")
+        self.assertEqual(self.packages.paths, [])
+        self.assertEqual(self.final_status().element("status"), "error occurred")
+        self.assert_error_report()
+        self.assertEqual(wh.desktop_shortcuts(PREFIX), [], "no window, no shortcut")
+        print("measure: pages-fail run %.1f s" % self.wizard.seconds())
+
+    def test_download_failures(self):
+        cases = [("refused port", lambda: wh.refused_url()),
+                 ("not found", lambda: self.packages.url("/missing/HalvardLumenaryPro.zip"))]
+        for name, url in cases:
+            with self.subTest(name):
+                self.reports.requests.clear()
+                remove_shortcuts()
+                self.start(packed_exe(), packageUrl=url())
+                log = self.finish()
+                results = [line for line in log if line.startswith("callback: download ")]
+                self.assertEqual(len(results), 1, log)
+                self.assertNotEqual(results[0], "callback: download 0")
+                self.assertFalse(any(line.startswith("callback: install") for line in log), log)
+                final = self.final_status()
+                self.assertEqual(final.element("status"), "error occurred")
+                self.assert_error_report()
+                self.assertEqual(len(wh.desktop_shortcuts(PREFIX)), 1, "the resume shortcut stays")
+                self.assert_not_installed()
+
+    def test_busy_installer_declined(self):
+        # The setup answers "another install is running" (1618): the page asks whether to retry and
+        # the user presses Cancel in the real message box.
+        self.start(packed_exe(), packageUrl=self.packages.url("/pkg/HalvardLumenaryPro.zip"),
+                   setupParameters="EXITCODE=1618 MSI=0 PAUSEMS=0")
+        code, text = window_tool("answer", "2", str(RUN_LIMIT * 1000), timeout=RUN_LIMIT + 60)
+        self.assertEqual(code, 0, "a message box appeared")
+        self.assertEqual(text, "The installer is busy. Retry?")
+        log = self.finish()
+        self.assertIn("callback: install 4", log)
+        self.assertIn("page: retry answered cancel", log)
+        self.assertEqual(self.final_status().element("status"), "canceled")
+        self.assertEqual(self.reports.error_reports(), [], "Cancel sends only the two analytics")
+        self.assertEqual(len(wh.desktop_shortcuts(PREFIX)), 1, "the resume shortcut stays")
+        self.assert_not_installed()
+
+    def test_close_during_download(self):
+        self.start(packed_exe(), packageUrl=self.packages.url("/stall/HalvardLumenaryPro.zip"), closeOnData=True)
+        self.assertTrue(self.wizard.wait_for_log("page: closing the window", SHORT_LIMIT), self.wizard.page_log())
+        closed_at = time.monotonic()
+        log = self.finish(SHORT_LIMIT)
+        ended_after = time.monotonic() - closed_at
+        self.assertFalse(any(line.startswith("callback:") for line in log), "no callback reaches the page")
+        self.assertFalse(any(line.startswith("error:") for line in log), log)
+        # The page had set Error when the download started.
+        self.assertEqual(self.final_status().element("status"), "error occurred")
+        self.assert_error_report()
+        self.assertEqual(len(wh.desktop_shortcuts(PREFIX)), 1)
+        self.assertLess(ended_after, 60)
+        print("measure: end after WM_CLOSE mid-download %.1f s" % ended_after)
+
+    def test_close_disabled_minimises_and_second_launch_raises(self):
+        self.start(packed_exe(), packageUrl=self.packages.url("/stall/HalvardLumenaryPro.zip"))
+        self.assertTrue(self.packages.stalled.wait(SHORT_LIMIT), "the download started")
+        self.assertEqual(window_tool("wait", "shown", "60000"), (0, "shown"))
+        # Close is disabled while the download runs: WM_CLOSE minimises.
+        self.assertEqual(window_tool("close")[0], 0)
+        self.assertEqual(window_tool("wait", "iconic", "60000"), (0, "iconic"))
+        self.assertIsNone(self.wizard.process.poll(), "still running")
+        # A second launch restores the first window and exits 0 without reporting.
+        second = wh.Wizard(packed_exe(), os.path.join(self.temp.name, "scenario.js"),
+                           os.path.join(self.temp.name, "second.log"))
+        self.assertEqual(second.wait(SHORT_LIMIT), 0)
+        self.assertEqual(window_tool("wait", "shown", "60000"), (0, "shown"))
+        self.assertEqual(second.page_log(), [])
+        self.assertEqual(len(self.reports.analytics()), 1, "only the first run's start analytics")
+        print("measure: second launch %.1f s" % second.seconds())
+        # The server going away fails the download; the page closes the window itself.
+        self.packages.stop()
+        log = self.finish(SHORT_LIMIT)
+        self.assertEqual(len([line for line in log if line.startswith("callback: download ")]), 1, log)
+        self.assertEqual(self.final_status().element("status"), "error occurred")
+
+
+def main():
+    global BUILD, PREFIX
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    args, rest = parser.parse_known_args()
+    BUILD = os.path.abspath(args.build)
+    PREFIX = os.environ.get("WINEPREFIX") or os.path.join(BUILD, "wineprefix")
+    os.environ["WINEPREFIX"] = PREFIX
+    # QRX_E2E_FILTER picks cases by name (as unittest -k), for work on one case.
+    if os.environ.get("QRX_E2E_FILTER"):
+        rest += ["-k", os.environ["QRX_E2E_FILTER"]]
+    unittest.main(argv=[sys.argv[0]] + rest)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,18 @@
+# Whole runs of the packed 64-bit wizard under Wine, driven by a Python test program: the stand-in
+# document runs a scenario script in place of the pages, loopback servers serve the package and
+# record the reports, and a small Windows tool acts on the wizard's windows from outside.
+include(${CMAKE_SOURCE_DIR}/tests/product_package/package.cmake)
+
+add_executable(qrx_e2e_window_tool ${CMAKE_SOURCE_DIR}/tests/e2e/tool/window_tool.cpp)
+target_compile_definitions(qrx_e2e_window_tool PRIVATE UNICODE _UNICODE)
+target_compile_options(qrx_e2e_window_tool PRIVATE -Wall -Wextra -Werror)
+target_link_options(qrx_e2e_window_tool PRIVATE -static -static-libgcc -static-libstdc++)
+set_target_properties(qrx_e2e_window_tool PROPERTIES OUTPUT_NAME e2e_window_tool
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+add_test(NAME e2e
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_wizard.py --build ${CMAKE_BINARY_DIR} -v)
+# The whole runs install the test product and use the fixed report port: they share the prefix's
+# Windows Installer state with the installer tests, so they never run beside them.
+set_tests_properties(e2e PROPERTIES FIXTURES_REQUIRED html_standin TIMEOUT 1500
+  RESOURCE_LOCK test_products)

@@ -1,0 +1,361 @@
+"""Runs the whole wizard under Wine against loopback servers: shared by the whole-run tests and
+`make demo`.
+
+Servers (all loopback only, each stops by itself after its lifetime):
+  ReportServer   127.0.0.1:80, records every request (verb, path, query, headers, body), answers 200
+  LicenseServer  127.0.0.2:80, serves a licence page for /license/<product>/<lang>/Eula.html
+  PackageServer  127.0.0.1:<kernel-chosen port>:
+                   /pkg/<anything>.zip   the product package (product.zip)
+                   /missing/<name>       404
+                   /stall/<name>         announces the package's length, sends 64 KB, then holds the
+                                         connection until the server stops
+The wizard itself runs as `wine64 <exe>` with the stand-in document running a scenario script.
+"""
+import glob
+import io
+import os
+import socket
+import subprocess
+import threading
+import time
+import zipfile
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+WINE64 = "/usr/lib/wine/wine64"
+SHORTCUT_NAME = "Continue Lumenary R7 Installation.lnk"
+PRODUCT_KEY = r"HKLM\Software\Halvard\Lumenary Pro\R7"
+PROGRAM_NAME = "Halvard Lumenary Pro.exe"
+STATUS_TEXTS = ("started", "completed", "error occurred", "canceled", "environment not supported")
+
+
+def wine_path(unix_path):
+    """/a/b -> Z:\\a\\b"""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+class _Server(ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+class _Base:
+    """A ThreadingHTTPServer in a thread that stops by itself after `lifetime` seconds."""
+
+    def __init__(self, handler, host, port, lifetime, bind_wait):
+        deadline = time.monotonic() + bind_wait
+        while True:
+            try:
+                self.httpd = _Server((host, port), handler)
+                break
+            except OSError:
+                # Another worktree's test may hold the fixed port for a while.
+                if time.monotonic() >= deadline:
+                    raise
+                time.sleep(0.25)
+        self.httpd.owner = self
+        self.port = self.httpd.server_address[1]
+        self.stopped = threading.Event()
+        self._thread = threading.Thread(target=self.httpd.serve_forever, kwargs={"poll_interval": 0.2},
+                                        daemon=True)
+        self._thread.start()
+        self._timer = threading.Timer(lifetime, self.stop)
+        self._timer.daemon = True
+        self._timer.start()
+
+    def stop(self):
+        if self.stopped.is_set():
+            return
+        self.stopped.set()
+        self._timer.cancel()
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+class Request:
+    def __init__(self, verb, target, headers, body):
+        self.verb = verb
+        self.target = target
+        self.path, _, self.query = target.partition("?")
+        self.headers = headers
+        self.body = body
+
+    def text(self):
+        """The body as text: the product sends XML as UTF-8 or UTF-16."""
+        if self.body.startswith(b"\xff\xfe") or b"\x00" in self.body[:64]:
+            return self.body.decode("utf-16-le", "replace").lstrip("\ufeff")
+        return self.body.decode("utf-8", "replace")
+
+    def element(self, name):
+        text = self.text()
+        start = text.find("<%s>" % name)
+        end = text.find("</%s>" % name)
+        if start < 0 or end < start:
+            return None
+        return text[start + len(name) + 2:end]
+
+    def zip_names(self):
+        try:
+            return zipfile.ZipFile(io.BytesIO(self.body)).namelist()
+        except zipfile.BadZipFile:
+            return None
+
+
+class _RecordingHandler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def _record(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        body = b""
+        while len(body) < length:
+            piece = self.rfile.read(length - len(body))
+            if not piece:
+                break
+            body += piece
+        owner = self.server.owner
+        request = Request(self.command, self.path, dict(self.headers.items()), body)
+        with owner.lock:
+            owner.requests.append(request)
+            owner.arrived.notify_all()
+        if owner.on_request:
+            owner.on_request(request)
+        self.send_response(200)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+
+    do_GET = do_POST = do_PUT = _record
+
+
+class ReportServer(_Base):
+    def __init__(self, lifetime=900, bind_wait=90, on_request=None):
+        self.lock = threading.Lock()
+        self.arrived = threading.Condition(self.lock)
+        self.requests = []
+        self.on_request = on_request
+        super().__init__(_RecordingHandler, "127.0.0.1", 80, lifetime, bind_wait)
+
+    def snapshot(self):
+        with self.lock:
+            return list(self.requests)
+
+    def wait_for(self, match, timeout):
+        deadline = time.monotonic() + timeout
+        with self.lock:
+            while True:
+                for request in self.requests:
+                    if match(request):
+                        return request
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return None
+                self.arrived.wait(left)
+
+    def analytics(self):
+        return [r for r in self.snapshot() if r.verb == "POST" and r.path == "/v1/logAnalytics"]
+
+    def error_reports(self):
+        return [r for r in self.snapshot() if r.verb == "PUT" and r.path == "/v1/reportError"]
+
+
+LICENSE_PAGE = b"<html><body><h1>Demo licence</h1><p>Served by the demo licence server.</p></body></html>"
+
+
+class _LicenseHandler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        owner = self.server.owner
+        owner.paths.append(self.path)
+        if self.path.startswith("/license/") and self.path.endswith("/Eula.html"):
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html")
+            self.send_header("Content-Length", str(len(LICENSE_PAGE)))
+            self.end_headers()
+            self.wfile.write(LICENSE_PAGE)
+        else:
+            self.send_error(404)
+
+
+class LicenseServer(_Base):
+    def __init__(self, lifetime=900, bind_wait=90):
+        self.paths = []
+        super().__init__(_LicenseHandler, "127.0.0.2", 80, lifetime, bind_wait)
+
+
+class _PackageHandler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        owner = self.server.owner
+        with owner.lock:
+            owner.paths.append(self.path)
+        data = owner.package
+        if self.path.startswith("/pkg/") and self.path.endswith(".zip"):
+            self.send_response(200)
+            self.send_header("Content-Type", "application/zip")
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            # In paced pieces, so that the progress a page polls moves.
+            for offset in range(0, len(data), 32768):
+                self.wfile.write(data[offset:offset + 32768])
+                self.wfile.flush()
+                if owner.pace:
+                    time.sleep(owner.pace)
+        elif self.path.startswith("/stall/"):
+            self.send_response(200)
+            self.send_header("Content-Type", "application/zip")
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            self.wfile.write(data[:65536])
+            self.wfile.flush()
+            owner.stalled.set()
+            # Held until the server stops (bounded by its lifetime).
+            owner.stopped.wait()
+        else:
+            self.send_error(404)
+
+
+class PackageServer(_Base):
+    def __init__(self, package_path, lifetime=900, pace=0.05):
+        self.pace = pace
+        with open(package_path, "rb") as f:
+            self.package = f.read()
+        self.lock = threading.Lock()
+        self.paths = []
+        self.stalled = threading.Event()
+        super().__init__(_PackageHandler, "127.0.0.1", 0, lifetime, 0)
+
+    def url(self, path):
+        return "http://127.0.0.1:%d%s" % (self.port, path)
+
+
+def refused_url():
+    """A loopback URL whose port nothing listens on (taken from the kernel, then released)."""
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return "http://127.0.0.1:%d/pkg/HalvardLumenaryPro.zip" % port
+
+
+def js_string(text):
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def write_scenario(path, template_path, config):
+    """The scenario file: a `config` object followed by the scenario template."""
+    items = []
+    for key, value in config.items():
+        if isinstance(value, bool):
+            items.append("%s: %s" % (key, "true" if value else "false"))
+        elif isinstance(value, int):
+            items.append("%s: %d" % (key, value))
+        else:
+            items.append("%s: %s" % (key, js_string(value)))
+    with open(template_path, encoding="utf-8") as f:
+        body = f.read()
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("var config = {" + ", ".join(items) + "};\n" + body)
+
+
+class Wizard:
+    """One run of the wizard executable under Wine."""
+
+    def __init__(self, exe, scenario_path, page_log_path, extra_env=None):
+        env = dict(os.environ)
+        env.setdefault("WINEDEBUG", "-all")
+        env["QRX_STANDIN_SCENARIO"] = wine_path(scenario_path)
+        env["QRX_STANDIN_LOG"] = wine_path(page_log_path)
+        if extra_env:
+            env.update(extra_env)
+        self.page_log_path = page_log_path
+        self.started = time.monotonic()
+        self.process = subprocess.Popen([WINE64, exe], env=env, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.ended = None
+
+    def wait(self, timeout):
+        try:
+            code = self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+        self.ended = time.monotonic()
+        return code
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+    def seconds(self):
+        return (self.ended or time.monotonic()) - self.started
+
+    def page_log(self):
+        try:
+            with open(self.page_log_path, encoding="utf-8", errors="replace") as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
+
+    def wait_for_log(self, prefix, timeout):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if any(line.startswith(prefix) for line in self.page_log()):
+                return True
+            if self.process.poll() is not None:
+                return any(line.startswith(prefix) for line in self.page_log())
+            time.sleep(0.1)  # polling a file the wizard appends to; bounded above
+        return False
+
+
+def prefix_path(prefix, windows_path):
+    """C:\\x\\y inside the prefix -> <prefix>/drive_c/x/y"""
+    drive = windows_path[0].lower()
+    rest = windows_path[3:].replace("\\", "/")
+    return os.path.join(prefix, "dosdevices", drive + ":", rest)
+
+
+def desktop_shortcuts(prefix):
+    return glob.glob(os.path.join(prefix, "drive_c", "users", "*", "Desktop", SHORTCUT_NAME))
+
+
+def run_wine(args, timeout=180):
+    result = subprocess.run([WINE64] + args, stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout,
+                            env=dict(os.environ, WINEDEBUG="-all"))
+    return result.returncode, result.stdout.decode("utf-8", "replace")
+
+
+def installed_directory(prefix_unused=None):
+    """The product's "Directory" value, or None."""
+    code, out = run_wine(["reg", "query", PRODUCT_KEY, "/v", "Directory"])
+    if code != 0:
+        return None
+    for line in out.splitlines():
+        parts = line.strip().split(None, 2)
+        if len(parts) == 3 and parts[0] == "Directory":
+            return parts[2]
+    return None
+
+
+def remove_test_products(codes_file):
+    """Uninstalls every test product that Windows Installer knows (msiexec /x, quiet)."""
+    with open(codes_file, encoding="utf-8") as f:
+        codes = [line.strip() for line in f if line.strip()]
+    for code in codes:
+        key = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall" + "\\" + code
+        if run_wine(["reg", "query", key])[0] == 0:
+            run_wine(["msiexec", "/x", code, "/qn"], timeout=300)
