@@ -58,6 +58,7 @@ class WholeRun(unittest.TestCase):
         self.packages = wh.PackageServer(os.path.join(BUILD, "product_package", "product.zip"),
                                          lifetime=RUN_LIMIT + 120)
         self.wizard = None
+        self.runs = 0
 
     def tearDown(self):
         if self.wizard:
@@ -69,10 +70,11 @@ class WholeRun(unittest.TestCase):
         self.temp.cleanup()
 
     def start(self, exe, **config):
-        scenario = os.path.join(self.temp.name, "scenario.js")
+        self.runs += 1
+        scenario = os.path.join(self.temp.name, "scenario%d.js" % self.runs)
         config.setdefault("setupParameters", SETUP_PARAMETERS)
         wh.write_scenario(scenario, TEMPLATE, config)
-        self.wizard = wh.Wizard(exe, scenario, os.path.join(self.temp.name, "page.log"))
+        self.wizard = wh.Wizard(exe, scenario, os.path.join(self.temp.name, "page%d.log" % self.runs))
         return self.wizard
 
     def finish(self, limit=RUN_LIMIT):
@@ -203,7 +205,7 @@ class WholeRun(unittest.TestCase):
         self.assertEqual(window_tool("wait", "iconic", "60000"), (0, "iconic"))
         self.assertIsNone(self.wizard.process.poll(), "still running")
         # A second launch restores the first window and exits 0 without reporting.
-        second = wh.Wizard(packed_exe(), os.path.join(self.temp.name, "scenario.js"),
+        second = wh.Wizard(packed_exe(), os.path.join(self.temp.name, "scenario1.js"),
                            os.path.join(self.temp.name, "second.log"))
         self.assertEqual(second.wait(SHORT_LIMIT), 0)
         self.assertEqual(window_tool("wait", "shown", "60000"), (0, "shown"))
@@ -225,9 +227,10 @@ def main():
     BUILD = os.path.abspath(args.build)
     PREFIX = os.environ.get("WINEPREFIX") or os.path.join(BUILD, "wineprefix")
     os.environ["WINEPREFIX"] = PREFIX
-    # QRX_E2E_FILTER picks cases by name (as unittest -k), for work on one case.
-    if os.environ.get("QRX_E2E_FILTER"):
-        rest += ["-k", os.environ["QRX_E2E_FILTER"]]
+    # QRX_E2E_FILTER picks cases by name parts (comma-separated, as unittest -k), for work on one case.
+    for part in os.environ.get("QRX_E2E_FILTER", "").split(","):
+        if part:
+            rest += ["-k", part]
     unittest.main(argv=[sys.argv[0]] + rest)
 
 

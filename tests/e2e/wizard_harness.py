@@ -223,8 +223,9 @@ class _PackageHandler(BaseHTTPRequestHandler):
             self.wfile.write(data[:65536])
             self.wfile.flush()
             owner.stalled.set()
-            # Held until the server stops (bounded by its lifetime).
+            # Held until the server stops (bounded by its lifetime), then closed short.
             owner.stopped.wait()
+            self.close_connection = True
         else:
             self.send_error(404)
 

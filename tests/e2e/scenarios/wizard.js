@@ -3,7 +3,7 @@
 // calls. `config` comes first in the file:
 //   packageUrl       the package to download
 //   setupParameters  the install parameters
-//   closeOnData      close the window (WM_CLOSE) once download bytes arrive, instead of waiting
+//   closeOnData      close the window (WM_CLOSE) once the package's answer begins, instead of waiting
 //   retries          how many times to answer "retry" before giving up (the box is answered outside)
 var Status = { NotStart: 0, Completed: 1, Error: 2, Cancel: 3, EnvironmentNotMeet: 4 };
 var pollRound = 0;
@@ -47,7 +47,8 @@ function readDownload() {
   var total = number("downloadTotal");
   var current = number("downloadCurrent");
   show("progress: download " + current + " of " + total + " bytes");
-  if (config.closeOnData && current > 0 && !closing) {
+  // Under Wine the first bytes can stay buffered; a known total says the answer has begun.
+  if (config.closeOnData && (current > 0 || total > 1) && !closing) {
     closing = true;
     say("page: closing the window during the download");
     host.postClose();
