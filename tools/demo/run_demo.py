@@ -93,7 +93,7 @@ def main():
             % (url, len(packages.package)))
 
         scenario = os.path.join(temp, "scenario.js")
-        wh.write_scenario(scenario, SCENARIO, {"packageUrl": url,
+        wh.write_scenario(scenario, SCENARIO, {"packageUrl": url, "channel": "demo",
                                                "setupParameters": "ACCEPT_EULA=1 CREATE_DESKTOP_SHORTCUT=1 "
                                                                   "LAUNCH_AFTER_SETUP=0 PAUSEMS=300"})
         say("demo: starting %s" % exe)

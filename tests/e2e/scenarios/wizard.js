@@ -4,6 +4,7 @@
 //   packageUrl       the package to download
 //   setupParameters  the install parameters
 //   closeOnData      close the window (WM_CLOSE) once the package's answer begins, instead of waiting
+//   channel          the channel the first page sets (default "e2e")
 //   retries          how many times to answer "retry" before giving up (the box is answered outside)
 var Status = { NotStart: 0, Completed: 1, Error: 2, Cancel: 3, EnvironmentNotMeet: 4 };
 var pollRound = 0;
@@ -115,7 +116,7 @@ for (var i = 0; i < keys.length; i++) {
 }
 external.setInstallStatus(Status.NotStart);
 external.setWindowSize(600, 400);
-external.setChannel("e2e");
+external.setChannel(config.channel || "e2e");
 say("page: environment checked, window 600 x 400");
 
 // The installing page.
