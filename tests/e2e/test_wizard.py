@@ -181,6 +181,21 @@ class WholeRun(unittest.TestCase):
         self.assertEqual(len(wh.desktop_shortcuts(PREFIX)), 1, "the resume shortcut stays")
         self.assert_not_installed()
 
+    def test_busy_installer_retried(self):
+        # The first setup finds the installer busy; the user presses Retry and the second one installs.
+        self.start(packed_exe(), packageUrl=self.packages.url("/pkg/HalvardLumenaryPro.zip"),
+                   setupParameters="EXITCODE=1618 MSI=0 PAUSEMS=0", retries=1, retryParameters=SETUP_PARAMETERS)
+        code, text = window_tool("answer", "4", str(RUN_LIMIT * 1000), timeout=RUN_LIMIT + 60)
+        self.assertEqual((code, text), (0, "The installer is busy. Retry?"))
+        log = self.finish()
+        self.assertEqual([line for line in log if line.startswith("callback:")],
+                         ["callback: download 0", "callback: install 4", "callback: install 0"])
+        self.assertIn("page: retry answered retry", log)
+        self.assertEqual(self.final_status().element("status"), "completed")
+        self.assertEqual(self.reports.error_reports(), [])
+        self.assertEqual(wh.desktop_shortcuts(PREFIX), [])
+        self.assertIsNotNone(wh.installed_directory())
+
     def test_close_during_download(self):
         self.start(packed_exe(), packageUrl=self.packages.url("/stall/HalvardLumenaryPro.zip"), closeOnData=True)
         self.assertTrue(self.wizard.wait_for_log("page: closing the window", SHORT_LIMIT), self.wizard.page_log())

@@ -5,7 +5,8 @@
 //   setupParameters  the install parameters
 //   closeOnData      close the window (WM_CLOSE) once the package's answer begins, instead of waiting
 //   channel          the channel the first page sets (default "e2e")
-//   retries          how many times to answer "retry" before giving up (the box is answered outside)
+//   retries          how many retries the page allows (the box itself is answered from outside)
+//   retryParameters  the install parameters of a retried install (default: setupParameters)
 var Status = { NotStart: 0, Completed: 1, Error: 2, Cancel: 3, EnvironmentNotMeet: 4 };
 var pollRound = 0;
 var lastShown = "";
@@ -93,6 +94,7 @@ function installed(code) {
     say("page: retry answered " + (retry === true ? "retry" : "cancel"));
     if (retry === true && retries > 0) {
       retries = retries - 1;
+      if (config.retryParameters) config.setupParameters = config.retryParameters;
       install();
     } else {
       finish(Status.Cancel);
