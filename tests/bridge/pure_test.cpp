@@ -115,6 +115,25 @@ TEST(WindowRect, ScalingTruncatesAndCentres) {
   EXPECT_EQ(ScaleToDpi(2147483647, 192), 2147483647) << "kept in range";
 }
 
+TEST(WindowRect, CentredOnTheReferenceAndKeptInTheWorkArea) {
+  struct Case {
+    RECT reference, work, expected;
+  };
+  const Case cases[] = {
+      // A work area away from the origin (second monitor, taskbar at the top).
+      {{1920, 40, 3200, 1024}, {1920, 40, 3200, 1024}, {2360, 432, 2760, 632}},
+      // A reference that would put the window past the right and bottom edges.
+      {{900, 900, 1280, 1024}, {0, 0, 1280, 1024}, {880, 824, 1280, 1024}},
+  };
+  for (const Case& c : cases) {
+    const RECT r = ComputeWindowRectFor(96, 400, 200, c.reference, c.work);
+    EXPECT_EQ(r.left, c.expected.left);
+    EXPECT_EQ(r.top, c.expected.top);
+    EXPECT_EQ(r.right, c.expected.right);
+    EXPECT_EQ(r.bottom, c.expected.bottom);
+  }
+}
+
 TEST(WindowRect, PushedBackInsideAnOffsetWorkArea) {
   // Work area of a second monitor, a reference rectangle near its right edge.
   const RECT work = {1920, 40, 3840, 1080};

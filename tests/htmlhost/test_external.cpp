@@ -1,7 +1,7 @@
 #include "htmlhost/test_external.h"
 
 #include "app/host_window.h"
-#include "app/window_rect.h"
+#include "bridge/window_rect.h"
 
 namespace qrxtest {
 
@@ -26,7 +26,15 @@ LONG IntArg(DISPPARAMS* params, UINT index) {
 
 // What the product's bridge does for a page size: DPI-scaled, centred, moved only on a change.
 void ApplySize(HWND window, int width, int height) {
-  const RECT rect = qrx::ComputeWindowRect(window, width, height);
+  POINT cursor = {};
+  GetCursorPos(&cursor);
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &monitor);
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  const RECT rect = downloadmanagercore::ComputeWindowRectFor(dpi, width, height, monitor.rcWork, monitor.rcWork);
   SetWindowPos(window, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
