@@ -5,6 +5,7 @@
 #include <urlmon.h>
 
 #include "common/com_ptr.h"
+#include "common/ref_count.h"
 #include "common/hresult.h"
 #include "common/unique_any.h"
 #include "download/download_callback.h"
@@ -43,23 +44,16 @@ class BSCHolder final : public IBindStatusCallback {
 
   // IUnknown:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback)) {
-      *object = static_cast<IBindStatusCallback*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return qrx::QueryInterfaceFor<IBindStatusCallback>(this, riid, object);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+  ULONG STDMETHODCALLTYPE AddRef() override { return refCount_.Increment(); }
   ULONG STDMETHODCALLTYPE Release() override {
-    const LONG count = InterlockedDecrement(&refCount_);
+    const ULONG count = refCount_.Decrement();
     if (count == 0) {
       EndAttempt();
       delete this;
     }
-    return static_cast<ULONG>(count);
+    return count;
   }
 
   // IBindStatusCallback:
@@ -153,7 +147,7 @@ class BSCHolder final : public IBindStatusCallback {
     return true;
   }
 
-  LONG refCount_ = 1;
+  qrx::RefCount refCount_;
   HRESULT result_ = E_PENDING;
   bool writeFailed_ = false;
   bool stopped_ = false;

@@ -3,6 +3,7 @@
 #include <wininet.h>
 
 #include "common/com_ptr.h"
+#include "common/ref_count.h"
 
 namespace downloadmanagercore {
 
@@ -18,20 +19,13 @@ class PullBindAdapter final : public IBindStatusCallback {
 
   // IUnknown:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback)) {
-      *object = static_cast<IBindStatusCallback*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return qrx::QueryInterfaceFor<IBindStatusCallback>(this, riid, object);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+  ULONG STDMETHODCALLTYPE AddRef() override { return refCount_.Increment(); }
   ULONG STDMETHODCALLTYPE Release() override {
-    const LONG count = InterlockedDecrement(&refCount_);
+    const ULONG count = refCount_.Decrement();
     if (count == 0) delete this;
-    return static_cast<ULONG>(count);
+    return count;
   }
 
   // IBindStatusCallback:
@@ -86,7 +80,7 @@ class PullBindAdapter final : public IBindStatusCallback {
     if (failure_ != S_OK) binding_->Abort();
   }
 
-  LONG refCount_ = 1;
+  qrx::RefCount refCount_;
   bool statusChecked_ = false;
   HRESULT failure_ = S_OK;
   qrx::ComPtr<IBinding> binding_;
