@@ -3,13 +3,16 @@
 #include <objbase.h>
 #include <shlwapi.h>
 
+#include <memory>
+
 #include "app/crash_filter.h"
 #include "app/host_window.h"
 #include "app/install_language.h"
 #include "app/resume_shortcut.h"
 #include "app/session_info.h"
 #include "bridge/qrx_external.h"
-#include "bridge/worker_threads.h"
+#include "bridge/worker_pool.h"
+#include "common/scoped_com_init.h"
 #include "common/unique_any.h"
 #include "log/logger.h"
 #include "payload/page_files.h"
@@ -26,12 +29,13 @@ const wchar_t kManagerVersion[] = L"1.0.79.1";
 const wchar_t kInstanceMutexName[] = L"QRXDownloadManager";
 const wchar_t kHostWindowClass[] = L"HTMLUI";
 const wchar_t kResumeShortcutName[] = L"Continue Lumenary R7 Installation.lnk";
+const wchar_t kLogStoppingWorkers[] = L"Stopping workers: %d running";
+const wchar_t kLogWorkersStopped[] = L"Workers stopped in %u ms";
+const wchar_t kLogWorkersStillRunning[] = L"Workers still running after %u ms";
 
 namespace {
 
 const wchar_t kFirstPage[] = L"Load.html";
-// How long shut-down lets running workers take to stop.
-constexpr DWORD kWorkerStopTimeoutMs = 3000;
 
 // A second instance raises the first one's window (restoring it when minimised).
 void RaiseFirstInstance() {
@@ -69,32 +73,48 @@ void LoadRefusalTexts(int languageIndex, std::wstring& text, std::wstring& capti
   }
 }
 
-void RunUi(const std::wstring& shortcutName, PageFiles& pages, QRXExternal* bridge) {
-  RunUiStage(shortcutName, pages.loaded(), pages.folder(), bridge, ShowHostWindow);
+bool RunUi(const std::wstring& shortcutName, PageFiles& pages, QRXExternal* bridge,
+           downloadmanagercore::WorkerPool& workers) {
+  return RunUiStage(shortcutName, pages.loaded(), pages.folder(), bridge, workers, ShowHostWindow);
 }
 
-void RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::wstring& pageFolder,
-                QRXExternal* bridge, HostWindowRunner runWindow) {
-  SessionInfo& info = *bridge->sessionInfo();
+bool StopWorkers(downloadmanagercore::WorkerPool& workers, Logger* logger) {
+  LogDebug(logger, kLogStoppingWorkers, static_cast<int>(workers.running()));
+  const DWORD start = GetTickCount();
+  const bool stopped = workers.StopAndJoin(kWorkerStopTimeoutMs);
+  const unsigned elapsed = GetTickCount() - start;
+  if (stopped) {
+    LogDebug(logger, kLogWorkersStopped, elapsed);
+  } else {
+    LogError(logger, kLogWorkersStillRunning, elapsed);
+  }
+  return stopped;
+}
+
+bool RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::wstring& pageFolder,
+                QRXExternal* bridge, downloadmanagercore::WorkerPool& workers, HostWindowRunner runWindow) {
   Logger* logger = bridge->logger();
-  SendAnalytics(info, true);
+  SendAnalytics(bridge->SessionSnapshot(), true);
+  bool stopped = true;
   if (pagesLoaded) {
-    CoInitialize(nullptr);
+    ScopedComInit com(COINIT_APARTMENTTHREADED);
     const std::wstring shortcut = GetShortcutPath(shortcutName);
     std::wstring copy;
     if (!shortcut.empty() && CopySelfToTemp(copy)) CreateResumeShortcut(copy, shortcut);
     wchar_t pagePath[MAX_PATH] = {};
     PathCombineW(pagePath, pageFolder.c_str(), kFirstPage);
     runWindow(pagePath, bridge);
-    // The page is gone: workers call nobody back from now on.
+    // The window is gone: workers call nobody back from now on. They are stopped and joined while
+    // this thread is still in its apartment, so calls they make into it are dispatched meanwhile.
     bridge->BeginShutdown();
-    if (info.status == kCompleted) DeleteResumeShortcut(shortcutName);
-    CoUninitialize();
+    stopped = StopWorkers(workers, logger);
+    if (bridge->SessionSnapshot().status == kCompleted) DeleteResumeShortcut(shortcutName);
+    com.Uninitialize();
   } else {
-    info.status = kError;
+    bridge->SetStatus(kError);
   }
-  // A download still running is asked to stop, so that the reports below see a settled record.
-  downloadmanagercore::StopWorkers(kWorkerStopTimeoutMs);
+  // The reports read copies taken under the bridge lock: a worker that did not stop may still write.
+  const SessionInfo info = bridge->SessionSnapshot();
   SendAnalytics(info, false);
   if (info.status == kError) {
     for (const auto& property : info.properties) {
@@ -102,11 +122,14 @@ void RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::w
     }
     if (logger) {
       logger->CloseFile();
-      ErrorReporter& reporter = *bridge->errorReporter();
-      reporter.attachments.push_back(logger->path());
-      SendErrorReport(reporter);
+      SessionInfo reportInfo = info;
+      ErrorReporter report(&reportInfo);
+      report.attachments = bridge->AttachmentsSnapshot();
+      report.attachments.push_back(logger->path());
+      SendErrorReport(report);
     }
   }
+  return stopped;
 }
 
 int RunDownloadManager() {
@@ -122,36 +145,40 @@ int RunDownloadManager() {
     return 0;
   }
 
-  Logger logger;
+  // Held on the heap: a worker that would not stop keeps using them until the process ends.
+  auto logger = std::make_unique<Logger>();
+  auto info = std::make_unique<SessionInfo>(kProductId, kManagerVersion);
+  auto reporter = std::make_unique<ErrorReporter>(info.get());
+  auto workers = std::make_unique<downloadmanagercore::WorkerPool>();
+  QRXExternal* bridge = new QRXExternal(info.get(), reporter.get(), logger.get());
+  bridge->AttachWorkers(workers.get());
+  bool stopped = true;
   {
-    SessionInfo info(kProductId, kManagerVersion);
-    ErrorReporter reporter(&info);
-    QRXExternal* bridge = new QRXExternal(&info, &reporter, &logger);
-    {
-      PageFiles pages(&logger);
-      std::vector<std::wstring> pageLanguages = ReadSupportedLanguages(pages);
-      info.installLanguage = ChooseInstallLanguage(pageLanguages, kSupportedLanguages);
-      info.properties[L"lang"] = GetLanguageCode(info.installLanguage);
-      PrepareLicense(pages, info.productId, GetLanguageCode(info.installLanguage));
+    PageFiles pages(logger.get());
+    std::vector<std::wstring> pageLanguages = ReadSupportedLanguages(pages);
+    info->installLanguage = ChooseInstallLanguage(pageLanguages, kSupportedLanguages);
+    bridge->SetPropertyValue(L"lang", GetLanguageCode(info->installLanguage));
+    PrepareLicense(pages, info->productId, GetLanguageCode(info->installLanguage));
 
-      RunUi(kResumeShortcutName, pages, bridge);
+    stopped = RunUi(kResumeShortcutName, pages, bridge, *workers);
 
-      if (downloadmanagercore::RunningWorkers() > 0) {
-        // A worker that would not stop (a setup still running) uses the bridge, the record and
-        // the log: remove our folders and end the process, which ends the worker, instead of
-        // tearing down objects under it.
-        mutex.Reset();
-        logger.CloseFile();
-        DeleteFolderTree(pages.folder());
-        DeleteFolderTree(logger.folder());
-        ExitProcess(0);
-      }
-      bridge->Release();
-      mutex.Reset();
-      pageLanguages.clear();
-    }
-    reporter.attachments.clear();
+    if (stopped) bridge->Release();  // the last reference: its download folder goes with it
+    mutex.Reset();
+    pageLanguages.clear();
   }
+  if (!stopped) {
+    // Nothing a running worker uses is torn down; ending the process ends the worker.
+    workers.release();
+    reporter.release();
+    info.release();
+    logger.release();
+    return 0;
+  }
+  workers.reset();
+  reporter->attachments.clear();
+  reporter.reset();
+  info.reset();
+  logger.reset();
   return 0;
 }
 

@@ -9,10 +9,12 @@
 #include "bridge/method_arguments.h"
 #include "bridge/property_text.h"
 #include "bridge/window_rect.h"
+#include "bridge/worker_pool.h"
 #include "bridge/worker_threads.h"
 #include "common/scope_guard.h"
 #include "download/download_file.h"
 #include "htmlhost/desktop_shell_execute.h"
+#include "sysinfo/delayed_removal.h"
 #include "sysinfo/temp_folder.h"
 
 namespace downloadmanagercore {
@@ -37,27 +39,16 @@ const wchar_t kLogDisableWindowClose[] = L"ZSDisableWindowClose: %d";
 const wchar_t kLogRestoreWindow[] = L"ZSRestoreWindow";
 const wchar_t kLogOpenPage[] = L"ZSOpenPage: %s";
 const wchar_t kLogRetryMessageBox[] = L"ZSRetryMessageBox: %s";
+const wchar_t kLogFolderKeptForSetup[] = L"Setup still runs: download folder %s scheduled for removal at restart";
 
 // The caption-drag form of SC_MOVE.
 constexpr WPARAM kCaptionDrag = 0xF012;
 constexpr UINT_PTR kCloseGuardId = 0;
 
-class LockHolder {
- public:
-  explicit LockHolder(CRITICAL_SECTION* lock) : lock_(lock) { EnterCriticalSection(lock_); }
-  ~LockHolder() { LeaveCriticalSection(lock_); }
-  LockHolder(const LockHolder&) = delete;
-  LockHolder& operator=(const LockHolder&) = delete;
-
- private:
-  CRITICAL_SECTION* lock_;
-};
-
 }  // namespace
 
 HtmlExternal::HtmlExternal(qrx::SessionInfo* session, qrx::ErrorReporter* reporter, qrx::Logger* logger)
     : reporter_(reporter), session_(session), log_(logger), launcher_(&htmlui::DesktopShellExecute) {
-  InitializeCriticalSection(&lock_);
   SetDownloadTotal(1);
   SetDownloadCurrent(0);
   SetInstallProgress(0);
@@ -69,8 +60,14 @@ HtmlExternal::HtmlExternal(qrx::SessionInfo* session, qrx::ErrorReporter* report
 HtmlExternal::~HtmlExternal() {
   // The close guard must not outlive the bridge it points to.
   if (hostWindow_) RemoveWindowSubclass(hostWindow_, &HtmlExternal::CloseGuardProc, kCloseGuardId);
-  if (!downloadFolder_.empty()) qrx::DeleteFolderTree(downloadFolder_);
-  DeleteCriticalSection(&lock_);
+  if (downloadFolder_.empty()) return;
+  // Setup may not have opened every package yet: nothing of its folder is deleted under it.
+  if (keepFolderForSetup_) {
+    const bool scheduled = qrx::ScheduleFolderTreeRemoval(downloadFolder_);
+    if (scheduled) qrx::LogDebug(log_, kLogFolderKeptForSetup, downloadFolder_.c_str());
+  } else {
+    qrx::DeleteFolderTree(downloadFolder_);
+  }
 }
 
 ULONG HtmlExternal::GetMethodTable(const MethodEntry** table) {
@@ -155,7 +152,7 @@ void HtmlExternal::OnDocumentReady(htmlui::MSHTMLClient*) {
   if (!hostWindow_ || !GetClientRect(hostWindow_, &client)) return;
   if (client.right - client.left != 0 && client.bottom - client.top != 0) return;
   {
-    LockHolder hold(&lock_);
+    auto hold = lock_.Lock();
     session_->wrapperError = 0;
     session_->msiError = 0;
   }
@@ -171,7 +168,7 @@ int HtmlExternal::InstallPackage(const std::wstring&, const std::wstring&) { ret
 bool HtmlExternal::GetInstalledStartProgram(std::wstring&) { return false; }
 
 void HtmlExternal::SetErrorFields(int wrapperError, int msiError) {
-  LockHolder hold(&lock_);
+  auto hold = lock_.Lock();
   session_->wrapperError = wrapperError;
   session_->msiError = msiError;
 }
@@ -180,11 +177,63 @@ void HtmlExternal::BeginShutdown() { closing_ = true; }
 
 bool HtmlExternal::closing() const { return closing_; }
 
+bool HtmlExternal::stopRequested() const { return workers_ && workers_->stopRequested(); }
+
+HANDLE HtmlExternal::GetStopEvent() { return workers_ ? workers_->stopEvent() : nullptr; }
+
 // DownloadOwner and properties.
 
 std::wstring HtmlExternal::GetDownloadFolder() { return downloadFolder_; }
 
-void HtmlExternal::SetDownloadPath(const std::wstring& path) { downloadPath_ = path; }
+void HtmlExternal::SetDownloadPath(const std::wstring& path) {
+  auto hold = lock_.Lock();
+  downloadPath_ = path;
+}
+
+std::wstring HtmlExternal::downloadPath() {
+  auto hold = lock_.Lock();
+  return downloadPath_;
+}
+
+std::wstring HtmlExternal::startProgram() {
+  auto hold = lock_.Lock();
+  return startProgram_;
+}
+
+void HtmlExternal::SetStartProgram(const std::wstring& path) {
+  auto hold = lock_.Lock();
+  startProgram_ = path;
+}
+
+void HtmlExternal::SetProductVersion(const std::wstring& version) {
+  auto hold = lock_.Lock();
+  session_->productVersion = version;
+}
+
+void HtmlExternal::SetStatus(int status) {
+  auto hold = lock_.Lock();
+  session_->status = status;
+}
+
+void HtmlExternal::AddAttachment(const std::wstring& path) {
+  auto hold = lock_.Lock();
+  reporter_->attachments.push_back(path);
+}
+
+qrx::SessionInfo HtmlExternal::SessionSnapshot() {
+  auto hold = lock_.Lock();
+  return *session_;
+}
+
+std::vector<std::wstring> HtmlExternal::AttachmentsSnapshot() {
+  auto hold = lock_.Lock();
+  return reporter_->attachments;
+}
+
+void HtmlExternal::KeepDownloadFolderForSetup() {
+  auto hold = lock_.Lock();
+  keepFolderForSetup_ = true;
+}
 
 void HtmlExternal::SetDownloadTotal(ULONG value) { StoreCounter(kDownloadTotalKey, static_cast<LONG>(value)); }
 
@@ -196,17 +245,17 @@ qrx::Logger* HtmlExternal::GetLogger() { return log_; }
 
 void HtmlExternal::StoreCounter(const wchar_t* key, LONG value) {
   const std::wstring text = CounterText(value);
-  LockHolder hold(&lock_);
+  auto hold = lock_.Lock();
   session_->properties[key] = text;
 }
 
 std::wstring HtmlExternal::GetPropertyValue(const std::wstring& key) {
-  LockHolder hold(&lock_);
+  auto hold = lock_.Lock();
   return session_->properties[key];
 }
 
 void HtmlExternal::SetPropertyValue(const std::wstring& key, const std::wstring& value) {
-  LockHolder hold(&lock_);
+  auto hold = lock_.Lock();
   session_->properties[key] = value;
 }
 
@@ -241,7 +290,8 @@ HRESULT HtmlExternal::DownloadMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
   if (FAILED(hr)) return hr;
   const std::wstring url = ArgumentText(ScriptArgument(*params, 0));
   qrx::LogDebug(log_, kLogDownload, url.c_str());
-  return StartDownloadWorker(this, url, ScriptArgument(*params, 1).pdispVal);
+  if (!workers_) return E_UNEXPECTED;
+  return StartDownloadWorker(*workers_, this, url, ScriptArgument(*params, 1).pdispVal);
 }
 
 HRESULT HtmlExternal::InstallMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
@@ -249,7 +299,8 @@ HRESULT HtmlExternal::InstallMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
   if (FAILED(hr)) return hr;
   const std::wstring parameters = ArgumentText(ScriptArgument(*params, 0));
   qrx::LogDebug(log_, kLogInstall, parameters.c_str());
-  return StartInstallWorker(this, downloadPath_, parameters, ScriptArgument(*params, 1).pdispVal);
+  if (!workers_) return E_UNEXPECTED;
+  return StartInstallWorker(*workers_, this, downloadPath(), parameters, ScriptArgument(*params, 1).pdispVal);
 }
 
 HRESULT HtmlExternal::GetPropertyMethod(WORD flags, DISPPARAMS* params, VARIANT* result) {
@@ -270,6 +321,7 @@ HRESULT HtmlExternal::SetChannelMethod(WORD flags, DISPPARAMS* params, VARIANT*)
   if (FAILED(hr)) return hr;
   const std::wstring channel = ArgumentText(ScriptArgument(*params, 0));
   qrx::LogDebug(log_, kLogSetChannel, channel.c_str());
+  auto hold = lock_.Lock();
   session_->channelId = channel;
   return S_OK;
 }
@@ -280,14 +332,14 @@ HRESULT HtmlExternal::SetInstallStatusMethod(WORD flags, DISPPARAMS* params, VAR
   const LONG status = ScriptArgument(*params, 0).lVal;
   if (status < qrx::kNotStart || status > qrx::kEnvironmentNotMeet) return STG_E_INVALIDPARAMETER;
   qrx::LogDebug(log_, kLogSetInstallStatus, static_cast<int>(status));
-  session_->status = static_cast<int>(status);
+  SetStatus(static_cast<int>(status));
   return S_OK;
 }
 
 HRESULT HtmlExternal::StartInstallProgramMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
   const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {VT_BSTR});
   if (FAILED(hr)) return hr;
-  if (launcher_) launcher_(startProgram_, ArgumentText(ScriptArgument(*params, 0)));
+  if (launcher_) launcher_(startProgram(), ArgumentText(ScriptArgument(*params, 0)));
   return S_OK;
 }
 

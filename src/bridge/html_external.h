@@ -6,14 +6,18 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "app/session_info.h"
+#include "common/critical_section.h"
 #include "download/download_owner.h"
 #include "htmlhost/mshtml_external.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
 
 namespace downloadmanagercore {
+
+class WorkerPool;
 
 // Launches a file or URL through the desktop shell; the bridge ignores the result.
 using ShellLauncher = HRESULT (*)(const std::wstring& file, const std::wstring& arguments);
@@ -40,11 +44,16 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner {
   virtual int InstallPackage(const std::wstring& packagePath, const std::wstring& parameters);
   // Fills `path` with the installed product's program; false (path untouched) here.
   virtual bool GetInstalledStartProgram(std::wstring& path);
+  // The run's worker pool, which runs the download and install workers; without one the two
+  // methods fail with E_UNEXPECTED.
+  void AttachWorkers(WorkerPool* workers) { workers_ = workers; }
   // Records a worker's failure in the run record, under the bridge lock.
   void SetErrorFields(int wrapperError, int msiError);
   // The page is going away: workers call no page back from now on.
   void BeginShutdown();
   bool closing() const;
+  // Shut-down has asked the workers to stop.
+  bool stopRequested() const;
 
   // DownloadOwner:
   std::wstring GetDownloadFolder() override;
@@ -52,11 +61,24 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner {
   void SetDownloadTotal(ULONG value) override;
   void SetDownloadCurrent(ULONG value) override;
   qrx::Logger* GetLogger() override;
+  HANDLE GetStopEvent() override;
 
-  // Properties, each read and store under the bridge lock; callable from any thread.
+  // Shared state, each read and store under the bridge lock; callable from any thread.
   void SetInstallProgress(LONG value);
   std::wstring GetPropertyValue(const std::wstring& key);
   void SetPropertyValue(const std::wstring& key, const std::wstring& value);
+  std::wstring downloadPath();
+  std::wstring startProgram();
+  void SetStartProgram(const std::wstring& path);
+  void SetProductVersion(const std::wstring& version);
+  void SetStatus(int status);
+  void AddAttachment(const std::wstring& path);
+  // Copies for the final reports.
+  qrx::SessionInfo SessionSnapshot();
+  std::vector<std::wstring> AttachmentsSnapshot();
+  // Setup still runs from the download folder: at the bridge's end the folder is scheduled for
+  // removal at restart instead of deleted.
+  void KeepDownloadFolderForSetup();
 
   // The outer rectangle for a page size on this window's monitor.
   RECT ComputeWindowRect(HWND window, int width, int height);
@@ -64,10 +86,7 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner {
   qrx::SessionInfo* sessionInfo() const { return session_; }
   qrx::ErrorReporter* errorReporter() const { return reporter_; }
   qrx::Logger* logger() const { return log_; }
-  CRITICAL_SECTION* lock() { return &lock_; }
   const std::wstring& downloadFolder() const { return downloadFolder_; }
-  const std::wstring& downloadPath() const { return downloadPath_; }
-  std::wstring& startProgram() { return startProgram_; }
   bool closeDisabled() const { return closeDisabled_; }
   int windowWidth() const { return windowWidth_; }
   int windowHeight() const { return windowHeight_; }
@@ -100,14 +119,17 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner {
   qrx::ErrorReporter* reporter_;
   qrx::SessionInfo* session_;
   qrx::Logger* log_;
+  // Guards the record's shared fields, the attachments and the three fields below it.
+  qrx::CriticalSection lock_;
   std::wstring startProgram_;
   std::wstring downloadPath_;
+  bool keepFolderForSetup_ = false;
   std::wstring downloadFolder_;
   bool closeDisabled_ = false;
   int windowWidth_ = 0;
   int windowHeight_ = 0;
-  CRITICAL_SECTION lock_;
   ShellLauncher launcher_;
+  WorkerPool* workers_ = nullptr;
   std::atomic<bool> closing_{false};
 };
 

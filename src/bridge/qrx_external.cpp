@@ -60,17 +60,13 @@ void QRXExternal::SetInstallProgress(int value) { HtmlExternal::SetInstallProgre
 
 void QRXExternal::SetInstallErrors(int wrapperError, int msiError) { SetErrorFields(wrapperError, msiError); }
 
-void QRXExternal::SetProductVersion(const std::wstring& version) {
-  EnterCriticalSection(lock());
-  sessionInfo()->productVersion = version;
-  LeaveCriticalSection(lock());
-}
+void QRXExternal::SetProductVersion(const std::wstring& version) { HtmlExternal::SetProductVersion(version); }
 
-void QRXExternal::AddAttachment(const std::wstring& path) {
-  EnterCriticalSection(lock());
-  errorReporter()->attachments.push_back(path);
-  LeaveCriticalSection(lock());
-}
+void QRXExternal::AddAttachment(const std::wstring& path) { HtmlExternal::AddAttachment(path); }
+
+HANDLE QRXExternal::GetStopEvent() { return HtmlExternal::GetStopEvent(); }
+
+void QRXExternal::OnSetupStillRunning() { KeepDownloadFolderForSetup(); }
 
 InstallProgress& QRXExternal::GetInstallProgressState() { return installProgress_; }
 

@@ -48,6 +48,8 @@ class QRXExternal : public downloadmanagercore::HtmlExternal, public InstallOwne
   void SetProductVersion(const std::wstring& version) override;
   void AddAttachment(const std::wstring& path) override;
   InstallProgress& GetInstallProgressState() override;
+  HANDLE GetStopEvent() override;
+  void OnSetupStillRunning() override;
 
  private:
   void StoreStartProperties(const StartFacts& facts);

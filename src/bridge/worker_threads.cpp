@@ -2,214 +2,175 @@
 
 #include <objbase.h>
 
-#include <algorithm>
-#include <vector>
+#include <memory>
 
 #include "bridge/html_external.h"
+#include "bridge/worker_pool.h"
 #include "common/com_ptr.h"
+#include "common/scoped_com_init.h"
 
 namespace downloadmanagercore {
 
 const wchar_t kLogDownloadMarshalFailed[] = L"ZSDownload: CoMarshalInterThreadInterfaceInStream failed with %x";
 const wchar_t kLogInstallMarshalFailed[] = L"ZSInstall: CoMarshalInterThreadInterfaceInStream failed with %x";
+const wchar_t kLogDownloadThreadFailed[] = L"ZSDownload: CreateThread failed with %x";
+const wchar_t kLogInstallThreadFailed[] = L"ZSInstall: CreateThread failed with %x";
 const wchar_t kLogDownloadThread[] = L"DownloadThreadFunc";
 const wchar_t kLogDownloadUnmarshalFailed[] = L"DownloadThreadFunc CoGetInterfaceAndReleaseStream  failed with: %x";
 const wchar_t kLogDownloadFailed[] = L"Download fail, download path : %s, download result : %d";
+const wchar_t kLogDownloadStopped[] = L"DownloadThreadFunc stopped by shut-down";
 const wchar_t kLogInstallThread[] = L"InstallThreadFunc";
 const wchar_t kLogInstallUnmarshalFailed[] = L"InstallThreadFunc CoGetInterfaceAndReleaseStream  failed with: %x";
+const wchar_t kLogInstallStopped[] = L"InstallThreadFunc stopped by shut-down";
 const wchar_t kLogStartProgramFailed[] = L"GetInstalledStartProgram failed";
 const char kLogCallJsCallback[] = "call js callback.";
 const wchar_t kLogCallJsCallbackReturn[] = L"callJscallback return %x.";
 
 namespace {
 
-struct DownloadTask {
-  HtmlExternal* owner;
-  std::wstring url;
-  IStream* stream;
-};
-
-struct InstallTask {
-  HtmlExternal* owner;
-  std::wstring packagePath;
-  std::wstring parameters;
-  IStream* stream;
-};
-
-// The workers that have not ended, so that shut-down can stop them or know they still run.
-class WorkerList {
+// What every worker task holds: a counted reference on the bridge for the task's life and the
+// marshalled page callback.
+class CallbackTask : public WorkerTask {
  public:
-  WorkerList() { InitializeCriticalSection(&lock_); }
-  // Counted before the thread exists, so a worker that ends at once is never missed.
-  void Add() {
-    EnterCriticalSection(&lock_);
-    ++running_;
-    LeaveCriticalSection(&lock_);
+  explicit CallbackTask(HtmlExternal* owner) : owner_(owner) {}
+  // A stream that never reached its thread still holds the marshalled callback: released here so
+  // the page's object loses that reference too.
+  ~CallbackTask() override {
+    if (!stream_) return;
+    const LARGE_INTEGER start = {};
+    stream_->Seek(start, STREAM_SEEK_SET, nullptr);
+    CoReleaseMarshalData(stream_.get());
   }
-  void SetThreadId(DWORD threadId) {
-    EnterCriticalSection(&lock_);
-    if (threadId) threadIds_.push_back(threadId);
-    LeaveCriticalSection(&lock_);
+
+  HRESULT Marshal(IDispatch* callback) {
+    return CoMarshalInterThreadInterfaceInStream(IID_IDispatch, callback, stream_.put());
   }
-  void Remove(DWORD threadId) {
-    EnterCriticalSection(&lock_);
-    --running_;
-    threadIds_.erase(std::remove(threadIds_.begin(), threadIds_.end(), threadId), threadIds_.end());
-    LeaveCriticalSection(&lock_);
+
+ protected:
+  // The callback for this thread; the stream is used up either way.
+  HRESULT Unmarshal(qrx::ComPtr<IDispatch>& callback) {
+    return CoGetInterfaceAndReleaseStream(stream_.Detach(), IID_IDispatch, callback.put_void());
   }
-  int running() {
-    EnterCriticalSection(&lock_);
-    const int running = running_;
-    LeaveCriticalSection(&lock_);
-    return running;
+  // Calls back unless shut-down has begun (the page is gone).
+  void CallBack(IDispatch* callback, int code) {
+    if (owner_->closing()) return;
+    callJscallback(callback, code, owner_->logger());
   }
-  std::vector<DWORD> threadIds() {
-    EnterCriticalSection(&lock_);
-    std::vector<DWORD> ids = threadIds_;
-    LeaveCriticalSection(&lock_);
-    return ids;
-  }
+  // Gives up the bridge on this thread, inside its apartment: the last reference may be this one.
+  void ReleaseOwner() { owner_.Reset(); }
+
+  qrx::ComPtr<HtmlExternal> owner_;
 
  private:
-  CRITICAL_SECTION lock_;
-  int running_ = 0;
-  std::vector<DWORD> threadIds_;
+  qrx::ComPtr<IStream> stream_;
 };
 
-WorkerList& Workers() {
-  static WorkerList* list = new WorkerList();  // never destroyed: workers may outlive statics
-  return *list;
-}
+class DownloadTask final : public CallbackTask {
+ public:
+  DownloadTask(HtmlExternal* owner, const std::wstring& url) : CallbackTask(owner), url_(url) {}
+  void Run() override;
 
-// Starts `proc` on a new thread for `task`; the task belongs to the thread from then on.
-template <typename Task>
-void StartThread(LPTHREAD_START_ROUTINE proc, Task* task) {
-  task->owner->AddRef();  // the worker's own reference for the task's life
-  Workers().Add();
-  DWORD threadId = 0;
-  HANDLE thread = CreateThread(nullptr, 0, proc, task, 0, &threadId);
-  if (!thread) {
-    Workers().Remove(0);
-    task->stream->Release();
-    task->owner->Release();
-    delete task;
-    return;
-  }
-  Workers().SetThreadId(threadId);
-  CloseHandle(thread);
-}
+ private:
+  std::wstring url_;
+};
 
-// Ends a worker: frees the task, drops its reference on the bridge, leaves the apartment.
-template <typename Task>
-void FinishWorker(Task* task) {
-  HtmlExternal* owner = task->owner;
-  delete task;
-  owner->Release();
-  CoUninitialize();
-  Workers().Remove(GetCurrentThreadId());
-}
+class InstallTask final : public CallbackTask {
+ public:
+  InstallTask(HtmlExternal* owner, const std::wstring& packagePath, const std::wstring& parameters)
+      : CallbackTask(owner), packagePath_(packagePath), parameters_(parameters) {}
+  void Run() override;
 
-// Calls back unless the page has gone away (the window closed meanwhile).
-void CallBackIfOpen(HtmlExternal* owner, IDispatch* callback, int code) {
-  if (owner->closing()) return;
-  callJscallback(callback, code, owner->logger());
-}
+ private:
+  std::wstring packagePath_;
+  std::wstring parameters_;
+};
 
-// Waits while dispatching this thread's messages: a worker ending may still call into this
-// thread's apartment (releasing the page's callback), which needs the messages pumped. A quit
-// message seen meanwhile is posted again for the caller's loop.
-void PumpMessagesFor(DWORD ms) {
-  MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
-  MSG message;
-  bool quit = false;
-  WPARAM quitCode = 0;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      quit = true;
-      quitCode = message.wParam;
-      continue;
+// The download thread's work.
+void DownloadTask::Run() {
+  qrx::ScopedComInit com(COINIT_MULTITHREADED);
+  HtmlExternal* owner = owner_.get();
+  qrx::LogDebug(owner->logger(), kLogDownloadThread);
+  qrx::ComPtr<IDispatch> callback;
+  const HRESULT hr = Unmarshal(callback);
+  if (FAILED(hr)) {
+    qrx::LogError(owner->logger(), kLogDownloadUnmarshalFailed, static_cast<unsigned>(hr));
+  } else {
+    const int code = owner->DownloadFile(url_);
+    if (owner->stopRequested()) {
+      // Not a failure: the error fields stay as they stood and the closed page hears nothing.
+      qrx::LogDebug(owner->logger(), kLogDownloadStopped);
+    } else {
+      if (code != 0) {
+        owner->SetErrorFields(1, code);
+        qrx::LogError(owner->logger(), kLogDownloadFailed, owner->downloadPath().c_str(), code);
+      }
+      CallBack(callback.get(), code);
     }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    callback.Reset();
   }
-  if (quit) PostQuitMessage(static_cast<int>(quitCode));
+  ReleaseOwner();
+}
+
+// The install thread's work.
+void InstallTask::Run() {
+  qrx::ScopedComInit com(COINIT_MULTITHREADED);
+  HtmlExternal* owner = owner_.get();
+  qrx::LogDebug(owner->logger(), kLogInstallThread);
+  qrx::ComPtr<IDispatch> callback;
+  const HRESULT hr = Unmarshal(callback);
+  if (FAILED(hr)) {
+    qrx::LogError(owner->logger(), kLogInstallUnmarshalFailed, static_cast<unsigned>(hr));
+  } else {
+    const int code = owner->InstallPackage(packagePath_, parameters_);
+    if (owner->stopRequested()) {
+      qrx::LogDebug(owner->logger(), kLogInstallStopped);
+    } else {
+      if (code == 0) {
+        std::wstring startProgram;
+        if (owner->GetInstalledStartProgram(startProgram)) {
+          owner->SetStartProgram(startProgram);
+        } else {
+          qrx::LogError(owner->logger(), kLogStartProgramFailed);
+          owner->SetErrorFields(3, 0);
+        }
+      } else if (code != 2) {
+        owner->SetErrorFields(2, code);
+      }
+      CallBack(callback.get(), code);
+    }
+    callback.Reset();
+  }
+  ReleaseOwner();
+}
+
+// Marshals the callback and hands the task to the pool; logs either failure with its format.
+HRESULT StartWorker(WorkerPool& pool, std::unique_ptr<CallbackTask> task, IDispatch* callback, qrx::Logger* logger,
+                    const wchar_t* marshalFailed, bool marshalFailureIsError, const wchar_t* threadFailed) {
+  HRESULT hr = task->Marshal(callback);
+  if (FAILED(hr)) {
+    if (marshalFailureIsError) {
+      qrx::LogError(logger, marshalFailed, static_cast<unsigned>(hr));
+    } else {
+      qrx::LogDebug(logger, marshalFailed, static_cast<unsigned>(hr));
+    }
+    return hr;
+  }
+  hr = pool.Start(std::move(task));
+  if (FAILED(hr)) qrx::LogError(logger, threadFailed, static_cast<unsigned>(hr));
+  return hr;
 }
 
 }  // namespace
 
-HRESULT StartDownloadWorker(HtmlExternal* owner, const std::wstring& url, IDispatch* callback) {
-  auto* task = new DownloadTask{owner, url, nullptr};
-  const HRESULT hr = CoMarshalInterThreadInterfaceInStream(IID_IDispatch, callback, &task->stream);
-  if (FAILED(hr)) {
-    qrx::LogError(owner->logger(), kLogDownloadMarshalFailed, static_cast<unsigned>(hr));
-    delete task;
-    return hr;
-  }
-  StartThread(DownloadThreadFunc, task);
-  return S_OK;
+HRESULT StartDownloadWorker(WorkerPool& pool, HtmlExternal* owner, const std::wstring& url, IDispatch* callback) {
+  return StartWorker(pool, std::make_unique<DownloadTask>(owner, url), callback, owner->logger(),
+                     kLogDownloadMarshalFailed, true, kLogDownloadThreadFailed);
 }
 
-HRESULT StartInstallWorker(HtmlExternal* owner, const std::wstring& packagePath, const std::wstring& parameters,
-                           IDispatch* callback) {
-  auto* task = new InstallTask{owner, packagePath, parameters, nullptr};
-  const HRESULT hr = CoMarshalInterThreadInterfaceInStream(IID_IDispatch, callback, &task->stream);
-  if (FAILED(hr)) {
-    qrx::LogDebug(owner->logger(), kLogInstallMarshalFailed, static_cast<unsigned>(hr));
-    delete task;
-    return hr;
-  }
-  StartThread(InstallThreadFunc, task);
-  return S_OK;
-}
-
-DWORD WINAPI DownloadThreadFunc(LPVOID parameter) {
-  auto* task = static_cast<DownloadTask*>(parameter);
-  HtmlExternal* owner = task->owner;
-  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  qrx::LogDebug(owner->logger(), kLogDownloadThread);
-  qrx::ComPtr<IDispatch> callback;
-  const HRESULT hr = CoGetInterfaceAndReleaseStream(task->stream, IID_IDispatch, callback.put_void());
-  task->stream = nullptr;
-  if (FAILED(hr)) {
-    qrx::LogError(owner->logger(), kLogDownloadUnmarshalFailed, static_cast<unsigned>(hr));
-  } else {
-    const int code = owner->DownloadFile(task->url);
-    if (code != 0) {
-      owner->SetErrorFields(1, code);
-      qrx::LogError(owner->logger(), kLogDownloadFailed, owner->downloadPath().c_str(), code);
-    }
-    CallBackIfOpen(owner, callback.get(), code);
-    callback.Reset();
-  }
-  FinishWorker(task);
-  return 0;
-}
-
-DWORD WINAPI InstallThreadFunc(LPVOID parameter) {
-  auto* task = static_cast<InstallTask*>(parameter);
-  HtmlExternal* owner = task->owner;
-  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  qrx::LogDebug(owner->logger(), kLogInstallThread);
-  qrx::ComPtr<IDispatch> callback;
-  const HRESULT hr = CoGetInterfaceAndReleaseStream(task->stream, IID_IDispatch, callback.put_void());
-  task->stream = nullptr;
-  if (FAILED(hr)) {
-    qrx::LogError(owner->logger(), kLogInstallUnmarshalFailed, static_cast<unsigned>(hr));
-  } else {
-    const int code = owner->InstallPackage(task->packagePath, task->parameters);
-    if (code == 0) {
-      if (!owner->GetInstalledStartProgram(owner->startProgram())) {
-        qrx::LogError(owner->logger(), kLogStartProgramFailed);
-        owner->SetErrorFields(3, 0);
-      }
-    } else if (code != 2) {
-      owner->SetErrorFields(2, code);
-    }
-    CallBackIfOpen(owner, callback.get(), code);
-    callback.Reset();
-  }
-  FinishWorker(task);
-  return 0;
+HRESULT StartInstallWorker(WorkerPool& pool, HtmlExternal* owner, const std::wstring& packagePath,
+                           const std::wstring& parameters, IDispatch* callback) {
+  return StartWorker(pool, std::make_unique<InstallTask>(owner, packagePath, parameters), callback, owner->logger(),
+                     kLogInstallMarshalFailed, false, kLogInstallThreadFailed);
 }
 
 HRESULT callJscallback(IDispatch* callback, int value, qrx::Logger* logger) {
@@ -222,20 +183,6 @@ HRESULT callJscallback(IDispatch* callback, int value, qrx::Logger* logger) {
   const HRESULT hr = callback->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
   qrx::LogDebug(logger, kLogCallJsCallbackReturn, static_cast<unsigned>(hr));
   return hr;
-}
-
-int RunningWorkers() { return Workers().running(); }
-
-bool StopWorkers(DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    if (Workers().running() == 0) return true;
-    // A download worker ends its transfer when its message loop sees WM_QUIT; a thread that has
-    // no message queue yet gets the message on the next round.
-    for (DWORD threadId : Workers().threadIds()) PostThreadMessageW(threadId, WM_QUIT, 0, 0);
-    if (GetTickCount() - start >= timeoutMs) return false;
-    PumpMessagesFor(20);
-  }
 }
 
 }  // namespace downloadmanagercore

@@ -4,6 +4,8 @@
 #include <shlwapi.h>
 #include <urlmon.h>
 
+#include <utility>
+
 #include "common/com_ptr.h"
 #include "common/ref_count.h"
 #include "common/hresult.h"
@@ -35,11 +37,21 @@ class BSCHolder final : public IBindStatusCallback {
   void EndAttempt() {
     if (!stopped_ && file_ != INVALID_HANDLE_VALUE) SetEndOfFile(file_);
     file_ = INVALID_HANDLE_VALUE;
+    binding_.Reset();
     if (callback_) {
       IBindStatusCallback* callback = callback_;
       callback_ = nullptr;
       callback->Release();
     }
+  }
+
+  // Ends the binding (shut-down asked the download to stop); the outcome becomes E_ABORT unless
+  // the binding already had one.
+  void Abort() {
+    if (result_ == E_PENDING) result_ = E_ABORT;
+    // Taken out first: the abort may report OnStopBinding from inside.
+    qrx::ComPtr<IBinding> binding = std::move(binding_);
+    if (binding) binding->Abort();
   }
 
   // IUnknown:
@@ -58,6 +70,7 @@ class BSCHolder final : public IBindStatusCallback {
 
   // IBindStatusCallback:
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override {
+    binding_ = qrx::ComPtr<IBinding>(binding);
     return callback_ ? callback_->OnStartBinding(reserved, binding) : E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE GetPriority(LONG* priority) override {
@@ -84,6 +97,7 @@ class BSCHolder final : public IBindStatusCallback {
   HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT hr, LPCWSTR error) override {
     if (stopped_ || file_ == INVALID_HANDLE_VALUE) return callback_ ? callback_->OnStopBinding(hr, error) : E_NOTIMPL;
     stopped_ = true;
+    binding_.Reset();
     if (hr == S_OK) {
       LARGE_INTEGER zero = {};
       LARGE_INTEGER position = {};
@@ -101,7 +115,7 @@ class BSCHolder final : public IBindStatusCallback {
     } else {
       SetEndOfFile(file_);
     }
-    if (!writeFailed_) result_ = hr;
+    if (!writeFailed_ && result_ != E_ABORT) result_ = hr;
     return callback_ ? callback_->OnStopBinding(hr, error) : E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* bindf, BINDINFO* bindInfo) override {
@@ -152,35 +166,45 @@ class BSCHolder final : public IBindStatusCallback {
   bool writeFailed_ = false;
   bool stopped_ = false;
   ULONGLONG announced_ = 0;
+  qrx::ComPtr<IBinding> binding_;
   HANDLE file_;
   IBindStatusCallback* callback_;
 };
 
-// Pumps this thread's messages until the holder has an outcome. E_PENDING when WM_QUIT ended
-// the wait; the quit is posted again for an outer loop.
-HRESULT WaitForOutcome(const BSCHolder& holder) {
+// Pumps this thread's messages until the holder has an outcome or `stop` is set (then the binding
+// is aborted: E_ABORT). E_PENDING when WM_QUIT ended the wait; the quit is posted again for an
+// outer loop.
+HRESULT WaitForOutcome(BSCHolder& holder, HANDLE stop) {
+  const DWORD handleCount = stop ? 1 : 0;
   while (holder.result() == E_PENDING) {
-    MSG message;
-    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-    if (got == 0) {
-      PostQuitMessage(static_cast<int>(message.wParam));
+    const DWORD wait = MsgWaitForMultipleObjects(handleCount, &stop, FALSE, INFINITE, QS_ALLINPUT);
+    if (handleCount && wait == WAIT_OBJECT_0) {
+      holder.Abort();
       break;
     }
-    if (got == -1) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(message.wParam));
+        return E_PENDING;
+      }
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
   }
   return holder.result();
 }
 
+bool IsSet(HANDLE event) { return event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
 // One attempt: a fresh file, one binding, its outcome.
-HRESULT RunAttempt(const std::wstring& path, const std::wstring& url, DownloadCallback& callback) {
+HRESULT RunAttempt(const std::wstring& path, const std::wstring& url, DownloadCallback& callback, HANDLE stop) {
   qrx::UniqueFile file(
       CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return qrx::HResultFromLastError();
   auto holder = qrx::ComPtr<BSCHolder>::Attach(new BSCHolder(file.get(), &callback));
   HRESULT hr = OpenPullStream(url.c_str(), holder.get());
-  if (SUCCEEDED(hr)) hr = WaitForOutcome(*holder.get());
+  if (SUCCEEDED(hr)) hr = WaitForOutcome(*holder.get(), stop);
   // The file closes and the callback goes out of scope with this attempt.
   holder->EndAttempt();
   return hr;
@@ -208,14 +232,16 @@ int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
   const std::wstring name = DownloadFileName(url);
   const std::wstring path = owner.GetDownloadFolder() + name;
   owner.SetDownloadPath(path);
+  const HANDLE stop = owner.GetStopEvent();
   RetryBudget budget;
   for (;;) {
     DownloadCallback callback(&owner);
     // A name that would not stay inside the download folder is refused like an invalid name.
     const HRESULT hr =
-        IsPlainFileName(name) ? RunAttempt(path, url, callback) : qrx::HResultFromWin32(ERROR_INVALID_NAME);
+        IsPlainFileName(name) ? RunAttempt(path, url, callback, stop) : qrx::HResultFromWin32(ERROR_INVALID_NAME);
     const int code = TransferDownloadError(owner, hr);
-    if (!budget.RetryAfter(code, callback.dataReceived())) return code;
+    // A stopped download is not tried again.
+    if (IsSet(stop) || !budget.RetryAfter(code, callback.dataReceived())) return code;
   }
 }
 

@@ -19,6 +19,8 @@ class DownloadOwner {
   virtual void SetDownloadTotal(ULONG value) = 0;
   virtual void SetDownloadCurrent(ULONG value) = 0;
   virtual qrx::Logger* GetLogger() = 0;
+  // Set when shut-down asks the download to stop: the transfer is abandoned. None here.
+  virtual HANDLE GetStopEvent() { return nullptr; }
 
  protected:
   ~DownloadOwner() = default;

@@ -1,6 +1,8 @@
 // What an install needs from the object that runs it (the script bridge).
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "installer/install_progress.h"
@@ -23,6 +25,10 @@ class InstallOwner {
   virtual void AddAttachment(const std::wstring& path) = 0;
   // The progress state that lives as long as the bridge; only the install thread touches it.
   virtual InstallProgress& GetInstallProgressState() = 0;
+  // Set when shut-down asks the install to stop waiting for setup (setup itself runs on). None here.
+  virtual HANDLE GetStopEvent() { return nullptr; }
+  // The install stopped waiting while setup still runs: the package folder must stay.
+  virtual void OnSetupStillRunning() {}
 
  protected:
   ~InstallOwner() = default;

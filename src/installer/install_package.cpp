@@ -85,6 +85,11 @@ int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const s
     return kInstallFatal;
   }
 
+  // Stopped while unpacking: setup is not started any more.
+  if (const HANDLE stop = owner.GetStopEvent()) {
+    if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return kInstallFatal;
+  }
+
   // A desktop nobody sees; if it cannot be made, setup is still started with its name.
   std::vector<wchar_t> desktopName(kSetupDesktopName, kSetupDesktopName + wcslen(kSetupDesktopName) + 1);
   UniqueDesktop desktop(CreateDesktopW(desktopName.data(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
@@ -116,9 +121,19 @@ int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const s
   owner.AddAttachment(logPath);
   owner.AddAttachment(xmlLogPath);
 
+  // Shut-down may ask to stop waiting: setup runs on to its end by itself, from this folder.
+  const HANDLE waits[2] = {processHandle.get(), owner.GetStopEvent()};
+  const DWORD waitCount = waits[1] ? 2 : 1;
+  DWORD wait;
   do {
     PollSetupProgress(owner, operations);
-  } while (WaitForSingleObject(processHandle.get(), kSetupPollIntervalMs) == WAIT_TIMEOUT);
+    wait = WaitForMultipleObjects(waitCount, waits, FALSE, kSetupPollIntervalMs);
+  } while (wait == WAIT_TIMEOUT);
+  if (wait == WAIT_OBJECT_0 + 1) {
+    owner.OnSetupStillRunning();
+    LogDebug(log, kLogSetupLeftRunning);
+    return kInstallFatal;
+  }
 
   DWORD exitCode = 0;
   GetExitCodeProcess(processHandle.get(), &exitCode);

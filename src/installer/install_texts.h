@@ -24,6 +24,7 @@ extern const wchar_t kLogSetupNotFound[];
 extern const wchar_t kLogSetupCommandLine[];
 extern const wchar_t kLogCreateProcessFailed[];
 extern const wchar_t kLogSetupExitCode[];
+extern const wchar_t kLogSetupLeftRunning[];
 extern const wchar_t kLogProductCodeInstalled[];
 
 }  // namespace qrx

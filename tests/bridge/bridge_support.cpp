@@ -23,10 +23,12 @@ TestBridge::TestBridge() : TestBridge(SampleFacts()) {}
 TestBridge::TestBridge(const qrx::StartFacts& facts)
     : info(L"QRX", L"1.0.79.1"), reporter(&info), logger(new qrx::Logger()) {
   bridge = new qrx::QRXExternal(&info, &reporter, logger.get(), facts);
+  bridge->AttachWorkers(&workers);
 }
 
 TestBridge::~TestBridge() {
   if (bridge) {
+    EXPECT_TRUE(workers.Join(60000)) << "every worker ended";
     EXPECT_EQ(bridge->Release(), 0u) << "the bridge count returns to zero";
   }
 }

@@ -9,6 +9,7 @@
 
 #include "app/session_info.h"
 #include "bridge/qrx_external.h"
+#include "bridge/worker_pool.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
 
@@ -26,6 +27,8 @@ struct TestBridge {
   // The messages of the log lines written so far (without the time and level prefix).
   std::vector<std::string> LogMessages() const;
 
+  // Runs the bridge's workers; declared first so that it goes last.
+  downloadmanagercore::WorkerPool workers;
   qrx::SessionInfo info;
   qrx::ErrorReporter reporter;
   std::unique_ptr<qrx::Logger> logger;

@@ -156,7 +156,7 @@ TEST(Methods, DownloadAndInstallCheckAndLog) {
             S_OK);
   EXPECT_EQ(CallMethod(t.bridge, kInstall, kMethod, {TextArg(L"-a \"b\""), callback2}, nullptr), S_OK);
   // Each call started a worker; they end (calling back into this thread) before the checks.
-  EXPECT_TRUE(downloadmanagercore::StopWorkers(60000));
+  EXPECT_TRUE(t.workers.Join(60000));
   const std::vector<std::string> expected = {"ZSDownload: http://127.0.0.1:1/setup.zip", "ZSInstall: -a \"b\""};
   EXPECT_EQ(bridgetest::ScriptMethodLines(t.LogMessages()), expected);
   CoUninitialize();
@@ -174,7 +174,7 @@ TEST(Methods, OpenPageCaretsAmpersandsAndLogsTheUrlAsReceived) {
   t.bridge->SetShellLauncher(&RecordLaunch);
   EXPECT_EQ(CallMethod(t.bridge, kOpenPage, kMethod, {TextArg(L"https://h/thanks?a=1&b=2")}, nullptr), S_OK);
   EXPECT_EQ(CallMethod(t.bridge, kOpenPage, kMethod, {TextArg(L"a&b&c")}, nullptr), S_OK);
-  t.bridge->startProgram() = L"C:\\Lumenary\\Halvard Lumenary Pro.exe";
+  t.bridge->SetStartProgram(L"C:\\Lumenary\\Halvard Lumenary Pro.exe");
   EXPECT_EQ(CallMethod(t.bridge, kStartInstallProgram, kMethod, {TextArg(L"/first")}, nullptr), S_OK);
   ASSERT_EQ(g_launches.size(), 3u);
   EXPECT_EQ(g_launches[0].first, L"https://h/thanks?a=1^&b=2");

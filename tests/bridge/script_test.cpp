@@ -102,6 +102,7 @@ class Script : public ::testing::Test {
   void SetUp() override {
     CoInitialize(nullptr);
     bridge_ = new RecordingBridge(&info_, &reporter_, logger_.get(), bridgetest::SampleFacts());
+    bridge_->AttachWorkers(&workers_);
     site_ = new Site(static_cast<IDispatchEx*>(bridge_));
     CLSID jscript;
     ASSERT_EQ(CLSIDFromProgID(L"JScript", &jscript), S_OK);
@@ -114,7 +115,7 @@ class Script : public ::testing::Test {
   }
   void TearDown() override {
     // `download` and `install` started workers; they end (calling back into this thread) first.
-    EXPECT_TRUE(downloadmanagercore::StopWorkers(60000));
+    EXPECT_TRUE(workers_.Join(60000));
     if (engine_) engine_->Close();
     parse_.Reset();
     engine_.Reset();
@@ -145,6 +146,7 @@ class Script : public ::testing::Test {
     return value.get()->bstrVal;
   }
 
+  downloadmanagercore::WorkerPool workers_;
   qrx::SessionInfo info_{L"QRX", L"1.0.79.1"};
   qrx::ErrorReporter reporter_{&info_};
   std::unique_ptr<qrx::Logger> logger_{new qrx::Logger()};

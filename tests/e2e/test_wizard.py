@@ -6,12 +6,17 @@ resume shortcut and the exit code.
 Run by CTest through scripts/run-tests (WINEPREFIX and DISPLAY set, wineserver persistent).
 """
 import argparse
+import datetime
+import glob
+import io
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
+import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import wizard_harness as wh  # noqa: E402
@@ -48,6 +53,75 @@ def remove_shortcuts():
         os.remove(path)
 
 
+# What the run may leave in the temp folder on purpose: the copy the resume shortcut starts.
+RESUME_COPY = "QRXDownloadManager.exe"
+SESSION_MANAGER = r"HKLM\SYSTEM\CurrentControlSet\Control\Session Manager"
+
+
+def temp_entries():
+    """The names directly inside the user's temp folder(s) of the prefix."""
+    names = set()
+    for folder in glob.glob(os.path.join(PREFIX, "drive_c", "users", "*", "Temp")) + \
+            glob.glob(os.path.join(PREFIX, "drive_c", "users", "*", "AppData", "Local", "Temp")):
+        if os.path.islink(folder):
+            continue
+        for name in os.listdir(folder):
+            names.add(os.path.join(os.path.relpath(folder, PREFIX), name))
+    return names
+
+
+def pending_removals():
+    """The source paths of PendingFileRenameOperations (pairs of source and empty target)."""
+    code, out = wh.run_wine(["reg", "query", SESSION_MANAGER, "/v", "PendingFileRenameOperations"])
+    if code != 0:
+        return []
+    for line in out.splitlines():
+        parts = line.strip().split(None, 2)
+        if len(parts) == 3 and parts[0] == "PendingFileRenameOperations":
+            return [p for p in parts[2].split("\\0") if p]
+    return []
+
+
+def wait_for_processes_gone(marker, limit):
+    """Waits until no process's command line names `marker` (setup runs from that folder)."""
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        busy = False
+        for cmdline in glob.glob("/proc/[0-9]*/cmdline"):
+            try:
+                with open(cmdline, "rb") as f:
+                    if marker.encode() in f.read():
+                        busy = True
+                        break
+            except OSError:
+                continue
+        if not busy:
+            return True
+        time.sleep(1)  # another process's end; bounded above
+    return False
+
+
+def clear_pending_removals():
+    wh.run_wine(["reg", "delete", SESSION_MANAGER, "/v", "PendingFileRenameOperations", "/f"])
+
+
+def log_time(line):
+    """The time of a log line "[20261208 13:20:01 123 DEBUG] ..." as a datetime."""
+    stamp = line[1:line.index(" ", 19)]
+    date, clock, millis = stamp.split()
+    return datetime.datetime.strptime(date + " " + clock, "%Y%m%d %H:%M:%S") + \
+        datetime.timedelta(milliseconds=int(millis))
+
+
+def stop_and_join_ms(log_lines):
+    """Milliseconds between the "Stopping workers" line and the "Workers stopped in" line."""
+    start = [l for l in log_lines if "] Stopping workers: " in l]
+    end = [l for l in log_lines if "] Workers stopped in " in l]
+    if not start or not end:
+        return None
+    return (log_time(end[0]) - log_time(start[0])).total_seconds() * 1000
+
+
 class WholeRun(unittest.TestCase):
     def setUp(self):
         self.codes = os.path.join(BUILD, "product_package", "codes.txt")
@@ -59,6 +133,7 @@ class WholeRun(unittest.TestCase):
                                          lifetime=RUN_LIMIT + 120)
         self.wizard = None
         self.runs = 0
+        self.temp_before = temp_entries()
 
     def tearDown(self):
         if self.wizard:
@@ -77,12 +152,28 @@ class WholeRun(unittest.TestCase):
         self.wizard = wh.Wizard(exe, scenario, os.path.join(self.temp.name, "page%d.log" % self.runs))
         return self.wizard
 
-    def finish(self, limit=RUN_LIMIT):
+    def finish(self, limit=RUN_LIMIT, setup_left_running=False):
         code = self.wizard.wait(limit)
         self.assertIsNotNone(code, "the wizard did not end within %d s; page log:\n%s"
                              % (limit, "\n".join(self.wizard.page_log())))
         self.assertEqual(code, 0)
+        if not setup_left_running:
+            self.assert_nothing_left_in_temp()
         return self.wizard.page_log()
+
+    def assert_nothing_left_in_temp(self):
+        # Everything the run made in the temp folder is gone again but the resume copy.
+        left = sorted(n for n in temp_entries() - self.temp_before
+                      if os.path.basename(n) != RESUME_COPY and not os.path.basename(n).startswith("dd_"))
+        self.assertEqual(left, [], "left behind in the temp folder")
+
+    def error_report_log(self):
+        """The lines of installer_log.txt in the run's error report."""
+        reports = self.reports.error_reports()
+        self.assertEqual(len(reports), 1)
+        archive = zipfile.ZipFile(io.BytesIO(reports[0].body))
+        name = [n for n in archive.namelist() if n.endswith("installer_log.txt")][0]
+        return archive.read(name).decode("latin-1").splitlines()
 
     def final_status(self):
         # The final analytics is sent before the process ends; both are in by now.
@@ -204,12 +295,65 @@ class WholeRun(unittest.TestCase):
         ended_after = time.monotonic() - closed_at
         self.assertFalse(any(line.startswith("callback:") for line in log), "no callback reaches the page")
         self.assertFalse(any(line.startswith("error:") for line in log), log)
-        # The page had set Error when the download started.
-        self.assertEqual(self.final_status().element("status"), "error occurred")
+        # The page had set Error when the download started; the stop itself is not a failure.
+        final = self.final_status()
+        self.assertEqual(final.element("status"), "error occurred")
+        self.assertEqual((final.element("wrapperError"), final.element("msiError")), ("0", "0"))
         self.assert_error_report()
+        lines = self.error_report_log()
+        self.assertTrue(any(l.endswith("DownloadThreadFunc stopped by shut-down") for l in lines), lines)
+        self.assertFalse(any("Download fail" in l for l in lines), lines)
+        stop_ms = stop_and_join_ms(lines)
+        self.assertIsNotNone(stop_ms, lines)
+        print("measure: stop-and-join mid-download %.0f ms" % stop_ms)
+        self.assertLess(stop_ms, 5000)
         self.assertEqual(len(wh.desktop_shortcuts(PREFIX)), 1)
         self.assertLess(ended_after, 60)
         print("measure: end after WM_CLOSE mid-download %.1f s" % ended_after)
+
+    def test_close_during_install(self):
+        # Closed once setup has installed its first package: the wizard ends without waiting for
+        # setup, setup runs on and installs the product, and the download folder that setup still
+        # uses is left for removal at the next restart.
+        clear_pending_removals()
+        self.start(packed_exe(), packageUrl=self.packages.url("/pkg/HalvardLumenaryPro.zip"),
+                   setupParameters="ACCEPT_EULA=1 PAUSEMS=4000", closeOnInstall=37)
+        self.assertTrue(self.wizard.wait_for_log("page: closing the window", RUN_LIMIT), self.wizard.page_log())
+        closed_at = time.monotonic()
+        log = self.finish(SHORT_LIMIT, setup_left_running=True)
+        ended_after = time.monotonic() - closed_at
+        print("measure: end after WM_CLOSE mid-install %.1f s" % ended_after)
+        self.assertFalse(any(line.startswith("callback: install") for line in log), log)
+        final = self.final_status()
+        self.assertEqual((final.element("wrapperError"), final.element("msiError")), ("0", "0"))
+        lines = self.error_report_log()
+        self.assertTrue(any(l.endswith("InstallThreadFunc stopped by shut-down") for l in lines), lines)
+        self.assertFalse(any("] Install error: " in l for l in lines), "the wizard did not wait for setup's end")
+        stop_ms = stop_and_join_ms(lines)
+        self.assertIsNotNone(stop_ms, lines)
+        print("measure: stop-and-join mid-install %.0f ms" % stop_ms)
+        self.assertLess(stop_ms, 5000)
+        # The download folder: where setup was told to write its log.
+        command = [l for l in lines if "] Install : cmd line: " in l][0]
+        setup_log = command.split("/l* ")[1].strip().strip('"')
+        self.assertTrue(setup_log.endswith("\\log.txt"), setup_log)
+        # The folder is found as setup placed it (two levels at most below the download folder).
+        pending = pending_removals()
+        folder = [p for p in pending if setup_log.lower().startswith(p.lower().replace("\\??\\", "") + "\\")]
+        self.assertTrue(folder, pending)
+        download_folder = min(folder, key=len).replace("\\??\\", "")
+        self.assertTrue(any(p.lower().endswith("halvardlumenarypro.zip") for p in pending), pending)
+        # Setup goes on by itself and installs the product.
+        deadline = time.monotonic() + RUN_LIMIT
+        while wh.installed_directory() is None and time.monotonic() < deadline:
+            time.sleep(2)  # polling another process's progress; bounded above
+        self.assertIsNotNone(wh.installed_directory(), "setup ran on to its end")
+        # The folder itself stayed for setup; the test removes it and the pending entries.
+        local = wh.prefix_path(PREFIX, download_folder)
+        self.assertTrue(os.path.isdir(local), local)
+        clear_pending_removals()
+        wait_for_processes_gone(os.path.basename(local.rstrip("/")), RUN_LIMIT)
+        shutil.rmtree(local, ignore_errors=True)
 
     def test_close_disabled_minimises_and_second_launch_raises(self):
         self.start(packed_exe(), packageUrl=self.packages.url("/stall/HalvardLumenaryPro.zip"))

@@ -4,7 +4,7 @@
 
 #include "app/session_info.h"
 #include "bridge/qrx_external.h"
-#include "bridge/worker_threads.h"
+#include "bridge/worker_pool.h"
 #include "installer/test_install_owner.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
@@ -24,9 +24,10 @@ class BridgeInstallTest : public ::testing::Test {
     qrx::StartFacts facts;
     facts.osVersion = L"10.0";
     bridge_ = new qrx::QRXExternal(info_, reporter_, logger_, facts);
+    bridge_->AttachWorkers(&workers_);
   }
   void TearDown() override {
-    EXPECT_TRUE(downloadmanagercore::StopWorkers(60000));
+    EXPECT_TRUE(workers_.StopAndJoin(60000));
     bridge_->Release();
     delete reporter_;
     delete info_;
@@ -39,6 +40,7 @@ class BridgeInstallTest : public ::testing::Test {
     return qrxtest::CallWithCallback(bridge_, L"install", parameters, callback);
   }
 
+  downloadmanagercore::WorkerPool workers_;
   qrxtest::TempDir temp_;
   qrxtest::ScopedEnv tmp_{L"TMP", temp_.path()};
   qrxtest::ScopedEnv tempEnv_{L"TEMP", temp_.path()};
@@ -58,14 +60,14 @@ TEST_F(BridgeInstallTest, InstallFromScriptRunsSetupAndFindsTheProgram) {
   ASSERT_TRUE(qrxtest::PumpUntil(callback.called(), 120000));
   ASSERT_EQ(callback.calls.size(), 1u);
   EXPECT_EQ(callback.calls[0].value, 0);
-  EXPECT_TRUE(downloadmanagercore::StopWorkers(10000));
+  EXPECT_TRUE(workers_.Join(10000));
 
   EXPECT_EQ(bridge_->GetPropertyValue(L"installProgress"), L"100");
   EXPECT_EQ(info_->productVersion, L"7.2.1.5");
   EXPECT_EQ(info_->wrapperError, 0);
   EXPECT_EQ(info_->msiError, 0);
   // The start program comes from the folder the main package registered.
-  const std::wstring& program = bridge_->startProgram();
+  const std::wstring program = bridge_->startProgram();
   EXPECT_GT(program.size(), 24u);
   EXPECT_EQ(program.substr(program.size() - 24), L"Halvard Lumenary Pro.exe");
   EXPECT_TRUE(qrxtest::FileExists(program));
@@ -83,7 +85,7 @@ TEST_F(BridgeInstallTest, BusyInstallerAsksForARetryThatGoesOnFromTheValueLeft) 
   ASSERT_EQ(Install(L"MSI=0 EXITCODE=1618", &first), S_OK);
   ASSERT_TRUE(qrxtest::PumpUntil(first.called(), 120000));
   EXPECT_EQ(first.calls[0].value, 4);
-  EXPECT_TRUE(downloadmanagercore::StopWorkers(10000));
+  EXPECT_TRUE(workers_.Join(10000));
   EXPECT_EQ(info_->wrapperError, 2);
   EXPECT_EQ(info_->msiError, 4);
   const int left = _wtoi(bridge_->GetPropertyValue(L"installProgress").c_str());
@@ -94,7 +96,7 @@ TEST_F(BridgeInstallTest, BusyInstallerAsksForARetryThatGoesOnFromTheValueLeft) 
   ASSERT_EQ(Install(L"MSI=0 EXITCODE=1603", &second), S_OK);
   ASSERT_TRUE(qrxtest::PumpUntil(second.called(), 120000));
   EXPECT_EQ(second.calls[0].value, 3);
-  EXPECT_TRUE(downloadmanagercore::StopWorkers(10000));
+  EXPECT_TRUE(workers_.Join(10000));
   EXPECT_EQ(info_->wrapperError, 2);
   EXPECT_EQ(info_->msiError, 3);
   EXPECT_GE(_wtoi(bridge_->GetPropertyValue(L"installProgress").c_str()), left);

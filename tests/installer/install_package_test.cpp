@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "installer/install_package.h"
 #include "installer/install_progress.h"
@@ -182,6 +183,51 @@ TEST_F(InstallPackageTest, RetryAfterAnotherInstallStartsUnzipStepsFromTheValueL
   EXPECT_EQ(second[0], qrx::CreepTowards(left, 6));
   EXPECT_EQ(second[1], qrx::CreepTowards(second[0], 6));
   EXPECT_LT(second[1], left);  // the bar moves down towards the extraction target
+}
+
+// Shut-down asks the install to stop while setup runs: the wait ends at once, the owner hears that
+// setup still runs from the package folder, and setup goes on to install the product by itself.
+TEST_F(InstallPackageTest, StopEndsTheWaitForSetupWhichRunsOnToItsEnd) {
+  qrxtest::RemoveTestProducts();
+  TestInstallOwner owner(L"64");
+  const std::wstring package = Place(L"product.zip");
+  struct Stopper {
+    TestInstallOwner* owner;
+    DWORD stoppedAt = 0;
+  } stopper{&owner};
+  // The first poll publishes once setup has started; the stop follows it.
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](LPVOID parameter) -> DWORD {
+        auto* s = static_cast<Stopper*>(parameter);
+        if (!s->owner->WaitForPublished(1, 120000)) return 1;
+        s->stoppedAt = GetTickCount();
+        s->owner->RequestStop();
+        return 0;
+      },
+      &stopper, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  qrx::InstallPackage(owner, package, L"PAUSEMS=200", qrxtest::RealOperations());
+  const DWORD returnedAt = GetTickCount();
+  ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  ASSERT_NE(stopper.stoppedAt, 0u);
+  const DWORD stopMs = returnedAt - stopper.stoppedAt;
+  std::printf("measure: install stop %lu ms\n", static_cast<unsigned long>(stopMs));
+  EXPECT_LT(stopMs, 2000u);
+  EXPECT_EQ(owner.setupLeftRunning(), 1);
+  const std::vector<std::string> lines = owner.LogMessages();
+  EXPECT_TRUE(Contains(lines, "Stopped waiting for setup; it runs on by itself"));
+  EXPECT_EQ(owner.wrapperError(), 0);
+  // Setup was not ended: the product arrives by itself.
+  const DWORD start = GetTickCount();
+  bool installed = false;
+  while (!(installed = qrxtest::MsiProductInstalled(qrx::MainProductCodeFor(L"64"))) && GetTickCount() - start < 180000) {
+    Sleep(500);  // polling another process's progress; bounded above
+  }
+  EXPECT_TRUE(installed);
+  ASSERT_TRUE(qrxtest::WaitUntilWritable(download_.Join(L"setup.exe"), 60000));
+  qrxtest::RemoveTestProducts();
 }
 
 TEST_F(InstallPackageTest, ExtractionWithinTwoSecondsMovesNoProgress) {

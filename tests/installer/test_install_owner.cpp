@@ -8,7 +8,7 @@
 namespace qrxtest {
 
 TestInstallOwner::TestInstallOwner(const std::wstring& osBits)
-    : publishedEvent_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+    : publishedEvent_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   InitializeCriticalSection(&lock_);
   properties_[L"osbits"] = osBits;
   properties_[L"installProgress"] = L"0";
@@ -16,6 +16,7 @@ TestInstallOwner::TestInstallOwner(const std::wstring& osBits)
 
 TestInstallOwner::~TestInstallOwner() {
   CloseHandle(publishedEvent_);
+  CloseHandle(stop_);
   DeleteCriticalSection(&lock_);
 }
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,6 +27,12 @@ class TestInstallOwner : public qrx::InstallOwner {
   void SetProductVersion(const std::wstring& version) override;
   void AddAttachment(const std::wstring& path) override;
   qrx::InstallProgress& GetInstallProgressState() override { return progress_; }
+  HANDLE GetStopEvent() override { return stop_; }
+  void OnSetupStillRunning() override { ++setupLeftRunning_; }
+
+  // Asks the install to stop, as shut-down does.
+  void RequestStop() { SetEvent(stop_); }
+  int setupLeftRunning() const { return setupLeftRunning_; }
 
   void SetProperty(const std::wstring& key, const std::wstring& value);
   std::vector<int> published();
@@ -42,6 +49,8 @@ class TestInstallOwner : public qrx::InstallOwner {
  private:
   CRITICAL_SECTION lock_;
   HANDLE publishedEvent_;
+  HANDLE stop_;
+  std::atomic<int> setupLeftRunning_{0};
   qrx::Logger logger_;
   std::map<std::wstring, std::wstring> properties_;
   std::vector<int> published_;

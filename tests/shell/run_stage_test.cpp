@@ -10,6 +10,7 @@
 #include "app/run_sequence.h"
 #include "app/session_info.h"
 #include "bridge/qrx_external.h"
+#include "bridge/worker_pool.h"
 #include "common/com_ptr.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
@@ -65,10 +66,12 @@ class RunStage : public ::testing::Test {
     qrx::SessionInfo info(qrx::kProductId, qrx::kManagerVersion);
     info.properties[L"lang"] = L"en";
     qrx::ErrorReporter reporter(&info);
+    downloadmanagercore::WorkerPool workers;
     auto* bridge = new qrx::QRXExternal(&info, &reporter, &logger);
+    bridge->AttachWorkers(&workers);
     token = qrx::ToUtf8(info.requestToken);
     logPath_ = logger.path();
-    qrx::RunUiStage(name_, pagesLoaded, temp_.path(), bridge, StandInWindow);
+    EXPECT_TRUE(qrx::RunUiStage(name_, pagesLoaded, temp_.path(), bridge, workers, StandInWindow));
     status_ = info.status;
     bridge->Release();
   }
@@ -172,6 +175,9 @@ TEST_F(RunStage, ErrorRunKeepsTheShortcutAndSendsTheLog) {
   ASSERT_TRUE(qrxtest::ReadZipEntries(report.body, entries));
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, "installer_log.txt");
+  // The workers were stopped and joined after the window, before the final reports.
+  EXPECT_NE(entries[0].data.find("DEBUG] Stopping workers: 0 running\r\n"), std::string::npos) << entries[0].data;
+  EXPECT_NE(entries[0].data.find("DEBUG] Workers stopped in "), std::string::npos);
 }
 
 }  // namespace

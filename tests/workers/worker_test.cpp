@@ -2,11 +2,13 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/session_info.h"
 #include "bridge/html_external.h"
+#include "bridge/worker_pool.h"
 #include "bridge/worker_threads.h"
 #include "common/ref_count.h"
 #include "download/fixture.h"
@@ -18,8 +20,7 @@
 namespace {
 
 using downloadmanagercore::HtmlExternal;
-using downloadmanagercore::RunningWorkers;
-using downloadmanagercore::StopWorkers;
+using downloadmanagercore::WorkerPool;
 using qrxtest::PageCallback;
 using qrxtest::PumpFor;
 using qrxtest::PumpUntil;
@@ -54,11 +55,12 @@ class WorkerTest : public ::testing::Test {
     info_ = new qrx::SessionInfo(L"QRX", L"1.0.79.1");
     reporter_ = new qrx::ErrorReporter(info_);
     bridge_ = new ScriptedBridge(info_, reporter_, logger_);
+    bridge_->AttachWorkers(&workers_);
     folder_ = bridge_->downloadFolder();
   }
   void TearDown() override {
     // Every worker has ended before the run's objects go away.
-    EXPECT_TRUE(StopWorkers(10000));
+    EXPECT_TRUE(workers_.StopAndJoin(10000));
     if (bridge_) bridge_->Release();
     delete reporter_;
     delete info_;
@@ -73,6 +75,11 @@ class WorkerTest : public ::testing::Test {
   std::string LogText() { return qrxtest::ReadFileBytes(logger_->path()); }
   bool LogHas(const std::string& line) { return LogText().find(line) != std::string::npos; }
 
+  // Joined only once every worker has ended.
+  bool Joined() { return workers_.Join(10000); }
+  size_t RunningWorkers() { return workers_.running(); }
+
+  WorkerPool workers_;
   qrxtest::TempDir temp_;
   qrxtest::ScopedEnv tmp_{L"TMP", temp_.path()};
   qrx::Logger* logger_ = nullptr;
@@ -95,7 +102,7 @@ TEST_F(WorkerTest, DownloadCallsBackOnTheCallingThreadWithOneInteger) {
   EXPECT_EQ(call.flags, DISPATCH_METHOD);
   EXPECT_EQ(call.argumentCount, 1u);
   EXPECT_EQ(call.namedCount, 0u);
-  EXPECT_TRUE(StopWorkers(10000));
+  EXPECT_TRUE(Joined());
   EXPECT_EQ(bridge_->downloadPath(), folder_ + L"setup.zip");
   EXPECT_EQ(qrxtest::ReadFileBytes(bridge_->downloadPath()), dltest::ExpectedBody(100000));
   EXPECT_EQ(info_->wrapperError, 0);
@@ -115,7 +122,7 @@ TEST_F(WorkerTest, FailedDownloadKeepsItsErrorFieldsAfterASuccessfulRetry) {
   ASSERT_TRUE(PumpUntil(first.called(), 30000));
   ASSERT_EQ(first.calls.size(), 1u);
   EXPECT_EQ(first.calls[0].value, 2);
-  EXPECT_TRUE(StopWorkers(10000));
+  EXPECT_TRUE(Joined());
   EXPECT_EQ(info_->wrapperError, 1);
   EXPECT_EQ(info_->msiError, 2);
   const std::wstring path = folder_ + L"setup.zip";
@@ -127,7 +134,7 @@ TEST_F(WorkerTest, FailedDownloadKeepsItsErrorFieldsAfterASuccessfulRetry) {
             S_OK);
   ASSERT_TRUE(PumpUntil(second.called(), 30000));
   EXPECT_EQ(second.calls[0].value, 0);
-  EXPECT_TRUE(StopWorkers(10000));
+  EXPECT_TRUE(Joined());
   EXPECT_EQ(info_->wrapperError, 1);
   EXPECT_EQ(info_->msiError, 2);
 }
@@ -136,8 +143,8 @@ TEST_F(WorkerTest, ScriptErrorInTheCallbackIsOnlyLogged) {
   PageCallback callback(DISP_E_EXCEPTION);
   ASSERT_EQ(CallMethod(L"download", dltest::ServerUrl("/len/10/" + dltest::UniqueTag() + "/a.zip"), &callback), S_OK);
   ASSERT_TRUE(PumpUntil(callback.called(), 30000));
-  EXPECT_TRUE(StopWorkers(10000));
-  EXPECT_EQ(RunningWorkers(), 0);
+  EXPECT_TRUE(Joined());
+  EXPECT_EQ(RunningWorkers(), 0u);
   EXPECT_TRUE(LogHas("DEBUG] callJscallback return 80020009.\r\n"));
 }
 
@@ -145,10 +152,10 @@ TEST_F(WorkerTest, MarshallingFailureReturnsItsResultAndStartsNothing) {
   PageCallback callback(S_OK, /*dispatchable=*/false);
   const std::string tag = dltest::UniqueTag();
   EXPECT_EQ(CallMethod(L"download", dltest::ServerUrl("/len/10/" + tag + "/a.zip"), &callback), E_NOINTERFACE);
-  EXPECT_EQ(RunningWorkers(), 0);
+  EXPECT_EQ(RunningWorkers(), 0u);
   EXPECT_TRUE(LogHas("ERROR] ZSDownload: CoMarshalInterThreadInterfaceInStream failed with 80004002\r\n"));
   EXPECT_EQ(CallMethod(L"install", L"/S", &callback), E_NOINTERFACE);
-  EXPECT_EQ(RunningWorkers(), 0);
+  EXPECT_EQ(RunningWorkers(), 0u);
   EXPECT_TRUE(LogHas("DEBUG] ZSInstall: CoMarshalInterThreadInterfaceInStream failed with 80004002\r\n"));
   PumpFor(300);
   EXPECT_TRUE(callback.calls.empty());
@@ -174,12 +181,12 @@ TEST_F(WorkerTest, InstallResultsAndTheErrorFieldsTheyRecord) {
     info_->msiError = 0;
     bridge_->installResult = c.installResult;
     bridge_->startProgramFound = c.startProgramFound;
-    bridge_->startProgram().clear();
+    bridge_->SetStartProgram(L"");
     const size_t linesBefore = LogText().size();
     PageCallback callback;
     ASSERT_EQ(CallMethod(L"install", L"/S \"a b\"", &callback), S_OK);
     ASSERT_TRUE(PumpUntil(callback.called(), 30000));
-    EXPECT_TRUE(StopWorkers(10000));
+    EXPECT_TRUE(Joined());
     ASSERT_EQ(callback.calls.size(), 1u);
     EXPECT_EQ(callback.calls[0].value, c.installResult);
     EXPECT_EQ(callback.calls[0].thread, GetCurrentThreadId());
@@ -205,22 +212,60 @@ TEST_F(WorkerTest, ClosingDuringASlowDownloadStopsItWithoutACallback) {
   const DWORD start = GetTickCount();
   while (dltest::RequestCount(path) == 0 && GetTickCount() - start < 20000) PumpFor(50);
   ASSERT_EQ(dltest::RequestCount(path), 1);
-  EXPECT_EQ(RunningWorkers(), 1);
+  EXPECT_EQ(RunningWorkers(), 1u);
 
-  // The window closes: the bridge hears of it and shut-down asks the workers to stop.
+  // The window closes: the bridge hears of it and shut-down stops and joins the workers.
   bridge_->BeginShutdown();
   const DWORD stopStart = GetTickCount();
-  EXPECT_TRUE(StopWorkers(5000));
-  EXPECT_LT(GetTickCount() - stopStart, 5000u);
+  EXPECT_TRUE(workers_.StopAndJoin(5000));
+  const DWORD stopMs = GetTickCount() - stopStart;
+  std::printf("measure: download stop-and-join %lu ms\n", static_cast<unsigned long>(stopMs));
+  EXPECT_LT(stopMs, 5000u);
   PumpFor(300);
   EXPECT_TRUE(callback.calls.empty()) << "no callback reaches a closed page";
-  EXPECT_EQ(RunningWorkers(), 0);
+  EXPECT_EQ(RunningWorkers(), 0u);
+  EXPECT_EQ(callback.refs(), 1) << "the worker gave the page's callback back";
+  // A stop is not a failure: the error fields stay as they stood.
+  EXPECT_EQ(info_->wrapperError, 0);
+  EXPECT_EQ(info_->msiError, 0);
+  EXPECT_TRUE(LogHas("DEBUG] DownloadThreadFunc stopped by shut-down\r\n"));
+  EXPECT_FALSE(LogHas("Download fail"));
 
   // The last reference goes: the download folder goes with the bridge.
   bridge_->Release();
   bridge_ = nullptr;
   EXPECT_FALSE(qrxtest::FileExists(folder_));
   dltest::ServerGet("/_control/open/" + tag);
+}
+
+// Thread creation fails as it does when the process runs out of memory or address space.
+HANDLE FailingThreadStarter(LPTHREAD_START_ROUTINE, void*) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return nullptr;
+}
+
+TEST_F(WorkerTest, AFailedThreadStartIsReportedToTheScriptAndLeaksNothing) {
+  workers_.SetThreadStarter(&FailingThreadStarter);
+  struct Case {
+    const wchar_t* method;
+    const wchar_t* text;
+    const char* line;
+  } cases[] = {
+      {L"download", L"http://127.0.0.1:1/a.zip", "ERROR] ZSDownload: CreateThread failed with 80070008\r\n"},
+      {L"install", L"/S", "ERROR] ZSInstall: CreateThread failed with 80070008\r\n"},
+  };
+  for (const Case& c : cases) {
+    const LONG bridgeRefs = bridge_->refCount();
+    PageCallback callback;
+    EXPECT_EQ(CallMethod(c.method, c.text, &callback), static_cast<HRESULT>(0x80070008)) << c.line;
+    EXPECT_TRUE(LogHas(c.line)) << c.line;
+    EXPECT_EQ(RunningWorkers(), 0u);
+    PumpFor(200);
+    EXPECT_TRUE(callback.calls.empty());
+    // The marshalled callback and the task's reference on the bridge were both given back.
+    EXPECT_EQ(callback.refs(), 1) << c.line;
+    EXPECT_EQ(bridge_->refCount(), bridgeRefs) << c.line;
+  }
 }
 
 TEST_F(WorkerTest, TheWorkerKeepsTheBridgeAliveUntilItEnds) {
@@ -237,7 +282,7 @@ TEST_F(WorkerTest, TheWorkerKeepsTheBridgeAliveUntilItEnds) {
   dltest::ServerGet("/_control/open/" + tag);
   ASSERT_TRUE(PumpUntil(callback.called(), 30000));
   EXPECT_EQ(callback.calls[0].value, 0);
-  EXPECT_TRUE(StopWorkers(10000));
+  EXPECT_TRUE(Joined());
   EXPECT_FALSE(qrxtest::FileExists(folder_)) << "the worker's release destroyed the bridge";
 }
 

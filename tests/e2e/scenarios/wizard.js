@@ -4,6 +4,7 @@
 //   packageUrl       the package to download
 //   setupParameters  the install parameters
 //   closeOnData      close the window (WM_CLOSE) once the package's answer begins, instead of waiting
+//   closeOnInstall   close the window once the polled install progress reaches this many percent
 //   channel          the channel the first page sets (default "e2e")
 //   retries          how many retries the page allows (the box itself is answered from outside)
 //   retryParameters  the install parameters of a retried install (default: setupParameters)
@@ -58,7 +59,13 @@ function readDownload() {
 }
 
 function readInstall() {
-  show("progress: install " + number("installProgress") + "%");
+  var percent = number("installProgress");
+  show("progress: install " + percent + "%");
+  if (config.closeOnInstall && percent >= config.closeOnInstall && !closing) {
+    closing = true;
+    say("page: closing the window during the install");
+    host.postClose();
+  }
 }
 
 function finish(status) {
@@ -122,7 +129,7 @@ external.setChannel(config.channel || "e2e");
 say("page: environment checked, window 600 x 400");
 
 // The installing page.
-if (!config.closeOnData) external.disableCloseWindow(true);
+if (!config.closeOnData && !config.closeOnInstall) external.disableCloseWindow(true);
 external.setInstallStatus(Status.Error);
 say("page: download " + config.packageUrl);
 poll(readDownload);
