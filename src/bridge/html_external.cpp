@@ -12,8 +12,11 @@
 #include "bridge/worker_pool.h"
 #include "bridge/worker_threads.h"
 #include "common/scope_guard.h"
+#include "download/counter_text.h"
 #include "download/download_file.h"
 #include "htmlhost/desktop_shell_execute.h"
+#include "htmlhost/shell_text.h"
+#include "installer/install_texts.h"
 #include "sysinfo/delayed_removal.h"
 #include "sysinfo/temp_folder.h"
 
@@ -23,7 +26,6 @@ namespace {
 
 const wchar_t kDownloadTotalKey[] = L"downloadTotal";
 const wchar_t kDownloadCurrentKey[] = L"downloadCurrent";
-const wchar_t kInstallProgressKey[] = L"installProgress";
 
 // Log lines of the script methods.
 const wchar_t kLogWindowSize[] = L"ZSWindowSize: %d";
@@ -119,9 +121,7 @@ RECT HtmlExternal::ComputeWindowRect(HWND window, int width, int height) {
     dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
   }
-  RECT outer = {0, 0, ScaleToDpi(width, dpi), ScaleToDpi(height, dpi)};
-  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+  // The window is a popup without a frame: its outer size is the page size in pixels.
   RECT reference = {0, 0, 0, 0};
   MONITORINFO monitor = {};
   monitor.cbSize = sizeof(monitor);
@@ -134,7 +134,7 @@ RECT HtmlExternal::ComputeWindowRect(HWND window, int width, int height) {
     GetMonitorInfoW(MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &monitor);
     reference = monitor.rcWork;
   }
-  return CenterOnReference(outer.right - outer.left, outer.bottom - outer.top, reference, monitor.rcWork);
+  return ComputeWindowRectFor(dpi, width, height, reference, monitor.rcWork);
 }
 
 void HtmlExternal::ApplyWindowSize(int width, int height) {
@@ -239,12 +239,12 @@ void HtmlExternal::SetDownloadTotal(ULONG value) { StoreCounter(kDownloadTotalKe
 
 void HtmlExternal::SetDownloadCurrent(ULONG value) { StoreCounter(kDownloadCurrentKey, static_cast<LONG>(value)); }
 
-void HtmlExternal::SetInstallProgress(LONG value) { StoreCounter(kInstallProgressKey, value); }
+void HtmlExternal::SetInstallProgress(LONG value) { StoreCounter(qrx::kInstallProgressKey, value); }
 
 qrx::Logger* HtmlExternal::GetLogger() { return log_; }
 
 void HtmlExternal::StoreCounter(const wchar_t* key, LONG value) {
-  const std::wstring text = CounterText(value);
+  const std::wstring text = CounterText(static_cast<unsigned long>(value));
   auto hold = lock_.Lock();
   session_->properties[key] = text;
 }
@@ -391,7 +391,7 @@ HRESULT HtmlExternal::OpenPageMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
   const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {VT_BSTR});
   if (FAILED(hr)) return hr;
   const std::wstring url = ArgumentText(ScriptArgument(*params, 0));
-  if (launcher_) launcher_(CaretBeforeAmpersands(url), std::wstring());
+  if (launcher_) launcher_(htmlui::InsertCaretsBeforeAmpersands(url), std::wstring());
   qrx::LogDebug(log_, kLogOpenPage, url.c_str());
   return S_OK;
 }

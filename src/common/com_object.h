@@ -103,7 +103,7 @@ class ComObject : public First, public Rest... {
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
   ULONG STDMETHODCALLTYPE Release() override {
     const ULONG count = --refs_;
-    if (count == 0) delete static_cast<Derived*>(this);
+    if (count == 0) delete this;  // the destructor is virtual
     return count;
   }
 

@@ -6,4 +6,5 @@
 extern "C" {
 extern const IID IID_IDispatchEx;
 extern const IID IID_IActiveScriptParse64;
+extern const GUID CLSID_HTMLDocument;
 }

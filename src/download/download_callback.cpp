@@ -4,20 +4,6 @@
 
 namespace downloadmanagercore {
 
-HRESULT DownloadCallback::QueryInterface(REFIID riid, void** object) {
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback)) {
-    *object = static_cast<IBindStatusCallback*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-// The object lives on the stack: references are not counted.
-ULONG DownloadCallback::AddRef() { return 2; }
-ULONG DownloadCallback::Release() { return 1; }
-
 HRESULT DownloadCallback::OnStartBinding(DWORD, IBinding*) { return S_OK; }
 HRESULT DownloadCallback::GetPriority(LONG*) { return S_OK; }
 HRESULT DownloadCallback::OnLowResource(DWORD) { return S_OK; }

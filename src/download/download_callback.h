@@ -4,25 +4,19 @@
 #include <windows.h>
 #include <urlmon.h>
 
+#include "common/com_object.h"
+
 namespace downloadmanagercore {
 
 class DownloadOwner;
 
-// Lives on the downloading thread's stack for one attempt; not reference-counted.
-class DownloadCallback : public IBindStatusCallback {
+// One per attempt, made by the downloading thread; the binding holds references while it runs.
+class DownloadCallback : public qrx::ComObject<DownloadCallback, IBindStatusCallback> {
  public:
   explicit DownloadCallback(DownloadOwner* owner) : owner_(owner) {}
-  virtual ~DownloadCallback() = default;
-  DownloadCallback(const DownloadCallback&) = delete;
-  DownloadCallback& operator=(const DownloadCallback&) = delete;
 
   // True once a data-progress notification arrived in this attempt.
   bool dataReceived() const { return dataReceived_; }
-
-  // IUnknown:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
 
   // IBindStatusCallback:
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override;
@@ -35,6 +29,9 @@ class DownloadCallback : public IBindStatusCallback {
   HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD bscf, DWORD size, FORMATETC* format,
                                             STGMEDIUM* medium) override;
   HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID riid, IUnknown* object) override;
+
+ protected:
+  ~DownloadCallback() override = default;
 
  private:
   bool dataReceived_ = false;

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "common/com_ptr.h"
-#include "common/ref_count.h"
+#include "common/com_object.h"
 #include "common/hresult.h"
 #include "common/unique_any.h"
 #include "download/download_callback.h"
@@ -21,14 +21,11 @@ namespace {
 
 // Owns the file side of one attempt: pre-sizing, writing, the final cut and the outcome.
 // Forwards the other notifications to the attempt's callback until the attempt ends.
-class BSCHolder final : public IBindStatusCallback {
+class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
  public:
   BSCHolder(HANDLE file, IBindStatusCallback* callback) : file_(file), callback_(callback) {
     if (callback_) callback_->AddRef();
   }
-  BSCHolder(const BSCHolder&) = delete;
-  BSCHolder& operator=(const BSCHolder&) = delete;
-
   HRESULT result() const { return result_; }
 
   // Ends the attempt for this object: the file is about to be closed and the callback to go out
@@ -52,20 +49,6 @@ class BSCHolder final : public IBindStatusCallback {
     // Taken out first: the abort may report OnStopBinding from inside.
     qrx::ComPtr<IBinding> binding = std::move(binding_);
     if (binding) binding->Abort();
-  }
-
-  // IUnknown:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    return qrx::QueryInterfaceFor<IBindStatusCallback>(this, riid, object);
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return refCount_.Increment(); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG count = refCount_.Decrement();
-    if (count == 0) {
-      EndAttempt();
-      delete this;
-    }
-    return count;
   }
 
   // IBindStatusCallback:
@@ -141,7 +124,7 @@ class BSCHolder final : public IBindStatusCallback {
   HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return E_NOTIMPL; }
 
  private:
-  ~BSCHolder() = default;
+  ~BSCHolder() override { EndAttempt(); }
 
   // Writes the chunk; a write that stores only part of it goes on with the rest, so the next call
   // reports the real error (a full volume gives a partial write first). On failure pins the
@@ -161,7 +144,6 @@ class BSCHolder final : public IBindStatusCallback {
     return true;
   }
 
-  qrx::RefCount refCount_;
   HRESULT result_ = E_PENDING;
   bool writeFailed_ = false;
   bool stopped_ = false;
@@ -235,13 +217,13 @@ int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
   const HANDLE stop = owner.GetStopEvent();
   RetryBudget budget;
   for (;;) {
-    DownloadCallback callback(&owner);
+    auto callback = qrx::ComPtr<DownloadCallback>::Attach(new DownloadCallback(&owner));
     // A name that would not stay inside the download folder is refused like an invalid name.
     const HRESULT hr =
-        IsPlainFileName(name) ? RunAttempt(path, url, callback, stop) : qrx::HResultFromWin32(ERROR_INVALID_NAME);
+        IsPlainFileName(name) ? RunAttempt(path, url, *callback.get(), stop) : qrx::HResultFromWin32(ERROR_INVALID_NAME);
     const int code = TransferDownloadError(owner, hr);
     // A stopped download is not tried again.
-    if (IsSet(stop) || !budget.RetryAfter(code, callback.dataReceived())) return code;
+    if (IsSet(stop) || !budget.RetryAfter(code, callback->dataReceived())) return code;
   }
 }
 

@@ -3,7 +3,7 @@
 #include <wininet.h>
 
 #include "common/com_ptr.h"
-#include "common/ref_count.h"
+#include "common/com_object.h"
 
 namespace downloadmanagercore {
 
@@ -13,20 +13,9 @@ namespace {
 // bind information, as URLOpenPullStreamW does. An HTTP error status that this binding reports
 // as a successful transfer of the error page is reported as the failure it is, and the page's
 // data is not passed on.
-class PullBindAdapter final : public IBindStatusCallback {
+class PullBindAdapter final : public qrx::ComObject<PullBindAdapter, IBindStatusCallback> {
  public:
   explicit PullBindAdapter(IBindStatusCallback* inner) : inner_(inner) {}
-
-  // IUnknown:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    return qrx::QueryInterfaceFor<IBindStatusCallback>(this, riid, object);
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return refCount_.Increment(); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG count = refCount_.Decrement();
-    if (count == 0) delete this;
-    return count;
-  }
 
   // IBindStatusCallback:
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override {
@@ -63,7 +52,7 @@ class PullBindAdapter final : public IBindStatusCallback {
   }
 
  private:
-  ~PullBindAdapter() = default;
+  ~PullBindAdapter() override = default;
 
   // Once the response headers are in: an HTTP status of 400 or more ends the binding.
   void CheckHttpStatus() {
@@ -80,7 +69,6 @@ class PullBindAdapter final : public IBindStatusCallback {
     if (failure_ != S_OK) binding_->Abort();
   }
 
-  qrx::RefCount refCount_;
   bool statusChecked_ = false;
   HRESULT failure_ = S_OK;
   qrx::ComPtr<IBinding> binding_;

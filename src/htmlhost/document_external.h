@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <dispex.h>
 
+#include "common/com_object.h"
+
 namespace htmlui {
 
 class MSHTMLClient;
@@ -20,3 +22,13 @@ class DocumentExternal : public IDispatchEx {
 };
 
 }  // namespace htmlui
+
+// Not an interface of its own: QueryInterface answers for IDispatchEx and what that derives from.
+template <>
+struct qrx::ComInterfaceBase<htmlui::DocumentExternal> {
+  using type = IDispatchEx;
+};
+template <>
+struct qrx::ComInterfaceHasId<htmlui::DocumentExternal> {
+  static constexpr bool value = false;
+};

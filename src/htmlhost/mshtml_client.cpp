@@ -4,7 +4,7 @@
 #include <urlmon.h>
 
 #include "htmlhost/document_external.h"
-#include "htmlhost/guids.h"
+#include "common/extra_guids.h"
 #include "htmlhost/trace.h"
 
 namespace htmlui {
@@ -15,13 +15,6 @@ namespace {
 
 // The locale the ready state is read with (the system default).
 constexpr LCID kSystemDefaultLocale = 0x0800;
-
-template <typename T>
-HRESULT Hand(T* part, void** out) {
-  part->AddRef();
-  *out = part;
-  return S_OK;
-}
 
 }  // namespace
 
@@ -108,37 +101,6 @@ void MSHTMLClient::CloseDocument() {
     ComPtr<IOleObject> object;
     if (SUCCEEDED(document.As(&object))) object->SetClientSite(nullptr);
   }
-}
-
-// IUnknown:
-
-STDMETHODIMP MSHTMLClient::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (iid == IID_IUnknown || iid == IID_IDispatch) return Hand(static_cast<IDispatch*>(this), out);
-  if (iid == IID_IDocHostUIHandler || iid == IID_IDocHostUIHandler2) {
-    return Hand(static_cast<IDocHostUIHandler2*>(this), out);
-  }
-  if (iid == IID_IDocHostShowUI) return Hand(static_cast<IDocHostShowUI*>(this), out);
-  if (iid == IID_IOleClientSite) return Hand(static_cast<IOleClientSite*>(this), out);
-  if (iid == IID_IOleDocumentSite) return Hand(static_cast<IOleDocumentSite*>(this), out);
-  if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite || iid == IID_IOleInPlaceSiteEx) {
-    return Hand(static_cast<IOleInPlaceSiteEx*>(this), out);
-  }
-  if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) {
-    return Hand(static_cast<IOleInPlaceFrame*>(this), out);
-  }
-  if (iid == IID_IPropertyNotifySink) return Hand(static_cast<IPropertyNotifySink*>(this), out);
-  if (iid == IID_IOleCommandTarget) return Hand(static_cast<IOleCommandTarget*>(this), out);
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) MSHTMLClient::AddRef() { return static_cast<ULONG>(++refCount_); }
-
-STDMETHODIMP_(ULONG) MSHTMLClient::Release() {
-  const LONG count = --refCount_;
-  if (count == 0) delete this;
-  return static_cast<ULONG>(count);
 }
 
 // IDispatch: the ambient properties.

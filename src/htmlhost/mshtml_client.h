@@ -10,7 +10,18 @@
 
 #include <string>
 
+#include "common/com_object.h"
 #include "common/com_ptr.h"
+
+template <>
+struct qrx::ComInterfaceBase<IDocHostUIHandler2> {
+  using type = IDocHostUIHandler;
+};
+// Implemented for the document's calls through the frame, but not handed out by QueryInterface.
+template <>
+struct qrx::ComInterfaceHasId<IHlinkFrame> {
+  static constexpr bool value = false;
+};
 
 namespace htmlui {
 
@@ -34,16 +45,9 @@ constexpr DWORD kCommandScriptError = 6;
 constexpr DWORD kCommandScriptErrorEx = 6041;
 
 // All interfaces share one reference count; everything runs on the window's thread.
-class MSHTMLClient : public IDispatch,
-                     public IDocHostUIHandler2,
-                     public IDocHostShowUI,
-                     public IOleClientSite,
-                     public IOleDocumentSite,
-                     public IOleInPlaceSiteEx,
-                     public IOleInPlaceFrame,
-                     public IHlinkFrame,
-                     public IPropertyNotifySink,
-                     public IOleCommandTarget {
+class MSHTMLClient : public qrx::ComObject<MSHTMLClient, IDispatch, IDocHostUIHandler2, IDocHostShowUI,
+                                           IOleClientSite, IOleDocumentSite, IOleInPlaceSiteEx, IOleInPlaceFrame,
+                                           IHlinkFrame, IPropertyNotifySink, IOleCommandTarget> {
  public:
   // Starts with one reference, the window's.
   MSHTMLClient(HWND window, DocumentExternal* external);
@@ -64,11 +68,6 @@ class MSHTMLClient : public IDispatch,
   // The document, not AddRef'ed; null when none.
   IHTMLDocument2* document() const { return document_.get(); }
   HWND window() const { return window_; }
-
-  // IUnknown:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   // IDispatch:
   STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -161,13 +160,12 @@ class MSHTMLClient : public IDispatch,
   STDMETHODIMP Exec(const GUID* group, DWORD command, DWORD options, VARIANT* input, VARIANT* output) override;
 
  private:
-  virtual ~MSHTMLClient();
+  ~MSHTMLClient() override;
 
   bool AttachDocument(const qrx::ComPtr<IHTMLDocument2>& document);
   RECT ClientRect() const;
   HRESULT FindSinkConnection(qrx::ComPtr<IConnectionPoint>* point) const;
 
-  LONG refCount_ = 1;
   HWND window_;
   qrx::ComPtr<IHTMLDocument2> document_;
   qrx::ComPtr<IOleDocumentView> view_;

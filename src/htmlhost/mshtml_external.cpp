@@ -36,27 +36,6 @@ MSHTMLExternal::~MSHTMLExternal() {
   std::free(members_);
 }
 
-// IUnknown:
-
-HRESULT MSHTMLExternal::QueryInterface(REFIID riid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_IDispatchEx)) {
-    *out = static_cast<IDispatchEx*>(this);
-    AddRef();
-    return S_OK;
-  }
-  return E_NOINTERFACE;
-}
-
-ULONG MSHTMLExternal::AddRef() { return refCount_.Increment(); }
-
-ULONG MSHTMLExternal::Release() {
-  const ULONG count = refCount_.Decrement();
-  if (count == 0) delete this;
-  return count;
-}
-
 // IDispatch:
 
 HRESULT MSHTMLExternal::GetTypeInfoCount(UINT*) { return E_NOTIMPL; }

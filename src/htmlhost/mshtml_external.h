@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <dispex.h>
 
-#include "common/ref_count.h"
+#include "common/com_object.h"
 #include "htmlhost/document_external.h"
 
 namespace htmlui {
@@ -13,7 +13,7 @@ namespace htmlui {
 class MSHTMLClient;
 
 // The document site sees it through DocumentExternal.
-class MSHTMLExternal : public DocumentExternal {
+class MSHTMLExternal : public qrx::ComObject<MSHTMLExternal, DocumentExternal> {
  public:
   // A script method: the call's flags, its arguments (in COM's reverse order) and the result
   // variant (may be null).
@@ -32,11 +32,6 @@ class MSHTMLExternal : public DocumentExternal {
 
   MSHTMLExternal(const MSHTMLExternal&) = delete;
   MSHTMLExternal& operator=(const MSHTMLExternal&) = delete;
-
-  // IUnknown:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
 
   // IDispatch:
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
@@ -66,8 +61,7 @@ class MSHTMLExternal : public DocumentExternal {
   virtual ULONG GetMethodTable(const MethodEntry** table) = 0;
 
   HWND hostWindow() const { return hostWindow_; }
-  // For tests: the current reference count and the number of expando records.
-  LONG refCount() const { return refCount_.value(); }
+  // For tests: the number of expando records.
   ULONG memberCount() const { return memberCount_; }
 
  protected:
@@ -90,7 +84,6 @@ class MSHTMLExternal : public DocumentExternal {
   HRESULT InvokeMember(ULONG k, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                        EXCEPINFO* excepInfo, IServiceProvider* caller);
 
-  qrx::RefCount refCount_;
   Member* members_ = nullptr;
   ULONG memberCount_ = 0;
 };

@@ -2,37 +2,18 @@
 
 #include <urlmon.h>
 
+#include "common/com_object.h"
+
 #include "common/com_ptr.h"
 
 namespace qrx {
 namespace {
 
 // Records the response status; everything else is left to urlmon's defaults.
-class HttpStatusCallback final : public IBindStatusCallback, public IHttpNegotiate {
+class HttpStatusCallback final : public qrx::ComObject<HttpStatusCallback, IBindStatusCallback, IHttpNegotiate> {
  public:
   virtual ~HttpStatusCallback() = default;
   DWORD status() const { return status_; }
-
-  // IUnknown:
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IBindStatusCallback) {
-      *object = static_cast<IBindStatusCallback*>(this);
-    } else if (riid == IID_IHttpNegotiate) {
-      *object = static_cast<IHttpNegotiate*>(this);
-    } else {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG refs = InterlockedDecrement(&refs_);
-    if (refs == 0) delete this;
-    return static_cast<ULONG>(refs);
-  }
 
   // IBindStatusCallback:
   STDMETHODIMP OnStartBinding(DWORD, IBinding*) override { return S_OK; }
@@ -56,7 +37,6 @@ class HttpStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   }
 
  private:
-  LONG refs_ = 1;
   DWORD status_ = 0;
 };
 

@@ -72,20 +72,9 @@ TEST(MethodArguments, TextStopsAtTheFirstZero) {
   EXPECT_EQ(ArgumentText(null), L"");
 }
 
-TEST(PropertyText, CountersAndWords) {
-  const std::pair<LONG, const wchar_t*> cases[] = {
-      {0, L"0"}, {1, L"1"}, {-5, L"-5"}, {static_cast<LONG>(3000000000u), L"-1294967296"},
-      {2147483647, L"2147483647"}, {static_cast<LONG>(0x80000000u), L"-2147483648"}, {100, L"100"}};
-  for (const auto& c : cases) EXPECT_EQ(CounterText(c.first), c.second);
+TEST(PropertyText, Words) {
   EXPECT_STREQ(BoolText(true), L"true");
   EXPECT_STREQ(BoolText(false), L"false");
-}
-
-TEST(PropertyText, CaretBeforeEveryAmpersand) {
-  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-      {L"a=1&b=2", L"a=1^&b=2"}, {L"a&b&c", L"a^&b^&c"}, {L"&&", L"^&^&"}, {L"", L""}, {L"plain", L"plain"},
-      {L"^&", L"^^&"}};
-  for (const auto& c : cases) EXPECT_EQ(CaretBeforeAmpersands(c.first), c.second);
 }
 
 TEST(WindowRect, ScalingTruncatesAndCentres) {

@@ -66,6 +66,7 @@ TEST(CounterText, ReadsTheCounterAsSigned32Bit) {
   } cases[] = {
       {0, L"0"},
       {1, L"1"},
+      {100, L"100"},
       {8192, L"8192"},
       {2147483647UL, L"2147483647"},
       {2147483648UL, L"-2147483648"},

@@ -23,6 +23,8 @@ TEST(ShellText, CaretBeforeEveryAmpersand) {
       {L"&", L"^&"},
       {L"no ampersand", L"no ampersand"},
       {L"^&", L"^^&"},
+      {L"a=1&b=2", L"a=1^&b=2"},
+      {L"plain", L"plain"},
   };
   for (const auto& row : rows) EXPECT_EQ(row.out, htmlui::InsertCaretsBeforeAmpersands(row.in)) << row.in;
 }

@@ -8,7 +8,7 @@
 
 #include "app/host_window.h"
 #include "common/unique_any.h"
-#include "htmlhost/guids.h"
+#include "common/extra_guids.h"
 #include "htmlhost/test_external.h"
 #include "support/test_support.h"
 #include "standin/standin_exports.h"

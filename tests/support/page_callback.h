@@ -8,16 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "common/ref_count.h"
+#include "common/com_object.h"
 
 namespace qrxtest {
 
 // The page's callback function: records each call's argument and thread.
-class PageCallback : public IDispatch {
+// Lives on the test's stack, holding the creator's reference until it goes.
+class PageCallback : public qrx::ComObject<PageCallback, IDispatch> {
  public:
   explicit PageCallback(HRESULT answer = S_OK, bool dispatchable = true)
       : answer_(answer), dispatchable_(dispatchable), called_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-  ~PageCallback() { CloseHandle(called_); }
+  ~PageCallback() override { CloseHandle(called_); }
 
   // IUnknown:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -25,10 +26,8 @@ class PageCallback : public IDispatch {
       *out = nullptr;
       return E_NOINTERFACE;
     }
-    return qrx::QueryInterfaceFor<IDispatch>(this, iid, out);
+    return ComObject::QueryInterface(iid, out);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Increment(); }
-  ULONG STDMETHODCALLTYPE Release() override { return refs_.Decrement(); }  // lives on the test's stack
   // IDispatch:
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     *count = 0;
@@ -62,10 +61,9 @@ class PageCallback : public IDispatch {
   };
   std::vector<Call> calls;
   HANDLE called() const { return called_; }
-  LONG refs() const { return refs_.value(); }
+  LONG refs() const { return refCount(); }
 
  private:
-  qrx::RefCount refs_;
   HRESULT answer_;
   bool dispatchable_;
   HANDLE called_;

@@ -10,7 +10,6 @@
 #include "bridge/html_external.h"
 #include "bridge/worker_pool.h"
 #include "bridge/worker_threads.h"
-#include "common/ref_count.h"
 #include "download/fixture.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
