@@ -200,6 +200,10 @@ async function main() {
       result.texts.refusal = await page.textContent("#refusal");
       result.texts.reason = await page.getAttribute("#refusal", "data-reason");
       await shot("Load");
+      if (fs.existsSync(path.join(settings.pagesDir, "probe.js"))) {
+        await page.addScriptTag({ url: "/probe.js" });
+        result.probe = await page.evaluate(() => window.bridgeProbe);
+      }
       await page.click("#btn-refused-close");
       break;
     }

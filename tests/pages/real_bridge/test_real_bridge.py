@@ -147,9 +147,12 @@ class RealBridge(unittest.TestCase):
         for path in wh.desktop_shortcuts(PREFIX):
             os.remove(path)
 
-    def run_pages(self, run, scenario, locale="en_US.UTF-8", package_root="/pkg", missing=(), setup_parameters=None):
+    def run_pages(self, run, scenario, locale="en_US.UTF-8", package_root="/pkg", missing=(), setup_parameters=None,
+                  probe=False):
         pages = os.path.join(self.temp.name, "pages")
         shutil.copytree(PAGES, pages)
+        if probe:
+            shutil.copy(os.path.join(HERE, "probe.js"), pages)
         self.packages = wh.PackageServer(os.path.join(BUILD, "product_package", "product.zip"),
                                          lifetime=RUN_LIMIT + 120, missing=missing)
         set_install_params(pages, self.packages.url(package_root + PACKAGE_PATH), setup_parameters)
@@ -179,10 +182,10 @@ class RealBridge(unittest.TestCase):
         self.assertNotIn("failed", result, "%s\nhost log:\n%s" % (result.get("failed"), "\n".join(served[-40:])))
         self.assertEqual(code, 0, "the bridge host ended with %s" % code)
         print("measure: %s run %.1f s" % (run, time.monotonic() - started))
-        self.check_common(result, served)
+        self.check_common(result, served, probe)
         return result, served
 
-    def check_common(self, result, served):
+    def check_common(self, result, served, probe):
         self.assertEqual(result["errors"], [], "script errors on the pages")
         self.assertTrue(result["closed"], "the page closed the host window")
         pages_origin = result["requests"][0].split("/Load.html")[0]
@@ -192,6 +195,13 @@ class RealBridge(unittest.TestCase):
             self.assertGreater(os.path.getsize(shot), 1000, shot)
         calls = served_calls(served)
         self.assertTrue(calls)
+        if probe:
+            # The probe's refused calls, each with the bridge's own HRESULT.
+            refused = [c for c in calls if c[3] != "0x00000000"]
+            self.assertEqual([(c[0], c[1], c[2], c[3]) for c in refused],
+                             [("setInstallStatus", 1, "i:9", "0x80030057"), ("setChannel", 3, "s:probe", "0x80020003"),
+                              ("getProperty", 1, "s:lang", "0x80020003"), ("setWindowSize", 1, "d:600.5,i:400", "0x80020005")])
+            calls = [c for c in calls if c not in refused]
         for name, flags, args, hr, value in calls:
             self.assertEqual(hr, "0x00000000", "%s(%s) failed" % (name, args))
         # The engine's flags: values of getProperty and retryMessageBox are used, the rest are statements.
@@ -298,10 +308,19 @@ class RealBridge(unittest.TestCase):
     def test_environment_refusal_old_windows(self):
         code, out = wh.run_wine(["reg", "add", VERSION_KEY, "/v", "Version", "/d", "vista", "/f"])
         self.assertEqual(code, 0, out)
-        result, served = self.run_pages("refusal", "refusal")
+        result, served = self.run_pages("refusal", "refusal", probe=True)
+        # Seen by the page: the HRESULTs in the errors' numbers, an expando kept and deleted.
+        self.assertEqual(result["probe"], {"refused": [0x80030057 - 2**32, 0x80020003 - 2**32, 0x80020003 - 2**32,
+                                                       0x80020005 - 2**32],
+                                           "expando": "kept", "deleted": "undefined", "lang": "en"})
+        for line in ("served: put qrxProbe dispid=-2147483648 value=s:kept hr=0x00000000",
+                     'served: get qrxProbe dispid=-2147483648 hr=0x00000000 result={"t":"s","v":"kept"}',
+                     "served: delete qrxProbe hr=0x00000000"):
+            self.assertIn(line, served)
+        self.assertIn(self.analytics().element("channelId"), ("", None), "the refused setChannel changed nothing")
         self.assertEqual(result["texts"]["reason"], "env_os_old")
         self.assertEqual(result["texts"]["refusal"], result["expect"]["env_os_old"])
-        calls = served_calls(served)
+        calls = [c for c in served_calls(served) if c[3] == "0x00000000"]
         self.assertIn(("getProperty", 3, "s:osVersion", "0x00000000", '{"t":"s","v":"6.0"}'), calls)
         self.assertEqual([c[2] for c in calls if c[0] == "setInstallStatus"], ["i:4"])
         self.assertNotIn("download", [c[0] for c in calls])
