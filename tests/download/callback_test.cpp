@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <urlmon.h>
 
+#include "common/com_ptr.h"
 #include "download/download_callback.h"
 #include "download/fixture.h"
 
@@ -10,25 +11,27 @@ namespace {
 
 using downloadmanagercore::DownloadCallback;
 
-TEST(DownloadCallback, AnswersOnlyItsOwnInterfacesAndCountsNothing) {
+TEST(DownloadCallback, AnswersOnlyItsOwnInterfacesAndCountsBackToZero) {
   dltest::TestOwner owner(L"", nullptr);
-  DownloadCallback callback(&owner);
+  auto* callback = new DownloadCallback(&owner);
   void* object = reinterpret_cast<void*>(1);
-  EXPECT_EQ(callback.QueryInterface(IID_IUnknown, &object), S_OK);
-  EXPECT_EQ(object, static_cast<IBindStatusCallback*>(&callback));
-  EXPECT_EQ(callback.QueryInterface(IID_IBindStatusCallback, &object), S_OK);
-  EXPECT_EQ(callback.QueryInterface(IID_IHttpNegotiate, &object), E_NOINTERFACE);
+  EXPECT_EQ(callback->QueryInterface(IID_IUnknown, &object), S_OK);
+  EXPECT_EQ(object, static_cast<IBindStatusCallback*>(callback));
+  EXPECT_EQ(callback->QueryInterface(IID_IBindStatusCallback, &object), S_OK);
+  EXPECT_EQ(callback->refCount(), 3);
+  EXPECT_EQ(callback->QueryInterface(IID_IHttpNegotiate, &object), E_NOINTERFACE);
   EXPECT_EQ(object, nullptr);
-  EXPECT_EQ(callback.AddRef(), 2u);
-  EXPECT_EQ(callback.AddRef(), 2u);
-  EXPECT_EQ(callback.Release(), 1u);
-  EXPECT_EQ(callback.OnObjectAvailable(IID_IStream, nullptr), S_OK);
-  EXPECT_EQ(callback.OnStopBinding(E_FAIL, nullptr), S_OK);
+  EXPECT_EQ(callback->OnObjectAvailable(IID_IStream, nullptr), S_OK);
+  EXPECT_EQ(callback->OnStopBinding(E_FAIL, nullptr), S_OK);
+  EXPECT_EQ(callback->Release(), 2u);
+  EXPECT_EQ(callback->Release(), 1u);
+  EXPECT_EQ(callback->Release(), 0u);
 }
 
 TEST(DownloadCallback, TurnsProgressIntoCounters) {
   dltest::TestOwner owner(L"", nullptr);
-  DownloadCallback callback(&owner);
+  auto held = qrx::ComPtr<DownloadCallback>::Attach(new DownloadCallback(&owner));
+  DownloadCallback& callback = *held.get();
   EXPECT_EQ(owner.Property(L"downloadTotal"), L"1");
   EXPECT_EQ(callback.OnProgress(0, 0, BINDSTATUS_FINDINGRESOURCE, L"x"), S_OK);
   EXPECT_EQ(callback.OnProgress(7, 9, BINDSTATUS_CONNECTING, nullptr), S_OK);
@@ -52,7 +55,8 @@ TEST(DownloadCallback, TurnsProgressIntoCounters) {
 
 TEST(DownloadCallback, EndOfDataAloneCountsAsData) {
   dltest::TestOwner owner(L"", nullptr);
-  DownloadCallback callback(&owner);
+  auto held = qrx::ComPtr<DownloadCallback>::Attach(new DownloadCallback(&owner));
+  DownloadCallback& callback = *held.get();
   callback.OnProgress(10, 10, BINDSTATUS_ENDDOWNLOADDATA, nullptr);
   EXPECT_TRUE(callback.dataReceived());
   EXPECT_EQ(owner.Property(L"downloadCurrent"), L"10");
@@ -60,7 +64,8 @@ TEST(DownloadCallback, EndOfDataAloneCountsAsData) {
 
 TEST(DownloadCallback, LeavesTheBindInformationAlone) {
   dltest::TestOwner owner(L"", nullptr);
-  DownloadCallback callback(&owner);
+  auto held = qrx::ComPtr<DownloadCallback>::Attach(new DownloadCallback(&owner));
+  DownloadCallback& callback = *held.get();
   DWORD flags = 0x1234;
   BINDINFO info = {};
   info.cbSize = sizeof(info);

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "common/ref_count.h"
+#include "common/com_object.h"
 #include "pages/bridge_host/product_run.h"
 #include "pages/bridge_host/wire.h"
 
@@ -38,19 +38,11 @@ std::string HttpAnswer(int status, const std::string& body) {
 std::string HResultJson(HRESULT hr) { return std::to_string(static_cast<unsigned long>(hr)); }
 
 // A page's function as the bridge sees it: calling it hands the call to the page.
-class PageFunction : public IDispatch {
+class PageFunction : public qrx::ComObject<PageFunction, IDispatch> {
  public:
   PageFunction(PageCallServer* server, std::string page, int function)
       : server_(server), page_(std::move(page)), function_(function) {}
 
-  // IUnknown:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return qrx::QueryInterfaceFor<IDispatch>(this, iid, out); }
-  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Increment(); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG count = refs_.Decrement();
-    if (count == 0) delete this;
-    return count;
-  }
   // IDispatch:
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
     if (!count) return E_POINTER;
@@ -65,8 +57,7 @@ class PageFunction : public IDispatch {
   }
 
  private:
-  virtual ~PageFunction() = default;
-  qrx::RefCount refs_;
+  ~PageFunction() override = default;
   PageCallServer* server_;
   std::string page_;
   int function_;

@@ -9,7 +9,7 @@
 #include "app/run_sequence.h"
 #include "app/session_info.h"
 #include "bridge/qrx_external.h"
-#include "bridge/worker_threads.h"
+#include "bridge/worker_pool.h"
 #include "log/logger.h"
 #include "payload/license.h"
 #include "payload/page_languages.h"
@@ -58,16 +58,17 @@ bool RunProductUi(const std::wstring& pageFolder, const WindowHooks& hooks) {
   qrx::Logger logger;
   qrx::SessionInfo info(qrx::kProductId, qrx::kManagerVersion);
   qrx::ErrorReporter reporter(&info);
+  downloadmanagercore::WorkerPool workers;
   auto* bridge = new qrx::QRXExternal(&info, &reporter, &logger);
+  bridge->AttachWorkers(&workers);
   info.installLanguage = qrx::ChooseInstallLanguage(PageLanguages(pageFolder), qrx::kSupportedLanguages);
   const std::wstring code = qrx::GetLanguageCode(info.installLanguage);
-  info.properties[L"lang"] = code;
+  bridge->SetPropertyValue(L"lang", code);
   qrx::PrepareLicenseFrom(pageFolder, code, qrx::LicenseUrl(QRX_LICENSE_HOST, info.productId, code), &logger);
 
-  qrx::RunUiStage(qrx::kResumeShortcutName, true, pageFolder, bridge, &ShowProductWindow);
-
-  if (downloadmanagercore::RunningWorkers() > 0) {
-    // As the wizard does: a worker that would not stop still uses the bridge and the log.
+  if (!qrx::RunUiStage(qrx::kResumeShortcutName, true, pageFolder, bridge, workers, &ShowProductWindow)) {
+    // As the wizard does: a worker that would not stop still uses the bridge and the log, which
+    // therefore stay; ending the process ends the worker.
     windowHooks.beforeExit(windowHooks.context);
     logger.CloseFile();
     qrx::DeleteFolderTree(logger.folder());
