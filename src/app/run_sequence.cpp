@@ -13,6 +13,7 @@
 #include "bridge/qrx_external.h"
 #include "bridge/worker_pool.h"
 #include "common/scoped_com_init.h"
+#include "common/system_dll.h"
 #include "common/unique_any.h"
 #include "log/logger.h"
 #include "payload/page_files.h"
@@ -134,6 +135,7 @@ bool RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::w
 
 int RunDownloadManager() {
   SetUnhandledExceptionFilter(CrashFilter);
+  RestrictDllSearch();
   UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     RaiseFirstInstance();
