@@ -162,4 +162,28 @@ TEST(LoggerWithoutTemp, OverlongTempPathGivesNoLogAndNoFolder) {
   qrx::LogDebug(nullptr, L"a null logger writes nothing");
 }
 
+// Temp paths that GetTempPathW accepts but that leave no room for a subfolder: the logger has
+// no folder of its own then, and the temp folder with everything else in it stays untouched.
+TEST(LoggerWithoutTemp, TempPathWithoutRoomForASubfolderLeavesTempUntouched) {
+  TempDir temp;
+  for (size_t length : {252u, 254u, 258u}) {
+    std::wstring longTemp = temp.path();
+    longTemp.append(length - 1 - longTemp.size(), L'c');
+    longTemp += L'\\';
+    ASSERT_EQ(longTemp.size(), length);
+    ASSERT_TRUE(CreateDirectoryW(longTemp.c_str(), nullptr));
+    const std::wstring canary = longTemp + L"o";
+    ASSERT_TRUE(qrxtest::WriteFileBytes(canary, "another program's file"));
+    ScopedEnv tmp(L"TMP", longTemp);
+    {
+      qrx::Logger logger;
+      EXPECT_FALSE(logger.isOpen()) << length;
+      EXPECT_TRUE(logger.folder().empty()) << length;
+      qrx::LogDebug(&logger, L"dropped");
+    }
+    EXPECT_EQ(qrxtest::ReadFileBytes(canary), "another program's file") << length;
+    EXPECT_TRUE(qrxtest::FileExists(longTemp)) << length;
+  }
+}
+
 }  // namespace
