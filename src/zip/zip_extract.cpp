@@ -66,8 +66,10 @@ bool ExtractEntry(ZipReader* reader, uint32_t index, const wchar_t* targetFolder
   wchar_t fullPath[MAX_PATH];
   if (PathCombineW(fullPath, targetFolder, wideName) == nullptr) return false;
 
-  // Folders are made one at a time and never through a link; a directory entry succeeds
+  // The target folder is made with its parents as the caller named it; below it, folders are
+  // made one at a time and never through a link. A directory entry succeeds
   // whatever happened, the next file inside it fails instead.
+  if (GetPathAttributes(targetFolder) == INVALID_FILE_ATTRIBUTES) SHCreateDirectoryExW(nullptr, targetFolder, nullptr);
   if (reader->IsDirectory(index)) {
     CreateFoldersBelow(targetFolder, fullPath);
     return true;

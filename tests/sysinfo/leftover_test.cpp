@@ -49,7 +49,9 @@ TEST(RunMarker, ParseAcceptsOnlyTheWrittenShape) {
   for (const Case& c : cases) {
     std::vector<qrx::ProcessStamp> owners;
     EXPECT_EQ(qrx::ParseMarker(c.text, owners), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(owners.size(), c.owners) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(owners.size(), c.owners) << c.text;
+    }
   }
   std::vector<qrx::ProcessStamp> owners;
   ASSERT_TRUE(qrx::ParseMarker("12 00000000000000ff\r\n", owners));

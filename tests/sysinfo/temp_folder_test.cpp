@@ -180,7 +180,10 @@ TEST(TempFolder, TakenNamesAreSkippedWhateverTakesThem) {
   ASSERT_TRUE(CreateDirectoryW((base.path() + L"100").c_str(), nullptr));
   ASSERT_TRUE(qrxtest::WriteFileBytes(base.path() + L"101", "file"));
   ASSERT_TRUE(MakeUnixLink(base.path() + L"102", outside.path()));
-  ASSERT_TRUE(MakeUnixLink(base.path() + L"103", outside.path() + L"missing"));
+  // A dangling link: its target goes once the link is made (Wine lists dangling links nowhere).
+  ASSERT_TRUE(CreateDirectoryW((outside.path() + L"gone").c_str(), nullptr));
+  ASSERT_TRUE(MakeUnixLink(base.path() + L"103", outside.path() + L"gone"));
+  ASSERT_TRUE(RemoveDirectoryW((outside.path() + L"gone").c_str()));
   std::wstring path = base.path();
   ASSERT_TRUE(qrx::CreateUniqueTempFolderFrom(path, 0x100));
   EXPECT_EQ(path, base.path() + L"104\\");
