@@ -186,7 +186,9 @@ TEST(LoggerWithoutTemp, TempPathWithoutRoomForASubfolderLeavesTempUntouched) {
       }
       qrx::LogDebug(&logger, L"dropped or written");
     }
-    if (!folder.empty()) EXPECT_FALSE(qrxtest::FileExists(folder)) << length;
+    if (!folder.empty()) {
+      EXPECT_FALSE(qrxtest::FileExists(folder)) << length;
+    }
     EXPECT_EQ(qrxtest::ReadFileBytes(canary), "another program's file") << length;
     EXPECT_TRUE(qrxtest::FileExists(longTemp)) << length;
   }
