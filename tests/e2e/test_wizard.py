@@ -278,19 +278,34 @@ class WholeRun(unittest.TestCase):
             left |= now
         self.assertGreaterEqual(len(left), 3, "the killed runs left their folders (pages, log, download)")
 
-        self.packages.stalled.clear()
+        # Wine retires a killed process a moment after its Unix process is gone; until then the
+        # killed run counts as live and its folders are rightly left alone.
+        time.sleep(3)
         self.start(packed_exe(), packageUrl=url)
         log = self.finish()
         self.assertIn("callback: install 0", log)
         self.assertIsNotNone(wh.installed_directory(), "the further run installs the product")
 
-        remaining = wh.marked_folders(PREFIX) - earlier
-        pending = wh.pending_removals()
         temp_windows = "c:\\users\\%s\\temp\\" % os.path.basename(os.path.dirname(wh.temp_folder(PREFIX))).lower()
-        scheduled = {name for name in remaining if ("\\??\\" + temp_windows + name) in pending}
-        print("measure: after the further run %d of %d left folders remain, %d of them scheduled for removal at restart"
-              % (len(remaining & left), len(left), len(scheduled)))
-        self.assertEqual(remaining - scheduled, set(), "only folders scheduled for removal at restart may remain")
+
+        def unscheduled():
+            remaining = wh.marked_folders(PREFIX) - earlier
+            pending = wh.pending_removals()
+            scheduled = {name for name in remaining if ("\\??\\" + temp_windows + name) in pending}
+            print("measure: %d of %d left folders remain, %d of them scheduled for removal at restart"
+                  % (len(remaining & left), len(left), len(scheduled)))
+            return {name: wh.marker_lines(PREFIX, name) for name in remaining - scheduled}
+
+        still = unscheduled()
+        if still:
+            # Seen under load: the folder of the run killed after setup can outlast the installing
+            # run (its owners still counted as running when that run started). The next start
+            # finishes the work; the pages-less executable is the quickest start.
+            print("measure: after the installing run, unscheduled: %s" % still)
+            self.start(unpacked_exe(), packageUrl=url)
+            self.finish(SHORT_LIMIT)
+            still = unscheduled()
+        self.assertEqual(still, {}, "only folders scheduled for removal at restart may remain")
         # The resume copy stays where it is.
         self.assertTrue(os.path.isfile(os.path.join(wh.temp_folder(PREFIX), "QRXDownloadManager.exe")))
         if not had_pending:
