@@ -11,7 +11,9 @@
 #include "app/session_info.h"
 #include "bridge/qrx_external.h"
 #include "bridge/worker_threads.h"
+#include "common/system_dll.h"
 #include "common/unique_any.h"
+#include "identity/machine_id.h"
 #include "log/logger.h"
 #include "payload/page_files.h"
 #include "reporting/analytics.h"
@@ -112,6 +114,7 @@ void RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::w
 
 int RunDownloadManager() {
   SetUnhandledExceptionFilter(CrashFilter);
+  RestrictDllSearch();
   UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     RaiseFirstInstance();
@@ -124,6 +127,7 @@ int RunDownloadManager() {
   }
 
   Logger logger;
+  MachineIdLogScope machineIdLog(&logger);
   // Before this run makes its own working folders, a worker starts removing those that
   // interrupted runs left; it is stopped and waited for before the log closes.
   LeftoverCleaner cleaner(&logger);
