@@ -8,6 +8,7 @@
 #include "app/crash_filter.h"
 #include "app/host_window.h"
 #include "app/install_language.h"
+#include "app/leftover_cleaner.h"
 #include "app/resume_shortcut.h"
 #include "app/session_info.h"
 #include "bridge/qrx_external.h"
@@ -15,6 +16,7 @@
 #include "common/scoped_com_init.h"
 #include "common/system_dll.h"
 #include "common/unique_any.h"
+#include "identity/machine_id.h"
 #include "log/logger.h"
 #include "payload/page_files.h"
 #include "reporting/analytics.h"
@@ -149,37 +151,43 @@ int RunDownloadManager() {
 
   // Held on the heap: a worker that would not stop keeps using them until the process ends.
   auto logger = std::make_unique<Logger>();
-  auto info = std::make_unique<SessionInfo>(kProductId, kManagerVersion);
-  auto reporter = std::make_unique<ErrorReporter>(info.get());
-  auto workers = std::make_unique<downloadmanagercore::WorkerPool>();
-  QRXExternal* bridge = new QRXExternal(info.get(), reporter.get(), logger.get());
-  bridge->AttachWorkers(workers.get());
-  bool stopped = true;
   {
-    PageFiles pages(logger.get());
-    std::vector<std::wstring> pageLanguages = ReadSupportedLanguages(pages);
-    info->installLanguage = ChooseInstallLanguage(pageLanguages, kSupportedLanguages);
-    bridge->SetPropertyValue(L"lang", GetLanguageCode(info->installLanguage));
-    PrepareLicense(pages, info->productId, GetLanguageCode(info->installLanguage));
+    MachineIdLogScope machineIdLog(logger.get());
+    // Before this run makes its own working folders, a worker starts removing those that
+    // interrupted runs left; it is stopped and waited for before the log closes.
+    LeftoverCleaner cleaner(logger.get());
+    auto info = std::make_unique<SessionInfo>(kProductId, kManagerVersion);
+    auto reporter = std::make_unique<ErrorReporter>(info.get());
+    auto workers = std::make_unique<downloadmanagercore::WorkerPool>();
+    QRXExternal* bridge = new QRXExternal(info.get(), reporter.get(), logger.get());
+    bridge->AttachWorkers(workers.get());
+    bool stopped = true;
+    {
+      PageFiles pages(logger.get());
+      std::vector<std::wstring> pageLanguages = ReadSupportedLanguages(pages);
+      info->installLanguage = ChooseInstallLanguage(pageLanguages, kSupportedLanguages);
+      bridge->SetPropertyValue(L"lang", GetLanguageCode(info->installLanguage));
+      PrepareLicense(pages, info->productId, GetLanguageCode(info->installLanguage));
 
-    stopped = RunUi(kResumeShortcutName, pages, bridge, *workers);
+      stopped = RunUi(kResumeShortcutName, pages, bridge, *workers);
 
-    if (stopped) bridge->Release();  // the last reference: its download folder goes with it
-    mutex.Reset();
-    pageLanguages.clear();
+      if (stopped) bridge->Release();  // the last reference: its download folder goes with it
+      mutex.Reset();
+      pageLanguages.clear();
+    }
+    if (!stopped) {
+      // Nothing a running worker uses is torn down; ending the process ends the worker.
+      workers.release();
+      reporter.release();
+      info.release();
+      logger.release();
+      return 0;
+    }
+    workers.reset();
+    reporter->attachments.clear();
+    reporter.reset();
+    info.reset();
   }
-  if (!stopped) {
-    // Nothing a running worker uses is torn down; ending the process ends the worker.
-    workers.release();
-    reporter.release();
-    info.release();
-    logger.release();
-    return 0;
-  }
-  workers.reset();
-  reporter->attachments.clear();
-  reporter.reset();
-  info.reset();
   logger.reset();
   return 0;
 }
