@@ -103,6 +103,39 @@ TEST_F(LicenseTest, ServerWithoutALicenceLeavesTheLocalOne) {
 
 namespace {
 
+// The fixture accepts "QRXSTALL" requests and never answers: the download is aborted when its time
+// is up, the timeout is logged, and the per-language licence stays, as after a failure.
+TEST_F(LicenseTest, StalledServerIsAbortedAndTheLocalLicenceStays) {
+  const DWORD started = GetTickCount();
+  qrx::PrepareLicenseFrom(folder_, L"fr", L"http://127.0.0.2/license/QRXSTALL/fr/Eula.html", logger_.get(), 500);
+  const DWORD elapsed = GetTickCount() - started;
+  EXPECT_GE(elapsed, 450u);
+  EXPECT_LT(elapsed, 20000u);  // the stalled server holds the connection for minutes
+  EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), frenchEula_);
+  EXPECT_EQ(LicenseLog(),
+            (Lines{{"DEBUG", "Dynamic license from http://127.0.0.2/license/QRXSTALL/fr/Eula.html."},
+                   {"DEBUG", "Download license from http://127.0.0.2/license/QRXSTALL/fr/Eula.html timed out after 500 ms."},
+                   {"DEBUG", "Download license from http://127.0.0.2/license/QRXSTALL/fr/Eula.html failed."}}));
+}
+
+TEST(LicenseDownload, StalledDownloadReportsItsTimeout) {
+  qrxtest::TempDir temp;
+  bool timedOut = false;
+  const HRESULT hr = qrx::DownloadLicenseFile(L"http://127.0.0.2/license/QRXSTALL/en/Eula.html",
+                                              (temp.path() + L"Eula.html-temp").c_str(), 300, &timedOut);
+  EXPECT_NE(hr, S_OK);
+  EXPECT_TRUE(timedOut);
+}
+
+TEST(LicenseDownload, AnsweredDownloadIsNotATimeout) {
+  qrxtest::TempDir temp;
+  bool timedOut = true;
+  const HRESULT hr = qrx::DownloadLicenseFile(L"http://127.0.0.2/license/QRXTEST/en/Eula.html",
+                                              (temp.path() + L"Eula.html-temp").c_str(), 60000, &timedOut);
+  EXPECT_EQ(hr, S_OK);
+  EXPECT_FALSE(timedOut);
+}
+
 TEST(LicenseDownloadResult, HttpErrorsTurnSuccessIntoFailure) {
   const struct {
     HRESULT download;
