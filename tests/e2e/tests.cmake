@@ -10,6 +10,14 @@ target_link_options(qrx_e2e_window_tool PRIVATE -static -static-libgcc -static-l
 set_target_properties(qrx_e2e_window_tool PROPERTIES OUTPUT_NAME e2e_window_tool
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
+# The floor of the start-up benchmark: an empty window.
+add_executable(qrx_e2e_empty_window WIN32 ${CMAKE_SOURCE_DIR}/tests/e2e/tool/empty_window.cpp)
+target_compile_definitions(qrx_e2e_empty_window PRIVATE UNICODE _UNICODE)
+target_compile_options(qrx_e2e_empty_window PRIVATE -Wall -Wextra -Werror)
+target_link_options(qrx_e2e_empty_window PRIVATE -municode -static -static-libgcc -static-libstdc++)
+set_target_properties(qrx_e2e_empty_window PROPERTIES OUTPUT_NAME e2e_empty_window
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
 add_test(NAME e2e
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_wizard.py --build ${CMAKE_BINARY_DIR} -v)
 # The whole runs install and remove the test product and bind the fixed report port; the suite
