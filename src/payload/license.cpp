@@ -36,10 +36,11 @@ void PrepareLicenseFrom(const std::wstring& folder, const std::wstring& language
   }
 }
 
-void PrepareLicense(const PageFiles& pages, const std::wstring& productId, const std::wstring& languageCode) {
+void PrepareLicense(const PageFiles& pages, const std::wstring& productId, const std::wstring& languageCode,
+                    DWORD timeoutMs) {
   if (pages.folder().empty()) return;
   PrepareLicenseFrom(pages.folder(), languageCode, LicenseUrl(QRX_LICENSE_HOST, productId, languageCode),
-                     pages.logger());
+                     pages.logger(), timeoutMs);
 }
 
 }  // namespace qrx

@@ -16,6 +16,8 @@ namespace {
 
 // Nothing listens on port 1 of the loopback address.
 const wchar_t kDownUrl[] = L"http://127.0.0.1:1/license/QRX/fr/Eula.html";
+// A time limit that the answered and refused downloads never reach, however loaded the machine.
+constexpr DWORD kUnreachedTimeoutMs = 60000;
 
 class LicenseTest : public ::testing::Test {
  protected:
@@ -51,7 +53,7 @@ TEST(LicenseUrl, IsBuiltFromHostProductAndLanguage) {
 }
 
 TEST_F(LicenseTest, ServerDownLeavesThePerLanguageLicence) {
-  qrx::PrepareLicenseFrom(folder_, L"fr", kDownUrl, logger_.get());
+  qrx::PrepareLicenseFrom(folder_, L"fr", kDownUrl, logger_.get(), kUnreachedTimeoutMs);
   EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), frenchEula_);
   EXPECT_FALSE(qrxtest::FileExists(folder_ + L"Eula-fr.html"));
   EXPECT_EQ(LicenseLog(), (Lines{{"DEBUG", "Dynamic license from http://127.0.0.1:1/license/QRX/fr/Eula.html."},
@@ -59,20 +61,20 @@ TEST_F(LicenseTest, ServerDownLeavesThePerLanguageLicence) {
 }
 
 TEST_F(LicenseTest, EnglishWithServerDownKeepsTheDefaultLicence) {
-  qrx::PrepareLicenseFrom(folder_, L"en", kDownUrl, logger_.get());
+  qrx::PrepareLicenseFrom(folder_, L"en", kDownUrl, logger_.get(), kUnreachedTimeoutMs);
   EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), defaultEula_);
   EXPECT_TRUE(qrxtest::FileExists(folder_ + L"Eula-fr.html"));
 }
 
 TEST_F(LicenseTest, UnknownLanguageKeepsTheDefaultLicence) {
-  qrx::PrepareLicenseFrom(folder_, L"pt", kDownUrl, logger_.get());
+  qrx::PrepareLicenseFrom(folder_, L"pt", kDownUrl, logger_.get(), kUnreachedTimeoutMs);
   EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), defaultEula_);
 }
 
 // The fixture server (licence_server.py, on 127.0.0.2:80) serves licences for the product id
 // "QRXTEST" only.
 TEST_F(LicenseTest, LicenceFromTheServerWins) {
-  qrx::PrepareLicense(*pages_, L"QRXTEST", L"fr");
+  qrx::PrepareLicense(*pages_, L"QRXTEST", L"fr", kUnreachedTimeoutMs);
   EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"),
             "<!DOCTYPE html>\n<html><body><p>Served licence for QRXTEST in fr.</p></body></html>\n");
   EXPECT_FALSE(qrxtest::FileExists(folder_ + L"Eula-fr.html"));
@@ -82,7 +84,7 @@ TEST_F(LicenseTest, LicenceFromTheServerWins) {
 }
 
 TEST_F(LicenseTest, ServerLicenceForALanguageWithoutItsOwnFile) {
-  qrx::PrepareLicense(*pages_, L"QRXTEST", L"en");
+  qrx::PrepareLicense(*pages_, L"QRXTEST", L"en", kUnreachedTimeoutMs);
   EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"),
             "<!DOCTYPE html>\n<html><body><p>Served licence for QRXTEST in en.</p></body></html>\n");
 }
@@ -93,7 +95,7 @@ namespace {
 
 // The fixture answers 404 for the product id "QRX": no server licence, the local one stays.
 TEST_F(LicenseTest, ServerWithoutALicenceLeavesTheLocalOne) {
-  qrx::PrepareLicense(*pages_, L"QRX", L"fr");
+  qrx::PrepareLicense(*pages_, L"QRX", L"fr", kUnreachedTimeoutMs);
   EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), frenchEula_);
   EXPECT_EQ(LicenseLog(), (Lines{{"DEBUG", "Dynamic license from http://127.0.0.2/license/QRX/fr/Eula.html."},
                                  {"DEBUG", "Download license from http://127.0.0.2/license/QRX/fr/Eula.html failed."}}));
