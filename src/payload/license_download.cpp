@@ -18,6 +18,16 @@ class HttpStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   DWORD status() const { return status_; }
   bool timedOut() const { return InterlockedCompareExchange(&timedOut_, 0, 0) != 0; }
 
+  // The binding holds this callback: its reference goes once the download is over, whether or not
+  // OnStopBinding came, so that neither keeps the other alive.
+  void DropBinding() {
+    EnterCriticalSection(&lock_);
+    IBinding* old = binding_;
+    binding_ = nullptr;
+    LeaveCriticalSection(&lock_);
+    if (old) old->Release();
+  }
+
   // Called by the watchdog thread when the time is up: a stalled transfer produces no callback
   // that could answer E_ABORT, so the binding itself is told to stop.
   void Abort() {
@@ -67,11 +77,7 @@ class HttpStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   STDMETHODIMP OnLowResource(DWORD) override { return S_OK; }
   STDMETHODIMP OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override { return timedOut() ? E_ABORT : S_OK; }
   STDMETHODIMP OnStopBinding(HRESULT, LPCWSTR) override {
-    EnterCriticalSection(&lock_);
-    IBinding* old = binding_;
-    binding_ = nullptr;
-    LeaveCriticalSection(&lock_);
-    if (old) old->Release();
+    DropBinding();
     return S_OK;
   }
   STDMETHODIMP GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
@@ -136,6 +142,7 @@ HRESULT DownloadLicenseFile(const wchar_t* url, const wchar_t* path, DWORD timeo
     // The watchdog only waits and, at worst, asks the binding to abort: it ends promptly.
     WaitForSingleObject(thread.get(), INFINITE);
   }
+  callback->DropBinding();
   const DWORD status = callback->status();
   const bool late = callback->timedOut();
   callback->Release();
