@@ -5,7 +5,8 @@ Servers (all loopback only, each stops by itself after its lifetime):
   ReportServer   127.0.0.1:80, records every request (verb, path, query, headers, body), answers 200
   LicenseServer  127.0.0.2:80, serves a licence page for /license/<product>/<lang>/Eula.html
   PackageServer  127.0.0.1:<kernel-chosen port>:
-                   /pkg/<anything>.zip   the product package (product.zip)
+                   /pkg/<anything>.zip   the product package (product.zip), except under the
+                                         path prefixes given as `missing` (404)
                    /missing/<name>       404
                    /stall/<name>         announces the package's length, sends 64 KB, then holds the
                                          connection until the server stops
@@ -218,7 +219,9 @@ class _PackageHandler(BaseHTTPRequestHandler):
             changed = bytearray(data)
             changed[len(changed) // 2] ^= 0x01
             data = bytes(changed)
-        if (self.path.startswith("/pkg/") or self.path.startswith("/flip/")) and self.path.endswith(".zip"):
+        if any(self.path.startswith(prefix) for prefix in owner.missing):
+            self.send_error(404)
+        elif (self.path.startswith("/pkg/") or self.path.startswith("/flip/")) and self.path.endswith(".zip"):
             self.send_response(200)
             self.send_header("Content-Type", "application/zip")
             self.send_header("Content-Length", str(len(data)))
@@ -245,8 +248,10 @@ class _PackageHandler(BaseHTTPRequestHandler):
 
 
 class PackageServer(_Base):
-    def __init__(self, package_path, lifetime=900, pace=0.05):
+    def __init__(self, package_path, lifetime=900, pace=0.05, missing=()):
         self.pace = pace
+        # Path prefixes answered with 404 although they lie under /pkg/.
+        self.missing = tuple(missing)
         with open(package_path, "rb") as f:
             self.package = f.read()
         self.lock = threading.Lock()

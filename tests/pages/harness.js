@@ -6,11 +6,14 @@ const http = require("node:http");
 const path = require("node:path");
 const vm = require("node:vm");
 const { chromium } = require("playwright-core");
+const { flagsAt } = require("./call_sites");
 
 const root = path.resolve(__dirname, "..", "..");
 const pagesDir = process.env.QRX_PAGES_DIR || path.join(root, "build", "win64", "pages");
 const screenshotDir = process.env.QRX_SCREENSHOT_DIR || path.join(root, "build", "win64", "page-screenshots");
 const stubPath = path.join(__dirname, "host_stub.js");
+// Where the stand-in asks which invocation flags a call site implies.
+const CALL_SITES = "/__qrx_call_site";
 
 const TYPES = { ".html": "text/html; charset=utf-8", ".js": "application/javascript; charset=utf-8",
   ".css": "text/css; charset=utf-8", ".png": "image/png" };
@@ -26,9 +29,26 @@ function loadPageScripts() {
   return JSON.parse(vm.runInContext("JSON.stringify({ installParams, stubParams, contents })", context));
 }
 
+// The invocation flags the HTML engine would use at a call site of the pages ("url:line:column"):
+// 1 for a statement, 3 when the value is used; null when there is no such call.
+function callSiteFlags(site, origin) {
+  const match = /^(.*):(\d+):(\d+)$/.exec(site || "");
+  if (!match || !match[1].startsWith(origin + "/")) return null;
+  const file = path.normalize(path.join(pagesDir, decodeURIComponent(new URL(match[1]).pathname)));
+  if (!file.startsWith(pagesDir + path.sep) || !fs.existsSync(file)) return null;
+  return flagsAt(file, Number(match[2]), Number(match[3]));
+}
+
 function startServer() {
   const server = http.createServer((req, res) => {
-    const file = path.normalize(path.join(pagesDir, decodeURIComponent(new URL(req.url, "http://x").pathname)));
+    const url = new URL(req.url, "http://x");
+    if (url.pathname === CALL_SITES) {
+      const flags = callSiteFlags(url.searchParams.get("site"), "http://127.0.0.1:" + server.address().port);
+      res.writeHead(flags === null ? 404 : 200, { "Content-Type": "application/json" });
+      res.end(JSON.stringify({ flags }));
+      return;
+    }
+    const file = path.normalize(path.join(pagesDir, decodeURIComponent(url.pathname)));
     if (!file.startsWith(pagesDir + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
       res.writeHead(404);
       res.end();
@@ -64,7 +84,8 @@ class Harness {
     page.requests = [];
     page.on("pageerror", (e) => page.errors.push(String(e)));
     page.on("request", (r) => page.requests.push(r.url()));
-    await page.addInitScript((cfg) => { window.__hostConfig = cfg; }, config || {});
+    await page.addInitScript((cfg) => { window.__hostConfig = cfg; },
+      Object.assign({ callSites: CALL_SITES }, config || {}));
     await page.addInitScript({ path: stubPath });
     page.host = async () => page.evaluate(() => JSON.parse(window.sessionStorage.getItem("__qrxHost")));
     page.dispose = async () => context.close();

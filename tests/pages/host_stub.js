@@ -4,6 +4,10 @@
 // keys, which it then stores), result codes delivered later through the callbacks, and
 // retryMessageBox answering a boolean. Every call is recorded. The state lives in
 // sessionStorage so that it survives page navigation, as the real host does.
+// As with the real bridge behind the HTML engine: getProperty and retryMessageBox must have their
+// values used and every other method must be called as a statement (the engine's invocation flags
+// 3 and 1, decided from the page's source at the call site), and a refused call throws an Error
+// whose `number` is the bridge's HRESULT.
 //
 // Test settings (window.__hostConfig, set by the test):
 //   props             initial property values
@@ -38,26 +42,60 @@
   function save() { window.sessionStorage.setItem(KEY, JSON.stringify(state)); }
   save();
 
+  // The bridge's failure results, as the engine reports them in the error's `number`.
+  const DISP_E_MEMBERNOTFOUND = 0x80020003;
+  const DISP_E_TYPEMISMATCH = 0x80020005;
+  const DISP_E_BADPARAMCOUNT = 0x8002000e;
+  const STG_E_INVALIDPARAMETER = 0x80030057;
+  const VALUE_METHODS = ["getProperty", "retryMessageBox"];
+
+  function refuse(name, hr, violation) {
+    state.violations.push(name + ": " + violation);
+    save();
+    const error = new Error("window.external." + name + " failed: 0x" + hr.toString(16));
+    error.number = hr | 0;
+    throw error;
+  }
+
+  // The flags of the page's call three frames up (this function, accept, the method): 1 when the
+  // call is a statement, 3 when its value is used.
+  function callFlags() {
+    if (!config.callSites) return null;
+    const saved = Error.prepareStackTrace;
+    Error.prepareStackTrace = (error, frames) => frames;
+    const frames = new Error().stack;
+    Error.prepareStackTrace = saved;
+    const frame = frames[3];
+    if (!frame) return null;
+    const site = frame.getFileName() + ":" + frame.getLineNumber() + ":" + frame.getColumnNumber();
+    if (!flagsBySite.has(site)) {
+      const xhr = new XMLHttpRequest();
+      xhr.open("GET", config.callSites + "?site=" + encodeURIComponent(site), false);
+      xhr.send();
+      flagsBySite.set(site, xhr.status === 200 ? JSON.parse(xhr.responseText).flags : null);
+    }
+    return flagsBySite.get(site);
+  }
+  const flagsBySite = new Map();
+
   const isInt = (v) => typeof v === "number" && Number.isInteger(v) && v >= -2147483648 && v <= 2147483647;
   const isString = (v) => typeof v === "string";
   const isBool = (v) => typeof v === "boolean";
   const isFunction = (v) => typeof v === "function";
 
-  // Checks one call as the host's dispatch does; a violation is recorded and thrown (the script
-  // engine would see DISP_E_BADPARAMCOUNT or DISP_E_TYPEMISMATCH).
-  function accept(name, args, types) {
-    if (args.length !== types.length) {
-      state.violations.push(name + ": " + args.length + " arguments");
-      save();
-      throw new TypeError(name + ": wrong argument count");
+  // Checks one call as the host's dispatch does, in its order (flags, count, types); a violation
+  // is recorded and thrown with the bridge's HRESULT.
+  function accept(name, args, types, check) {
+    const flags = callFlags();
+    const required = VALUE_METHODS.includes(name) ? 3 : 1;
+    if (flags !== null && flags !== required) {
+      refuse(name, DISP_E_MEMBERNOTFOUND, required === 3 ? "called as a statement" : "its value used");
     }
+    if (args.length !== types.length) refuse(name, DISP_E_BADPARAMCOUNT, args.length + " arguments");
     for (let i = 0; i < types.length; i++) {
-      if (!types[i](args[i])) {
-        state.violations.push(name + ": argument " + i + " of type " + typeof args[i]);
-        save();
-        throw new TypeError(name + ": type mismatch");
-      }
+      if (!types[i](args[i])) refuse(name, DISP_E_TYPEMISMATCH, "argument " + i + " of type " + typeof args[i]);
     }
+    if (check) check();
     state.calls.push({ name, args: Array.prototype.map.call(args, (a) => (isFunction(a) ? "<function>" : a)) });
     save();
   }
@@ -67,22 +105,32 @@
     save();
   }
 
-  // Worker steps: counters move, then the callback gets the code on the page's thread.
+  // Worker steps: counters move, then the callback gets the code on the page's thread. As with
+  // the real bridge: a download that finds nothing (or fails to connect) leaves the counters as
+  // they were; a successful install reads 100 before its callback; the install figure never goes
+  // back, a retried install goes on from where the last one stopped.
   function runDownload(callback) {
-    setTimeout(() => { setProp("downloadTotal", 1000); setProp("downloadCurrent", 400); }, 30);
-    if (state.hold === "download") return;
-    setTimeout(() => setProp("downloadCurrent", 1000), 120);
-    const code = state.downloadResults.length ? state.downloadResults.shift() : 1;
+    const code = state.hold === "download" ? 0 : state.downloadResults.length ? state.downloadResults.shift() : 1;
     save();
+    const moves = code === 0 || code === 3;
+    if (moves) setTimeout(() => { setProp("downloadTotal", 1000); setProp("downloadCurrent", 400); }, 30);
+    if (state.hold === "download") return;
+    if (moves) setTimeout(() => setProp("downloadCurrent", 1000), 120);
     setTimeout(() => callback(code), 200);
   }
+  function installAtLeast(value) {
+    setProp("installProgress", Math.max(value, parseInt(state.props.installProgress, 10) || 0));
+  }
   function runInstall(callback) {
-    setTimeout(() => setProp("installProgress", 37), 30);
+    setTimeout(() => installAtLeast(37), 30);
     if (state.hold === "install") return;
-    setTimeout(() => setProp("installProgress", 92), 120);
+    setTimeout(() => installAtLeast(92), 120);
     const code = state.installResults.length ? state.installResults.shift() : 1;
     save();
-    setTimeout(() => callback(code), 200);
+    setTimeout(() => {
+      if (code === 0) setProp("installProgress", 100);
+      callback(code);
+    }, 200);
   }
 
   const external = {
@@ -97,8 +145,10 @@
     },
     setChannel(channel) { accept("setChannel", arguments, [isString]); state.channel = channel; save(); },
     setInstallStatus(status) {
-      accept("setInstallStatus", arguments, [isInt]);
-      if (status < 0 || status > 4) throw new RangeError("STG_E_INVALIDPARAMETER");
+      // Out of range: refused before anything is done or recorded, the status unchanged.
+      accept("setInstallStatus", arguments, [isInt], () => {
+        if (status < 0 || status > 4) refuse("setInstallStatus", STG_E_INVALIDPARAMETER, "status " + status);
+      });
       state.status = status;
       save();
     },

@@ -225,13 +225,17 @@ void ReportServer::Serve(UINT_PTR clientValue) {
   std::string rawHead;
   if (ReadRequest(client, request, rawHead)) {
     const bool forward = proxy_ && request.target.find("://") != std::string::npos;
-    {
-      std::lock_guard<std::mutex> guard(lock_);
-      requests_.push_back(request);
+    if (!responder_) {
+      {
+        std::lock_guard<std::mutex> guard(lock_);
+        requests_.push_back(request);
+      }
+      arrived_.notify_all();
     }
-    arrived_.notify_all();
     const std::string answer =
-        forward ? ForwardToOrigin(request) : "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        responder_ ? responder_(request)
+        : forward  ? ForwardToOrigin(request)
+                   : "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
     SendAll(client, answer);
     // Let the client close first, so the server's port is not held in TIME_WAIT.
     SetTimeouts(client, kLingerForClientMs);

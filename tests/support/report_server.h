@@ -41,6 +41,10 @@ class ReportServer {
   bool Start(unsigned short port, DWORD waitMs = 60000);
   // Requests with an absolute target are forwarded to their origin and its answer relayed.
   void ActAsProxy() { proxy_ = true; }
+  // Each request is answered with the whole response `responder` returns (status line, headers,
+  // body) and not recorded; set before Start. The responder runs on the connection's thread.
+  using Responder = std::function<std::string(const RecordedRequest&)>;
+  void ServeWith(Responder responder) { responder_ = std::move(responder); }
   void Stop();
   unsigned short port() const { return port_; }
 
@@ -56,6 +60,7 @@ class ReportServer {
   UINT_PTR listener_ = ~static_cast<UINT_PTR>(0);
   unsigned short port_ = 0;
   bool proxy_ = false;
+  Responder responder_;
   volatile bool stopping_ = false;
   std::thread acceptThread_;
   std::mutex lock_;

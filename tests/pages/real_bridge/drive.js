@@ -1,0 +1,238 @@
+// One whole run of the real pages in headless Chromium against the bridge host: serves the run's
+// page folder, installs the window.external proxy, walks the pages as a user would for one
+// scenario, answers the message boxes through the window tool, saves a screenshot of every page
+// passed, and prints "result: <json>" at the end.
+//   node drive.js '<json settings>'
+// Settings: pagesDir, bridge (the host's origin), scenario, run (a name for the screenshots),
+// shotsDir, wine and windowTool (to answer message boxes), timeoutMs.
+"use strict";
+const { execFile } = require("node:child_process");
+const fs = require("node:fs");
+const http = require("node:http");
+const path = require("node:path");
+const vm = require("node:vm");
+const { chromium } = require("playwright-core");
+const { flagsAt } = require("../call_sites");
+
+const settings = JSON.parse(process.argv[2]);
+const TYPES = { ".html": "text/html; charset=utf-8", ".js": "application/javascript; charset=utf-8",
+  ".css": "text/css; charset=utf-8", ".png": "image/png" };
+const CALL_SITES = "/__qrx_call_site";
+
+function pageTexts() {
+  const context = {};
+  vm.createContext(context);
+  for (const file of ["installparams.js", "stubparams.js", "contents.js"]) {
+    vm.runInContext(fs.readFileSync(path.join(settings.pagesDir, "js", file), "utf8"), context);
+  }
+  return JSON.parse(vm.runInContext("JSON.stringify({ installParams, contents })", context));
+}
+
+// The page folder, plus the call-site question of the proxy.
+function startServer(origin) {
+  const root = path.resolve(settings.pagesDir);
+  const server = http.createServer((req, res) => {
+    const url = new URL(req.url, "http://x");
+    if (url.pathname === CALL_SITES) {
+      const site = url.searchParams.get("site") || "";
+      const match = /^(.*):(\d+):(\d+)$/.exec(site);
+      let flags = null;
+      if (match && match[1].startsWith(origin.value + "/")) {
+        const file = path.join(root, decodeURIComponent(new URL(match[1]).pathname));
+        if (file.startsWith(root + path.sep) && fs.existsSync(file)) flags = flagsAt(file, Number(match[2]), Number(match[3]));
+      }
+      res.writeHead(flags === null ? 404 : 200, { "Content-Type": "application/json" });
+      res.end(JSON.stringify({ flags }));
+      return;
+    }
+    const file = path.normalize(path.join(root, decodeURIComponent(url.pathname)));
+    if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      res.writeHead(404);
+      res.end();
+      return;
+    }
+    res.writeHead(200, { "Content-Type": TYPES[path.extname(file)] || "application/octet-stream", "Cache-Control": "no-store" });
+    fs.createReadStream(file).pipe(res);
+  });
+  return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
+}
+
+// Presses a button of the next message box; resolves with the box's text.
+function answerBox(button) {
+  return new Promise((resolve, reject) => {
+    execFile(settings.wine, [settings.windowTool, "answer", String(button), "240000"],
+      { env: Object.assign({}, process.env, { WINEDEBUG: "-all" }), timeout: 260000 },
+      (error, stdout) => (error ? reject(new Error("no message box: " + error.message)) : resolve(stdout.trim())));
+  });
+}
+
+// True once the host window has closed (or the host has ended).
+async function hostClosed(timeoutMs) {
+  const deadline = Date.now() + timeoutMs;
+  while (Date.now() < deadline) {
+    try {
+      const res = await fetch(settings.bridge + "/page", { method: "POST", body: "page=driver&op=events" });
+      if (res.status === 410 || (await res.json()).closed) return true;
+    } catch (e) {
+      return true;
+    }
+  }
+  return false;
+}
+
+async function main() {
+  const { installParams, contents } = pageTexts();
+  const origin = { value: "" };
+  const server = await startServer(origin);
+  origin.value = "http://127.0.0.1:" + server.address().port;
+  const browser = await chromium.launch({
+    executablePath: "/usr/bin/chromium",
+    args: ["--no-sandbox", "--disable-gpu", "--disable-background-networking", "--disable-component-update",
+      "--disable-sync", "--no-first-run"],
+  });
+  const result = { errors: [], shots: [], boxes: [], texts: {}, requests: [], progress: {} };
+  const context = await browser.newContext({ viewport: { width: 600, height: 400 } });
+  const page = await context.newPage();
+  page.on("pageerror", (e) => result.errors.push(String(e)));
+  page.on("request", (r) => result.requests.push(r.url()));
+  await page.addInitScript((cfg) => { window.__bridgeProxy = cfg; }, { bridge: settings.bridge, callSites: CALL_SITES });
+  await page.addInitScript({ path: path.join(__dirname, "external_proxy.js") });
+  fs.mkdirSync(settings.shotsDir, { recursive: true });
+
+  const limit = settings.timeoutMs || 300000;
+  const shot = async (name) => {
+    await page.evaluate(() => document.fonts.ready);
+    const file = path.join(settings.shotsDir, settings.run + "-" + (result.shots.length + 1) + "-" + name + ".png");
+    await page.screenshot({ path: file });
+    result.shots.push(file);
+  };
+  const lang = async () => page.evaluate(() => window.ui && window.ui.lang);
+  const text = (key) => contents[result.lang][key];
+  const percent = async () => page.evaluate(() => {
+    const el = document.querySelector("#percent");
+    return el ? parseInt(el.textContent, 10) : -1;
+  });
+  // Waits until the installing page shows `phase` with a figure between 0 and 100 (exclusive) and
+  // saves it; false when that phase passed without one.
+  const progressShot = async (phaseKey, name) => {
+    const deadline = Date.now() + limit;
+    while (Date.now() < deadline && /Installing\.html$/.test(page.url())) {
+      const [phase, value] = await page.evaluate(() => [document.querySelector("#phase").textContent,
+        parseInt(document.querySelector("#percent").textContent, 10)]);
+      if (phase === text(phaseKey) && value > 0 && value < 100) {
+        await shot(name);
+        result.progress[phaseKey] = value;
+        return true;
+      }
+      if (phaseKey === "downloading" && phase === text("installing")) return false;
+      await new Promise((resolve) => setTimeout(resolve, 50));
+    }
+    return false;
+  };
+  const welcome = async () => {
+    await page.waitForURL(/Welcome\.html$/, { timeout: limit });
+    await page.waitForSelector("h1:not(:empty)");
+    result.lang = await lang();
+    result.texts.welcome = await page.textContent("h1");
+    await shot("Welcome");
+  };
+  const installing = async () => {
+    await page.waitForURL(/Installing\.html$/, { timeout: limit });
+    await page.waitForSelector("h1:not(:empty)");
+  };
+  const complete = async () => {
+    await page.waitForURL(/Complete\.html$/, { timeout: limit });
+    await page.waitForSelector("h1:not(:empty)");
+    result.texts.complete = await page.textContent("h1");
+    await shot("Complete");
+  };
+
+  await page.goto(origin.value + "/Load.html");
+  switch (settings.scenario) {
+    case "full": {
+      await welcome();
+      // A press on the title bar starts the window drag.
+      await page.mouse.move(200, 16);
+      await page.mouse.down();
+      await page.mouse.up();
+      await page.click("#license-link");
+      await page.waitForURL(/Agreement\.html$/, { timeout: limit });
+      await page.waitForSelector("h1:not(:empty)");
+      result.texts.licence = await page.frameLocator("#eula").locator("h1").textContent({ timeout: limit });
+      await shot("Agreement");
+      await page.click("#btn-accept");
+      await installing();
+      result.downloadShot = await progressShot("downloading", "Installing-download");
+      // The minimise button; the page restores the window when the install succeeded.
+      await page.click("#btn-min");
+      result.installShot = await progressShot("installing", "Installing-install");
+      await complete();
+      await page.click("#btn-finish");
+      break;
+    }
+    case "default-package": {
+      await welcome();
+      await page.click("#btn-install");
+      await installing();
+      result.installShot = await progressShot("installing", "Installing-install");
+      await complete();
+      await page.click(".check");
+      await page.click("#btn-finish");
+      break;
+    }
+    case "busy": {
+      // A message box holds the page's thread until it is answered, so the answer is under way
+      // before the page can get there.
+      const first = answerBox(4);  // Retry
+      await welcome();
+      await page.click("#btn-install");
+      await installing();
+      result.downloadShot = await progressShot("downloading", "Installing-download");
+      result.boxes.push(await first);
+      // The page runs again once the first box has gone; only then can the next box be told apart.
+      await page.evaluate(() => 0);
+      result.boxes.push(await answerBox(2));  // Cancel
+      break;
+    }
+    case "refusal": {
+      await page.waitForSelector("#refused:not(.hidden)", { timeout: limit });
+      result.lang = await lang();
+      result.texts.refusal = await page.textContent("#refusal");
+      result.texts.reason = await page.getAttribute("#refusal", "data-reason");
+      await shot("Load");
+      if (fs.existsSync(path.join(settings.pagesDir, "probe.js"))) {
+        await page.addScriptTag({ url: "/probe.js" });
+        result.probe = await page.evaluate(() => window.bridgeProbe);
+      }
+      await page.click("#btn-refused-close");
+      break;
+    }
+    case "no-package": {
+      const box = answerBox(1);  // OK
+      await welcome();
+      await page.click("#btn-install");
+      result.boxes.push(await box);
+      await installing();
+      break;
+    }
+    default:
+      throw new Error("unknown scenario " + settings.scenario);
+  }
+  result.closed = await hostClosed(limit);
+  if (settings.scenario === "busy" || settings.scenario === "no-package") await shot("Installing");
+  result.url = page.url();
+  result.installParams = installParams;
+  const texts = contents[result.lang || "en"];
+  result.expect = {};
+  for (const key of ["welcome_heading", "complete_heading", "retry_install", "err_general", "env_os_old"]) {
+    result.expect[key] = texts[key];
+  }
+  await browser.close();
+  server.close();
+  process.stdout.write("result: " + JSON.stringify(result) + "\n");
+}
+
+main().catch((e) => {
+  process.stdout.write("result: " + JSON.stringify({ failed: String(e && e.stack || e) }) + "\n");
+  process.exit(1);
+});
