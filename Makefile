@@ -38,6 +38,7 @@ win32: $(WIN32_DIR)/build.ninja $(NODE_STAMP)
 
 win64: $(WIN64_DIR)/build.ninja win32 $(NODE_STAMP)
 	cmake --build $(WIN64_DIR)
+	@scripts/exe-report $(WIN64_DIR)/QRXDownloadManager.exe
 
 setup:
 	@scripts/setup

@@ -10,6 +10,7 @@
 #include "app/session_info.h"
 #include "bridge/qrx_external.h"
 #include "bridge/worker_threads.h"
+#include "common/system_dll.h"
 #include "common/unique_any.h"
 #include "log/logger.h"
 #include "payload/page_files.h"
@@ -111,6 +112,7 @@ void RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::w
 
 int RunDownloadManager() {
   SetUnhandledExceptionFilter(CrashFilter);
+  RestrictDllSearch();
   UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     RaiseFirstInstance();

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "common/system_dll.h"
 #include "common/unique_any.h"
 #include "installer/product_codes.h"
 
@@ -19,7 +20,7 @@ const wchar_t kVersionStringProperty[] = L"VersionString";
 
 MsiGetProductInfoFn GetMsiGetProductInfo() {
   // msi.dll stays loaded for the rest of the process once a query has needed it.
-  static HMODULE msi = LoadLibraryW(L"msi.dll");
+  static HMODULE msi = LoadSystemLibrary(L"msi.dll");
   if (!msi) return nullptr;
   return reinterpret_cast<MsiGetProductInfoFn>(
       reinterpret_cast<void*>(GetProcAddress(msi, MAKEINTRESOURCEA(kMsiGetProductInfoOrdinal))));

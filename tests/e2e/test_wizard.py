@@ -70,12 +70,12 @@ class WholeRun(unittest.TestCase):
         wh.remove_test_products(self.codes)
         self.temp.cleanup()
 
-    def start(self, exe, **config):
+    def start(self, exe, extra_env=None, **config):
         self.runs += 1
         scenario = os.path.join(self.temp.name, "scenario%d.js" % self.runs)
         config.setdefault("setupParameters", SETUP_PARAMETERS)
         wh.write_scenario(scenario, TEMPLATE, config)
-        self.wizard = wh.Wizard(exe, scenario, os.path.join(self.temp.name, "page%d.log" % self.runs))
+        self.wizard = wh.Wizard(exe, scenario, os.path.join(self.temp.name, "page%d.log" % self.runs), extra_env)
         return self.wizard
 
     def finish(self, limit=RUN_LIMIT):
@@ -277,6 +277,45 @@ class WholeRun(unittest.TestCase):
         log = self.finish(SHORT_LIMIT)
         self.assertEqual(len([line for line in log if line.startswith("callback: download ")]), 1, log)
         self.assertEqual(self.final_status().element("status"), "error occurred")
+
+    def test_planted_dlls_are_not_loaded(self):
+        # A copy of the wizard in a folder where DLLs named like the system DLLs it loads on demand
+        # were planted (as in a Downloads folder). Wine is told to prefer a native DLL from the
+        # application folder, as Windows' search order would for these names.
+        # Every DLL the wizard loads on demand. (version.dll, delay-loaded too but unused, is left
+        # out: Wine's own comctl32, which the manifest binds statically, imports it at process start,
+        # before the entry point runs; Windows' comctl32 does not.)
+        names = ["urlmon.dll", "winhttp.dll", "crypt32.dll", "dbghelp.dll", "wintrust.dll", "msi.dll"]
+        folder = os.path.join(self.temp.name, "Downloads")
+        markers = os.path.join(self.temp.name, "markers")
+        os.makedirs(folder)
+        os.makedirs(markers)
+        exe = os.path.join(folder, "QRXDownloadManager.exe")
+        shutil.copy(packed_exe(), exe)
+        shutil.copy(os.path.join(BUILD, "e2e_window_tool.exe"), os.path.join(folder, "e2e_window_tool.exe"))
+        for name in names:
+            shutil.copy(os.path.join(BUILD, "e2e_planted.dll"), os.path.join(folder, name))
+        env = {"WINEDLLOVERRIDES": ",".join(n[:-4] for n in names) + "=n,b",
+               "QRX_PLANT_MARKER_DIR": wh.wine_path(markers)}
+        # The set-up catches a bare-name load: a program loading "urlmon.dll" that way gets the copy.
+        control = subprocess.run([wh.WINE64, os.path.join(folder, "e2e_window_tool.exe"), "load", "urlmon.dll"],
+                                 stdin=subprocess.DEVNULL, capture_output=True, timeout=120,
+                                 env=dict(os.environ, WINEDEBUG="-all", **env))
+        self.assertEqual(control.returncode, 0)
+        # (Wine's own DLLs in that process may pull in more of the planted names.)
+        self.assertIn("urlmon.dll.loaded", os.listdir(markers))
+        for marker in os.listdir(markers):
+            os.remove(os.path.join(markers, marker))
+
+        self.start(exe, extra_env=env,
+                   packageUrl=self.packages.url("/pkg/lumenary-pro/win64/en/HalvardLumenaryPro.zip"))
+        self.wizard.wait(RUN_LIMIT)
+        self.assertEqual(sorted(os.listdir(markers)), [], "planted DLLs loaded into the wizard")
+        log = self.finish()
+        self.assertIn("callback: download 0", log)
+        self.assertIn("callback: install 0", log)
+        self.assertEqual(self.final_status().element("status"), "completed")
+        print("measure: planted-DLL run %.1f s, %d names planted" % (self.wizard.seconds(), len(names)))
 
 
 def main():

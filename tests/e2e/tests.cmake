@@ -10,6 +10,14 @@ target_link_options(qrx_e2e_window_tool PRIVATE -static -static-libgcc -static-l
 set_target_properties(qrx_e2e_window_tool PROPERTIES OUTPUT_NAME e2e_window_tool
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
+# Planted beside a copy of the wizard under the names of the system DLLs it uses.
+add_library(qrx_e2e_planted_dll SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/tool/planted_dll.cpp)
+target_compile_definitions(qrx_e2e_planted_dll PRIVATE UNICODE _UNICODE)
+target_compile_options(qrx_e2e_planted_dll PRIVATE -Wall -Wextra -Werror)
+target_link_options(qrx_e2e_planted_dll PRIVATE -static -static-libgcc -static-libstdc++)
+set_target_properties(qrx_e2e_planted_dll PROPERTIES PREFIX "" OUTPUT_NAME e2e_planted
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
 add_test(NAME e2e
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/test_wizard.py --build ${CMAKE_BINARY_DIR} -v)
 # The whole runs install and remove the test product and bind the fixed report port; the suite

@@ -2,6 +2,7 @@
 //   window_tool answer <button id> <timeout ms>   waits for a message box, prints its text, presses the button
 //   window_tool close                             posts WM_CLOSE to the "HTMLUI" window
 //   window_tool wait <none|iconic|shown> <timeout ms>  waits until the "HTMLUI" window is in that state
+//   window_tool load <dll name>                   loads a DLL by bare name (0 when it loaded)
 // Exit code 0 when done, 1 when the window never came or never reached the state, 2 for bad usage.
 #include <windows.h>
 
@@ -85,6 +86,10 @@ int main(int argc, char** argv) {
   }
   if (argc >= 4 && std::strcmp(argv[1], "wait") == 0) {
     return Wait(argv[2], static_cast<DWORD>(std::atol(argv[3])));
+  }
+  if (argc >= 3 && std::strcmp(argv[1], "load") == 0) {
+    // Loads a DLL by bare name with the ordinary search order, as a program without our rules would.
+    return LoadLibraryA(argv[2]) ? 0 : 1;
   }
   return 2;
 }
