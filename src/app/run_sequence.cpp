@@ -12,6 +12,7 @@
 #include "bridge/worker_threads.h"
 #include "common/system_dll.h"
 #include "common/unique_any.h"
+#include "identity/machine_id.h"
 #include "log/logger.h"
 #include "payload/page_files.h"
 #include "reporting/analytics.h"
@@ -125,6 +126,7 @@ int RunDownloadManager() {
   }
 
   Logger logger;
+  MachineIdLogScope machineIdLog(&logger);
   {
     SessionInfo info(kProductId, kManagerVersion);
     ErrorReporter reporter(&info);

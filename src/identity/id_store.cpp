@@ -39,8 +39,10 @@ bool GetStoredIdPath(std::wstring& path) {
     return false;
   }
   if (!PathAppendW(buffer, kStoreFolder)) return false;
-  if (!CreateDirectoryW(buffer, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  if (!PrepareStoreFolder(buffer)) return false;
   if (!PathAppendW(buffer, kStoreFile)) return false;
+  // The file is never read or written through a link.
+  if (!DropLinkedStoreFile(buffer)) return false;
   path = buffer;
   return true;
 }
@@ -48,7 +50,8 @@ bool GetStoredIdPath(std::wstring& path) {
 UniqueFile OpenWithRetry(const std::wstring& path, DWORD access, DWORD disposition) {
   const DWORD start = GetTickCount();
   for (;;) {
-    UniqueFile file(CreateFileW(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileW(path.c_str(), access, 0, nullptr, disposition,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (file) return file;
     if (GetLastError() != ERROR_SHARING_VIOLATION || GetTickCount() - start >= kRetryLimitMs) return file;
     Sleep(kRetryPauseMs);

@@ -42,15 +42,15 @@ class StoreLock {
   bool held_ = false;
 };
 
-bool LoadFullLengthId(const MachineIdSources& sources, std::wstring& cache) {
+bool LoadWellShapedId(const MachineIdSources& sources, std::wstring& cache) {
   std::wstring stored;
-  if (!sources.loadStoredId(stored) || stored.size() != kMachineIdLength) return false;
+  if (!sources.loadStoredId(stored) || !IsMachineIdShape(stored)) return false;
   cache = stored;
   return true;
 }
 
 bool ResolveVirtual(const MachineIdSources& sources, std::wstring& cache) {
-  if (LoadFullLengthId(sources, cache)) return true;
+  if (LoadWellShapedId(sources, cache)) return true;
   std::wstring guid;
   if (!sources.newGuidText(guid)) return false;
   const std::wstring id = L"V-" + guid;
@@ -61,7 +61,7 @@ bool ResolveVirtual(const MachineIdSources& sources, std::wstring& cache) {
 }
 
 bool ResolvePhysical(const MachineIdSources& sources, std::wstring& cache) {
-  if (LoadFullLengthId(sources, cache)) return true;
+  if (LoadWellShapedId(sources, cache)) return true;
   std::vector<std::wstring> addresses;
   if (!sources.collectMacAddresses(addresses) || addresses.empty()) return false;
   std::wstring shaped = SmallestAddress(addresses);

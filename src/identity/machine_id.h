@@ -7,6 +7,11 @@
 #include <vector>
 
 #include "common/unique_any.h"
+#include "identity/machine_id_rules.h"
+
+namespace qrx {
+class Logger;
+}
 
 namespace qrx {
 
@@ -34,10 +39,41 @@ bool CollectMacAddresses(std::vector<std::wstring>& addresses);
 // data protection).
 bool LoadStoredId(std::wstring& id);
 bool SaveStoredId(const std::wstring& id);
-// The store's file path; creates the "UniqueId" folder.
+// The store's file path; creates the "UniqueId" folder or checks the existing one, and removes a
+// "data" entry that is a link.
 bool GetStoredIdPath(std::wstring& path);
 // CreateFileW without sharing, retried every 5 ms for up to 3 s while another opener holds the file.
 UniqueFile OpenWithRetry(const std::wstring& path, DWORD access, DWORD disposition);
+
+// The security of a store folder the program creates or takes over: owner Administrators;
+// SYSTEM and Administrators full control, Users read; nothing inherited.
+extern const wchar_t kStoreFolderSddl[];
+extern const wchar_t kLogStoreFolderReclaimed[];
+extern const wchar_t kLogStoreFolderRefused[];
+extern const wchar_t kLogStoreFolderReclaimFailed[];
+extern const wchar_t kLogStoreFileDropped[];
+
+// What an opened folder entry is; tests stand in for it where Wine cannot show a case.
+typedef bool (*ReadStoreFolderFactsFn)(HANDLE folder, StoreFolderFacts& facts);
+bool ReadStoreFolderFacts(HANDLE folder, StoreFolderFacts& facts);
+// Creates the folder with the store's security (false when it exists or cannot be made).
+bool CreateStoreFolder(const std::wstring& folder);
+// Creates the store folder, or checks the existing one: a link or a file is refused, a folder
+// someone else owns is re-owned and re-secured. Both are logged.
+bool PrepareStoreFolder(const std::wstring& folder);
+bool PrepareStoreFolderWith(const std::wstring& folder, ReadStoreFolderFactsFn readFacts);
+// Removes a store file entry that is a link, has other names or is a folder; true when no such
+// entry is left.
+bool DropLinkedStoreFile(const std::wstring& path);
+
+// While it lives, the store's findings go to this log (the run's); they are dropped otherwise.
+class MachineIdLogScope {
+ public:
+  explicit MachineIdLogScope(Logger* logger);
+  ~MachineIdLogScope();
+  MachineIdLogScope(const MachineIdLogScope&) = delete;
+  MachineIdLogScope& operator=(const MachineIdLogScope&) = delete;
+};
 
 // Where the resolution gets its facts; the process uses the functions above.
 struct MachineIdSources {

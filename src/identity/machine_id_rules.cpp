@@ -36,6 +36,26 @@ bool IsVirtualMachineSignature(const std::wstring& model, const std::wstring& ma
   return false;
 }
 
+bool IsMachineIdShape(const std::wstring& id) {
+  if (id.size() != kMachineIdLength) return false;
+  if ((id[0] != L'P' && id[0] != L'V' && id[0] != L'X') || id[1] != L'-') return false;
+  for (size_t i = 2; i < id.size(); ++i) {
+    const wchar_t c = id[i];
+    const size_t place = i - 2;
+    if (place == 8 || place == 13 || place == 18 || place == 23) {
+      if (c != L'-') return false;
+    } else if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F'))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+StoreFolderAction DecideStoreFolder(const StoreFolderFacts& facts) {
+  if (facts.isReparsePoint || !facts.isDirectory) return StoreFolderAction::kRefuse;
+  return facts.ownerTrusted ? StoreFolderAction::kUse : StoreFolderAction::kReclaim;
+}
+
 bool KeepAdapter(const std::wstring& devicePath, const std::wstring& description) {
   std::wstring lower = devicePath;
   for (wchar_t& c : lower) {

@@ -19,6 +19,22 @@ extern const VirtualMachineSignature kVirtualMachineSignatures[kVirtualMachineSi
 // Length of a resolved identifier: a source tag, a hyphen and 36 characters.
 constexpr size_t kMachineIdLength = 38;
 
+// True for the shape the program stores: "P-", "V-" or "X-" followed by 8-4-4-4-12 upper-case
+// hexadecimal digits. Anything else read from the store is replaced, since the identifier goes into
+// report URLs.
+bool IsMachineIdShape(const std::wstring& id);
+
+// What an existing store folder is, read from the folder entry itself (never through a link).
+struct StoreFolderFacts {
+  bool isDirectory = false;
+  bool isReparsePoint = false;
+  // Owned by Administrators or SYSTEM.
+  bool ownerTrusted = false;
+};
+enum class StoreFolderAction { kUse, kReclaim, kRefuse };
+// A link or a file is never used; a folder someone else owns is taken over before use.
+StoreFolderAction DecideStoreFolder(const StoreFolderFacts& facts);
+
 // True when the pair equals a signature row exactly (case-sensitive, whole text).
 bool IsVirtualMachineSignature(const std::wstring& model, const std::wstring& manufacturer);
 

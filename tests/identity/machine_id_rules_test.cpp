@@ -113,3 +113,61 @@ TEST(MachineIdRules, StoredBytesAreUtf16LittleEndian) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MachineIdRules, OnlyTheShapeTheProgramWritesIsAccepted) {
+  struct Row {
+    const wchar_t* id;
+    bool accepted;
+  };
+  const Row rows[] = {
+      {L"P-001A2B3C-4D5E-001A-2B3C-4D5E001A2B3C", true},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDEF", true},
+      {L"X-FFFFFFFF-0000-FFFF-0000-FFFFFFFFFFFF", true},
+      // The placeholder is never stored.
+      {L"X-XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX", false},
+      {L"Q-01234567-89AB-CDEF-0123-456789ABCDEF", false},
+      {L"v-01234567-89AB-CDEF-0123-456789ABCDEF", false},
+      {L"V_01234567-89AB-CDEF-0123-456789ABCDEF", false},
+      {L"V-01234567-89ab-CDEF-0123-456789ABCDEF", false},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDEG", false},
+      {L"V-0123456789AB-CDEF-0123-456789ABCDEF-", false},
+      {L"V-01234567-89AB-CDEF-0123-456789AB&D=F", false},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE\u0660", false},
+      {L"Q-this is not a guid but 38 characters", false},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE", false},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDEF0", false},
+      {L"", false},
+  };
+  for (const Row& row : rows) EXPECT_EQ(qrx::IsMachineIdShape(row.id), row.accepted) << row.id;
+}
+
+TEST(MachineIdRules, StoreFolderDecision) {
+  struct Row {
+    bool isDirectory;
+    bool isReparsePoint;
+    bool ownerTrusted;
+    qrx::StoreFolderAction action;
+  };
+  const Row rows[] = {
+      {true, false, true, qrx::StoreFolderAction::kUse},
+      {true, false, false, qrx::StoreFolderAction::kReclaim},
+      // A junction or directory symbolic link, whoever owns it.
+      {true, true, true, qrx::StoreFolderAction::kRefuse},
+      {true, true, false, qrx::StoreFolderAction::kRefuse},
+      // A file (or a file link) in the folder's place.
+      {false, false, true, qrx::StoreFolderAction::kRefuse},
+      {false, true, false, qrx::StoreFolderAction::kRefuse},
+  };
+  for (const Row& row : rows) {
+    qrx::StoreFolderFacts facts;
+    facts.isDirectory = row.isDirectory;
+    facts.isReparsePoint = row.isReparsePoint;
+    facts.ownerTrusted = row.ownerTrusted;
+    EXPECT_EQ(qrx::DecideStoreFolder(facts), row.action)
+        << row.isDirectory << row.isReparsePoint << row.ownerTrusted;
+  }
+}
+
+}  // namespace

@@ -62,15 +62,15 @@ class Resolve : public ::testing::Test {
   std::wstring id_;
 };
 
-TEST_F(Resolve, StoredIdOfFullLengthIsReturnedUnchanged) {
+TEST_F(Resolve, StoredIdOfTheWrittenShapeIsReturnedUnchanged) {
   for (bool isVirtual : {false, true}) {
     SetUp();
     cache_.clear();
     machine.isVirtual = isVirtual;
     machine.addresses = {L"00:1A:2B:3C:4D:5E"};
     machine.storeReadable = true;
-    machine.stored = L"Q-this is not a guid but 38 characters";
-    ASSERT_EQ(machine.stored.size(), 38u);
+    // Not what these adapters would give: the stored one wins.
+    machine.stored = L"X-0000FFFF-0000-FFFF-0000-FFFF0000FFFF";
     ASSERT_TRUE(Run());
     EXPECT_EQ(id_, machine.stored);
     EXPECT_EQ(cache_, machine.stored);
@@ -97,22 +97,32 @@ TEST_F(Resolve, PhysicalMachineUsesTheSmallestAddress) {
   EXPECT_EQ(machine.probes, 1);
 }
 
-TEST_F(Resolve, StoredIdOfOtherLengthIsReplaced) {
+TEST_F(Resolve, StoredIdOfOtherShapeIsReplaced) {
   struct Row {
     bool isVirtual;
     const wchar_t* expected;
   };
-  for (const Row& row : {Row{false, L"P-001A2B3C-4D5E-001A-2B3C-4D5E001A2B3C"},
-                         Row{true, L"V-01234567-89AB-CDEF-0123-456789ABCDEF"}}) {
-    SetUp();
-    cache_.clear();
-    machine.isVirtual = row.isVirtual;
-    machine.addresses = {L"00:1A:2B:3C:4D:5E"};
-    machine.storeReadable = true;
-    machine.stored = L"V-short";
-    ASSERT_TRUE(Run());
-    EXPECT_EQ(id_, row.expected);
-    EXPECT_EQ(machine.stored, row.expected);
+  // The identifier goes into report URLs: anything but the written shape is treated as corrupt.
+  const wchar_t* const storedTexts[] = {
+      L"V-short",
+      L"Q-this is not a guid but 38 characters",
+      L"V-01234567-89AB-CDEF-0123-456789AB&D=F",
+      L"V-01234567-89ab-cdef-0123-456789abcdef",
+      L"X-XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX",
+  };
+  for (const wchar_t* stored : storedTexts) {
+    for (const Row& row : {Row{false, L"P-001A2B3C-4D5E-001A-2B3C-4D5E001A2B3C"},
+                           Row{true, L"V-01234567-89AB-CDEF-0123-456789ABCDEF"}}) {
+      SetUp();
+      cache_.clear();
+      machine.isVirtual = row.isVirtual;
+      machine.addresses = {L"00:1A:2B:3C:4D:5E"};
+      machine.storeReadable = true;
+      machine.stored = stored;
+      ASSERT_TRUE(Run()) << stored;
+      EXPECT_EQ(id_, row.expected) << stored;
+      EXPECT_EQ(machine.stored, row.expected) << stored;
+    }
   }
 }
 

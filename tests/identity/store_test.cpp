@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <aclapi.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
+#include <winioctl.h>
+
+#include <cstdio>
+#include <cstring>
 
 #include <string>
 #include <map>
@@ -11,6 +17,7 @@
 
 #include "common/unique_any.h"
 #include "identity/machine_id.h"
+#include "log/logger.h"
 #include "support/test_support.h"
 
 namespace {
@@ -93,7 +100,7 @@ TEST_F(Store, UndecryptableOrShortStoreIsReplaced) {
 }
 
 TEST_F(Store, StoredIdIsUsedByTheSystemResolution) {
-  const std::wstring id = L"P-ZZZZZZZZ-zzzz-ZZZZ-zzzz-ZZZZZZZZZZZZ";
+  const std::wstring id = L"P-0A1B2C3D-4E5F-0A1B-2C3D-4E5F0A1B2C3D";
   ASSERT_TRUE(qrx::SaveStoredId(id));
   CoInitialize(nullptr);
   std::wstring cache;
@@ -101,6 +108,22 @@ TEST_F(Store, StoredIdIsUsedByTheSystemResolution) {
   EXPECT_TRUE(qrx::ResolveMachineIdFrom(qrx::kSystemMachineIdSources, cache, resolved));
   CoUninitialize();
   EXPECT_EQ(resolved, id);
+}
+
+TEST_F(Store, WrongShapeIdInTheStoreIsReplaced) {
+  // Protected as the program protects its own, so only the shape tells it apart.
+  for (const wchar_t* planted : {L"V-01234567-89AB-CDEF-0123-456789AB&D=F", L"P-ZZZZZZZZ-zzzz-ZZZZ-zzzz-ZZZZZZZZZZZZ"}) {
+    ASSERT_TRUE(qrx::SaveStoredId(planted));
+    std::wstring cache;
+    std::wstring id;
+    ASSERT_TRUE(qrx::ResolveMachineIdFrom(kVirtualWithRealStore, cache, id));
+    EXPECT_NE(id, planted);
+    EXPECT_TRUE(qrx::IsMachineIdShape(id)) << id;
+    EXPECT_EQ(id.substr(0, 2), L"V-");
+    std::wstring stored;
+    ASSERT_TRUE(qrx::LoadStoredId(stored));
+    EXPECT_EQ(stored, id) << "the planted id was replaced in the store";
+  }
 }
 
 TEST_F(Store, WineWithoutAdaptersOrStoreGetsThePlaceholder) {
@@ -160,6 +183,244 @@ TEST_F(Store, ExclusiveOpenGivesUpAfterThreeSeconds) {
   const DWORD missingStart = GetTickCount();
   EXPECT_FALSE(qrx::OpenWithRetry(path + L".missing", GENERIC_READ, OPEN_EXISTING).valid());
   EXPECT_LT(GetTickCount() - missingStart, 500u);
+}
+
+// The access a DACL grants a well-known account through its own ACEs.
+ACCESS_MASK AllowedTo(PACL dacl, WELL_KNOWN_SID_TYPE account) {
+  ACCESS_MASK mask = 0;
+  if (!dacl) return GENERIC_ALL;  // no DACL: everyone may do everything
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(dacl, i, &ace)) continue;
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+    if (IsWellKnownSid(reinterpret_cast<PSID>(&allowed->SidStart), account)) mask |= allowed->Mask;
+  }
+  return mask;
+}
+
+constexpr ACCESS_MASK kAnyWrite = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
+                                  FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+// Write access that Everyone or Users get on the folder, as the system reads its descriptor back.
+ACCESS_MASK OthersWriteAccess(const std::wstring& path) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                            &descriptor) != ERROR_SUCCESS) {
+    return GENERIC_ALL;
+  }
+  qrx::UniqueHLocal owned(descriptor);
+  return (AllowedTo(dacl, WinWorldSid) | AllowedTo(dacl, WinBuiltinUsersSid)) & kAnyWrite;
+}
+
+// A folder as another account would leave it. (Wine applies the umask to a descriptor given at
+// creation, so the DACL is set afterwards.)
+bool CreateFolderWithSddl(const std::wstring& path, const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR built = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &built, nullptr)) return false;
+  qrx::UniqueHLocal owned(built);
+  PACL dacl = nullptr;
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  if (!GetSecurityDescriptorDacl(built, &present, &dacl, &defaulted)) return false;
+  if (!CreateDirectoryW(path.c_str(), nullptr)) return false;
+  std::vector<wchar_t> name(path.begin(), path.end());
+  name.push_back(L'\0');
+  return SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
+                               nullptr) == ERROR_SUCCESS;
+}
+
+// A log the store writes to for the test's lifetime; its text once closed.
+class StoreLog {
+ public:
+  StoreLog() : scope_(&logger_) {}
+  std::string Text() {
+    logger_.CloseFile();
+    return ReadFileBytes(logger_.path());
+  }
+  static std::string Line(const wchar_t* format, const std::wstring& path) {
+    wchar_t line[1024] = {};
+    _snwprintf(line, 1023, format, path.c_str());
+    char narrow[1024] = {};
+    WideCharToMultiByte(CP_ACP, 0, line, -1, narrow, sizeof(narrow), nullptr, nullptr);
+    // The file may end its lines with "\r\n".
+    std::string text = narrow;
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+  }
+
+ private:
+  qrx::Logger logger_;
+  qrx::MachineIdLogScope scope_;
+};
+
+TEST(StoreSecurity, CreatedFolderDescriptorGivesUsersReadOnly) {
+  PSECURITY_DESCRIPTOR built = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(qrx::kStoreFolderSddl, SDDL_REVISION_1, &built,
+                                                                   nullptr));
+  qrx::UniqueHLocal owned(built);
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  ASSERT_TRUE(GetSecurityDescriptorOwner(built, &owner, &defaulted));
+  EXPECT_TRUE(IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(built, &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from the common application data folder";
+  PACL dacl = nullptr;
+  BOOL present = FALSE;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(built, &present, &dacl, &defaulted));
+  ASSERT_TRUE(present && dacl);
+  ASSERT_EQ(dacl->AceCount, 3);
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, &ace));
+    const auto* header = static_cast<ACE_HEADER*>(ace);
+    EXPECT_EQ(header->AceType, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(header->AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE) << "the data file inherits them";
+  }
+  EXPECT_EQ(AllowedTo(dacl, WinLocalSystemSid), static_cast<ACCESS_MASK>(FILE_ALL_ACCESS));
+  EXPECT_EQ(AllowedTo(dacl, WinBuiltinAdministratorsSid), static_cast<ACCESS_MASK>(FILE_ALL_ACCESS));
+  const ACCESS_MASK users = AllowedTo(dacl, WinBuiltinUsersSid);
+  EXPECT_EQ(users & FILE_GENERIC_READ, static_cast<ACCESS_MASK>(FILE_GENERIC_READ));
+  EXPECT_EQ(users & kAnyWrite, 0u);
+  EXPECT_EQ(AllowedTo(dacl, WinWorldSid), 0u);
+}
+
+TEST_F(Store, CreatedFolderLetsNoOtherAccountWrite) {
+  std::wstring path;
+  ASSERT_TRUE(qrx::GetStoredIdPath(path));
+  ASSERT_TRUE(qrx::SaveStoredId(L"V-01234567-89AB-CDEF-0123-456789ABCDEF"));
+  // Wine keeps only what maps to mode bits, but write access for others would show.
+  EXPECT_EQ(OthersWriteAccess(StoreFolder()), 0u);
+  EXPECT_EQ(OthersWriteAccess(DataPath()), 0u);
+}
+
+TEST_F(Store, SquattedFolderIsReOwnedAndReSecured) {
+  // Someone else made the folder first and lets everyone write to it.
+  ASSERT_TRUE(CreateFolderWithSddl(StoreFolder(), L"D:(A;OICI;FA;;;WD)"));
+  ASSERT_NE(OthersWriteAccess(StoreFolder()), 0u) << "the squat shows in the read-back descriptor";
+  // Under Wine every folder reads back as owned by the Wine user, never by Administrators, so a
+  // folder found in place always counts as someone else's here.
+  StoreLog log;
+  std::wstring path;
+  ASSERT_TRUE(qrx::GetStoredIdPath(path));
+  EXPECT_EQ(OthersWriteAccess(StoreFolder()), 0u);
+  const std::wstring id = L"V-01234567-89AB-CDEF-0123-456789ABCDEF";
+  ASSERT_TRUE(qrx::SaveStoredId(id));
+  std::wstring loaded;
+  ASSERT_TRUE(qrx::LoadStoredId(loaded));
+  EXPECT_EQ(loaded, id);
+  const std::string text = log.Text();
+  EXPECT_NE(text.find(StoreLog::Line(qrx::kLogStoreFolderReclaimed, StoreFolder())), std::string::npos) << text;
+}
+
+bool TrustedOwner(HANDLE folder, qrx::StoreFolderFacts& facts) {
+  if (!qrx::ReadStoreFolderFacts(folder, facts)) return false;
+  facts.ownerTrusted = true;
+  return true;
+}
+
+TEST_F(Store, FolderOfAdministratorsIsUsedAsItIs) {
+  ASSERT_TRUE(CreateFolderWithSddl(StoreFolder(), L"D:(A;OICI;FA;;;WD)"));
+  StoreLog log;
+  EXPECT_TRUE(qrx::PrepareStoreFolderWith(StoreFolder(), TrustedOwner));
+  EXPECT_NE(OthersWriteAccess(StoreFolder()), 0u) << "left as its owner set it";
+  EXPECT_EQ(log.Text().find("Machine id folder"), std::string::npos);
+}
+
+bool ReportsLink(HANDLE folder, qrx::StoreFolderFacts& facts) {
+  if (!qrx::ReadStoreFolderFacts(folder, facts)) return false;
+  facts.isReparsePoint = true;
+  return true;
+}
+
+// A mount point (junction) from `link`, an empty folder, to `target`.
+bool MakeJunction(const std::wstring& link, const std::wstring& target) {
+  qrx::UniqueFile folder(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!folder) return false;
+  const std::wstring substitute = std::wstring(L"\\??\\") + target;
+  const USHORT substituteBytes = static_cast<USHORT>(substitute.size() * sizeof(wchar_t));
+  std::vector<BYTE> buffer(8 + 8 + substituteBytes + 2 + 2 + 64, 0);
+  auto* header = reinterpret_cast<DWORD*>(buffer.data());
+  header[0] = IO_REPARSE_TAG_MOUNT_POINT;
+  const USHORT dataLength = static_cast<USHORT>(8 + substituteBytes + 2 + 2);
+  auto* words = reinterpret_cast<USHORT*>(buffer.data() + 4);
+  words[0] = dataLength;  // ReparseDataLength
+  words[1] = 0;
+  auto* mount = reinterpret_cast<USHORT*>(buffer.data() + 8);
+  mount[0] = 0;                           // SubstituteNameOffset
+  mount[1] = substituteBytes;             // SubstituteNameLength
+  mount[2] = substituteBytes + 2;         // PrintNameOffset
+  mount[3] = 0;                           // PrintNameLength
+  memcpy(buffer.data() + 16, substitute.data(), substituteBytes);
+  DWORD returned = 0;
+  return DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, buffer.data(), 8 + dataLength, nullptr, 0, &returned,
+                         nullptr) != FALSE;
+}
+
+bool IsReparsePoint(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+TEST_F(Store, LinkedStoreFolderIsRefused) {
+  qrxtest::TempDir outside;
+  std::wstring target = outside.path();
+  target.pop_back();
+  // What Wine can make: a junction, else a directory symbolic link.
+  ASSERT_TRUE(CreateDirectoryW(StoreFolder().c_str(), nullptr));
+  const bool junction = MakeJunction(StoreFolder(), target) && IsReparsePoint(StoreFolder());
+  bool symlink = false;
+  if (!junction) {
+    RemoveDirectoryW(StoreFolder().c_str());
+    symlink = CreateSymbolicLinkW(StoreFolder().c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) &&
+              IsReparsePoint(StoreFolder());
+  }
+  std::printf("measure: Wine made the store folder a %s\n", junction ? "junction" : symlink ? "symbolic link" : "no link");
+  if (!junction && !symlink) GTEST_SKIP() << "Wine made no link; LinkReportedForTheStoreFolderIsRefused covers it";
+  StoreLog log;
+  std::wstring path;
+  EXPECT_FALSE(qrx::GetStoredIdPath(path));
+  EXPECT_FALSE(qrx::SaveStoredId(L"V-01234567-89AB-CDEF-0123-456789ABCDEF"));
+  EXPECT_TRUE(qrxtest::FolderIsEmpty(target)) << "nothing written through the link";
+  EXPECT_NE(log.Text().find(StoreLog::Line(qrx::kLogStoreFolderRefused, StoreFolder())), std::string::npos);
+  RemoveDirectoryW(StoreFolder().c_str());
+}
+
+TEST_F(Store, LinkReportedForTheStoreFolderIsRefused) {
+  ASSERT_TRUE(CreateDirectoryW(StoreFolder().c_str(), nullptr));
+  StoreLog log;
+  EXPECT_FALSE(qrx::PrepareStoreFolderWith(StoreFolder(), ReportsLink));
+  const std::string text = log.Text();
+  EXPECT_NE(text.find(StoreLog::Line(qrx::kLogStoreFolderRefused, StoreFolder())), std::string::npos) << text;
+}
+
+TEST_F(Store, FileInPlaceOfTheFolderIsRefused) {
+  ASSERT_TRUE(WriteFileBytes(StoreFolder(), "not a folder"));
+  std::wstring path;
+  EXPECT_FALSE(qrx::GetStoredIdPath(path));
+  EXPECT_EQ(ReadFileBytes(StoreFolder()), "not a folder");
+  DeleteFileW(StoreFolder().c_str());
+}
+
+TEST_F(Store, DataFileLinkedElsewhereIsNeverWrittenThrough) {
+  qrxtest::TempDir outside;
+  const std::wstring canary = outside.Join(L"canary");
+  ASSERT_TRUE(WriteFileBytes(canary, "canary"));
+  std::wstring path;
+  ASSERT_TRUE(qrx::GetStoredIdPath(path));
+  const bool hardLink = CreateHardLinkW(DataPath().c_str(), canary.c_str(), nullptr) != FALSE;
+  std::printf("measure: CreateHardLinkW under Wine %s\n", hardLink ? "works" : "fails");
+  ASSERT_TRUE(hardLink);
+  const std::wstring id = L"V-01234567-89AB-CDEF-0123-456789ABCDEF";
+  ASSERT_TRUE(qrx::SaveStoredId(id));
+  EXPECT_EQ(ReadFileBytes(canary), "canary");
+  std::wstring loaded;
+  ASSERT_TRUE(qrx::LoadStoredId(loaded));
+  EXPECT_EQ(loaded, id);
 }
 
 // Starts a process with extra environment variables without waiting for it.

@@ -156,8 +156,11 @@ class RealBridge(unittest.TestCase):
         self.packages = wh.PackageServer(os.path.join(BUILD, "product_package", "product.zip"),
                                          lifetime=RUN_LIMIT + 120, missing=missing)
         set_install_params(pages, self.packages.url(package_root + PACKAGE_PATH), setup_parameters)
-        # Kept beside the screenshots: what the host served in this run.
+        # Kept beside the screenshots: what the host served in this run. An earlier run's files go.
         os.makedirs(SHOTS, exist_ok=True)
+        for name in os.listdir(SHOTS):
+            if name.startswith(run + "-"):
+                os.remove(os.path.join(SHOTS, name))
         log = os.path.join(SHOTS, run + "-bridge-host.log")
         started = time.monotonic()
         self.host = Host(pages, log, locale)
@@ -364,6 +367,8 @@ class RealBridge(unittest.TestCase):
                  ", ".join(sorted(keys))))
         for name, reason in unreachable.items():
             print("unreachable: %s: %s" % (name, reason))
+        if not unreachable:
+            print("unreachable: none of the fifteen")
         self.assertEqual(sorted(methods - served_methods - set(unreachable)), [])
         self.assertEqual(sorted(keys - served_keys), [])
 
