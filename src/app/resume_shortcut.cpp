@@ -8,6 +8,9 @@
 #include <cwchar>
 
 #include "common/com_ptr.h"
+#include "common/scope_guard.h"
+#include "common/unique_any.h"
+#include "sysinfo/security_descriptors.h"
 
 namespace qrx {
 
@@ -22,6 +25,39 @@ std::wstring GetShortcutPath(const std::wstring& fileName) {
   return path;
 }
 
+namespace {
+
+// The copy replaces whatever has the name: the old name is deleted first (a link as a link, so
+// nothing is written through it) and the new file made with CREATE_NEW and its own descriptor,
+// so the user's processes can read and run it but never write it.
+bool WriteProtectedCopy(const wchar_t* source, const wchar_t* copy) {
+  if (!DeleteFileW(copy) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  UniqueFile input(CreateFileW(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!input) return false;
+  SecurityAttributes security(kResumeCopySecurity);
+  if (!security.get()) return false;
+  UniqueFile output(
+      CreateFileW(copy, GENERIC_WRITE, 0, security.get(), CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!output) return false;
+  auto removeCopy = MakeScopeGuard([&output, copy] {
+    output.Reset();
+    DeleteFileW(copy);
+  });
+  char buffer[65536];
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(input.get(), buffer, sizeof(buffer), &read, nullptr)) return false;
+    if (read == 0) break;
+    DWORD written = 0;
+    if (!WriteFile(output.get(), buffer, read, &written, nullptr) || written != read) return false;
+  }
+  removeCopy.release();
+  return true;
+}
+
+}  // namespace
+
 bool CopySelfToTemp(std::wstring& copyPath) {
   wchar_t self[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -34,7 +70,7 @@ bool CopySelfToTemp(std::wstring& copyPath) {
   copyPath = copy;
   // Started from the copy itself: nothing to copy.
   if (wcscmp(self, copy) == 0) return true;
-  return CopyFileW(self, copy, FALSE) != FALSE;
+  return WriteProtectedCopy(self, copy);
 }
 
 void CreateResumeShortcut(const std::wstring& copyPath, const std::wstring& shortcutPath) {

@@ -6,6 +6,7 @@
 #include "app/crash_filter.h"
 #include "app/host_window.h"
 #include "app/install_language.h"
+#include "app/leftover_cleaner.h"
 #include "app/resume_shortcut.h"
 #include "app/session_info.h"
 #include "bridge/qrx_external.h"
@@ -127,6 +128,9 @@ int RunDownloadManager() {
 
   Logger logger;
   MachineIdLogScope machineIdLog(&logger);
+  // Before this run makes its own working folders, a worker starts removing those that
+  // interrupted runs left; it is stopped and waited for before the log closes.
+  LeftoverCleaner cleaner(&logger);
   {
     SessionInfo info(kProductId, kManagerVersion);
     ErrorReporter reporter(&info);

@@ -14,6 +14,7 @@
 #include "installer/setup_logs.h"
 #include "installer/setup_search.h"
 #include "installer/setup_signer.h"
+#include "sysinfo/run_marker.h"
 #include "zip/zip_files.h"
 
 namespace qrx {
@@ -135,6 +136,8 @@ int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const s
   checkedSetup.Reset();
   UniqueHandle processHandle(process.hProcess);
   UniqueHandle threadHandle(process.hThread);
+  // Setup now owns the folder too: a later run leaves it alone while setup still runs.
+  AddProcessToRunMarker(packageFolder, processHandle.get());
   commandBuffer.clear();
   commandBuffer.shrink_to_fit();
   owner.AddAttachment(logPath);

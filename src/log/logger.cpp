@@ -71,9 +71,10 @@ std::string FormatLogPrefix(const std::string& timestamp, int level) {
 Logger::Logger() {
   InitializeCriticalSection(&lock_);
   std::wstring folder;
-  if (!GetTempFolder(folder)) return;
+  // The folder is kept only once this logger made it: with a temp path too long for a
+  // subfolder, keeping the temp folder itself would delete all of temp at close.
+  if (!GetTempFolder(folder) || !CreateUniqueTempFolder(folder)) return;
   folder_ = folder;
-  if (!CreateUniqueTempFolder(folder_)) return;
   wchar_t path[MAX_PATH] = {};
   if (!PathCombineW(path, folder_.c_str(), kLogFileName)) return;
   // "N": the handle is not inherited by the setup processes we start.

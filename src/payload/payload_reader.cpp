@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 
+#include "common/no_links.h"
 #include "common/sha256.h"
 #include "common/unique_any.h"
 #include "payload/page_digest_id.h"
@@ -215,9 +216,11 @@ bool WritePayloadFile(const PayloadFileHeader& header, const void* data, const s
   wchar_t parent[MAX_PATH] = {};
   lstrcpynW(parent, destination, MAX_PATH);
   PathRemoveFileSpecW(parent);
-  if (!PathFileExistsW(parent) && SHCreateDirectoryExW(nullptr, parent, nullptr) != ERROR_SUCCESS) return false;
+  // The page folder and everything below it are made and written without passing a link.
+  if (!CreateFoldersBelow(folder, parent) || !PathBelowIsLinkFree(folder, destination)) return false;
 
-  UniqueFile file(CreateFileW(destination, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr));
+  UniqueFile file(CreateFileW(destination, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file) return false;
   SetFilePointer(file.get(), 0, nullptr, FILE_END);
   DWORD written = 0;

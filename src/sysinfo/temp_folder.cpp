@@ -2,9 +2,19 @@
 
 #include <shlwapi.h>
 
+#include "common/no_links.h"
 #include "common/unique_any.h"
+#include "sysinfo/run_marker.h"
+#include "sysinfo/security_descriptors.h"
 
 namespace qrx {
+
+namespace {
+
+// Long enough for any path the system hands out, including over-long temp paths.
+constexpr DWORD kLongPathBuffer = 32768;
+
+}  // namespace
 
 bool TempPathLengthFits(DWORD length) { return length < MAX_PATH - 1; }
 
@@ -31,19 +41,21 @@ bool GetTempFolder(std::wstring& path) {
 
 bool CreateUniqueTempFolderFrom(std::wstring& path, DWORD firstCandidate) {
   if (!PathFileExistsW(path.c_str())) return false;
-  DWORD candidate = firstCandidate;
-  for (;;) {
+  // Without its descriptor the folder would inherit what the user's temp folder grants.
+  SecurityAttributes security(kWorkingFolderSecurity);
+  if (!security.get()) return false;
+  for (DWORD candidate = firstCandidate;; ++candidate) {
     wchar_t folder[MAX_PATH] = {};
     if (!PathCombineW(folder, path.c_str(), TempFolderName(candidate).c_str())) return false;
-    // Tested before the backslash is added, so that a file of that name counts as taken too.
-    const bool taken = PathFileExistsW(folder) != FALSE;
     if (!PathAddBackslashW(folder)) return false;
-    if (!taken) {
-      CreateDirectoryW(folder, nullptr);
+    // Only a folder this call made is ours: any existing name, be it a folder, a file or a
+    // link, moves on to the next candidate.
+    if (CreateDirectoryW(folder, security.get())) {
+      WriteRunMarker(folder);
       path = folder;
       return true;
     }
-    ++candidate;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
   }
 }
 
@@ -51,29 +63,102 @@ bool CreateUniqueTempFolder(std::wstring& path) {
   return CreateUniqueTempFolderFrom(path, GetTickCount());
 }
 
-bool DeleteFolderTree(const std::wstring& path) {
-  std::wstring base = path;
-  if (!base.empty() && base.back() != L'\\') base += L'\\';
+namespace {
+
+std::wstring FullPathOf(const std::wstring& path) {
+  wchar_t full[kLongPathBuffer];
+  const DWORD length = GetFullPathNameW(path.c_str(), kLongPathBuffer, full, nullptr);
+  if (length == 0 || length >= kLongPathBuffer) return std::wstring();
+  return full;
+}
+
+std::wstring LongFormOf(const std::wstring& path) {
+  wchar_t longPath[kLongPathBuffer];
+  const DWORD length = GetLongPathNameW(path.c_str(), longPath, kLongPathBuffer);
+  if (length == 0 || length >= kLongPathBuffer) return path;
+  return longPath;
+}
+
+std::wstring WithoutTrailingBackslashes(std::wstring path) {
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+// The temp folder in its given and its long form, whatever its length.
+bool IsTempFolderItself(const std::wstring& fullPath) {
+  wchar_t temp[kLongPathBuffer];
+  const DWORD length = GetTempPathW(kLongPathBuffer, temp);
+  if (length == 0 || length >= kLongPathBuffer) return false;
+  const std::wstring given = WithoutTrailingBackslashes(FullPathOf(temp));
+  const std::wstring target = WithoutTrailingBackslashes(fullPath);
+  if (_wcsicmp(given.c_str(), target.c_str()) == 0) return true;
+  return _wcsicmp(WithoutTrailingBackslashes(LongFormOf(given + L'\\')).c_str(),
+                  WithoutTrailingBackslashes(LongFormOf(target + L'\\')).c_str()) == 0;
+}
+
+bool DeleteEntries(const std::wstring& base, const wchar_t* lastFile);
+
+// True when the entry is gone. A folder that is a link goes as a link; its target is not ours
+// to empty.
+bool DeleteChild(const std::wstring& path, DWORD attributes) {
+  const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (IsLinkAttributes(attributes) || IsLinkPath(path)) {
+    return folder ? RemoveDirectoryW(path.c_str()) != FALSE : DeleteFileW(path.c_str()) != FALSE;
+  }
+  if (folder) {
+    DeleteEntries(path + L'\\', nullptr);
+    return RemoveDirectoryW(path.c_str()) != FALSE;
+  }
+  return DeleteFileW(path.c_str()) != FALSE;
+}
+
+// Deletes what `base` (with its trailing backslash) holds; true when all of it went. The file
+// `lastFile`, when given, is deleted only after everything else went.
+bool DeleteEntries(const std::wstring& base, const wchar_t* lastFile) {
+  bool all = true;
   WIN32_FIND_DATAW entry;
   UniqueFind find(FindFirstFileW((base + L"*").c_str(), &entry));
   if (find) {
     do {
       const std::wstring name = entry.cFileName;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (name == L"." || name == L"..") continue;
-        // A junction or directory link is removed as a link; its target is not ours to empty.
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-          RemoveDirectoryW((base + name).c_str());
-        } else {
-          DeleteFolderTree(base + name);
-        }
-      } else {
-        DeleteFileW((base + name).c_str());
-      }
+      if (name == L"." || name == L"..") continue;
+      if (lastFile && _wcsicmp(name.c_str(), lastFile) == 0) continue;
+      if (!DeleteChild(base + name, entry.dwFileAttributes)) all = false;
     } while (FindNextFileW(find.get(), &entry));
   }
   find.Reset();
-  return RemoveDirectoryW(path.c_str()) != FALSE;
+  if (all && lastFile) DeleteFileW((base + lastFile).c_str());
+  return all;
 }
+
+}  // namespace
+
+bool MayDeleteFolderTree(const std::wstring& path) {
+  if (path.empty()) return false;
+  // "C:" or "C:x" name places relative to a drive's current folder.
+  if (path.size() >= 2 && path[1] == L':' && (path.size() == 2 || path[2] != L'\\')) return false;
+  const std::wstring full = FullPathOf(path);
+  if (full.empty() || PathIsRootW(full.c_str())) return false;
+  // "C:" and "\\server\share" without their last backslash are roots too.
+  if (PathIsRootW((WithoutTrailingBackslashes(full) + L'\\').c_str())) return false;
+  return !IsTempFolderItself(full);
+}
+
+bool DeleteFolderTreeLast(const std::wstring& path, const wchar_t* lastFile) {
+  if (!MayDeleteFolderTree(path)) return false;
+  const std::wstring folder = WithoutTrailingBackslashes(FullPathOf(path));
+  const DWORD attributes = GetPathAttributes(folder);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (IsLinkAttributes(attributes)) {
+    // Never entered: the link itself is removed.
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(folder.c_str()) != FALSE
+                                                   : DeleteFileW(folder.c_str()) != FALSE;
+  }
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  DeleteEntries(folder + L'\\', lastFile);
+  return RemoveDirectoryW(folder.c_str()) != FALSE;
+}
+
+bool DeleteFolderTree(const std::wstring& path) { return DeleteFolderTreeLast(path, nullptr); }
 
 }  // namespace qrx

@@ -14,12 +14,19 @@ std::wstring TempFolderName(DWORD number);
 
 // Replaces `path` with the user's temp folder (long form, trailing backslash).
 bool GetTempFolder(std::wstring& path);
-// Creates a new folder named by the tick count inside the existing folder `path`
-// and replaces `path` with it (trailing backslash).
+// Creates a new folder named by the tick count inside the existing folder `path`, protected
+// for administrators and carrying the run's marker, and replaces `path` with it (trailing
+// backslash). Existing names are skipped; any other failure leaves `path` unchanged.
 bool CreateUniqueTempFolder(std::wstring& path);
 // As above with the first candidate number given.
 bool CreateUniqueTempFolderFrom(std::wstring& path, DWORD firstCandidate);
 // Deletes the folder's files and subfolders, then the folder; true when the folder is gone.
+// Links (junctions, symbolic links, mount points) are removed as links and never entered, the
+// folder itself included. An empty path, a drive root and the temp folder itself are refused.
 bool DeleteFolderTree(const std::wstring& path);
+// As above, deleting the file named `lastFile` directly inside the folder after everything else.
+bool DeleteFolderTreeLast(const std::wstring& path, const wchar_t* lastFile);
+// Whether DeleteFolderTree would accept `path` at all.
+bool MayDeleteFolderTree(const std::wstring& path);
 
 }  // namespace qrx

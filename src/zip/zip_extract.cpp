@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "common/no_links.h"
 #include "common/scope_guard.h"
 #include "common/unique_any.h"
 #include "zip/entry_path.h"
@@ -65,18 +66,24 @@ bool ExtractEntry(ZipReader* reader, uint32_t index, const wchar_t* targetFolder
   wchar_t fullPath[MAX_PATH];
   if (PathCombineW(fullPath, targetFolder, wideName) == nullptr) return false;
 
+  // The target folder is made with its parents as the caller named it; below it, folders are
+  // made one at a time and never through a link. A directory entry succeeds
+  // whatever happened, the next file inside it fails instead.
+  if (GetPathAttributes(targetFolder) == INVALID_FILE_ATTRIBUTES) SHCreateDirectoryExW(nullptr, targetFolder, nullptr);
   if (reader->IsDirectory(index)) {
-    SHCreateDirectoryExW(nullptr, fullPath, nullptr);
+    CreateFoldersBelow(targetFolder, fullPath);
     return true;
   }
 
   wchar_t folder[MAX_PATH];
   lstrcpynW(folder, fullPath, MAX_PATH);
   PathRemoveFileSpecW(folder);
-  SHCreateDirectoryExW(nullptr, folder, nullptr);
+  CreateFoldersBelow(targetFolder, folder);
 
+  // Nothing is written through a link, neither one on the way nor one at the file's own name.
+  if (!PathBelowIsLinkFree(targetFolder, fullPath)) return false;
   UniqueFile output(CreateFileW(fullPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!output) return false;
   if (reader->ExtractToCallback(index, WriteEntry, output.get())) return true;
   output.Reset();
@@ -94,6 +101,8 @@ bool ExtractArchive(HANDLE archive, const wchar_t* targetFolder) {
   if (!reader.ReadCentralDirectory(static_cast<uint64_t>(size.QuadPart))) return false;
 
   SHCreateDirectoryExW(nullptr, targetFolder, nullptr);
+  // The target folder itself is never entered through a link either.
+  if (IsLinkPath(targetFolder)) return false;
   const uint32_t count = reader.EntryCount();
   for (uint32_t index = 0; index < count; ++index) {
     if (!ExtractEntry(&reader, index, targetFolder)) return false;

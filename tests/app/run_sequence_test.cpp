@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "app/leftover_cleaner.h"
 #include "app/run_sequence.h"
 #include "app/session_info.h"
 #include "common/unique_any.h"
 #include "support/test_support.h"
 #include "sysinfo/languages.h"
 #include "sysinfo/os_facts.h"
+#include "sysinfo/run_marker.h"
+#include "log/logger.h"
 
 namespace {
 
@@ -71,6 +74,89 @@ TEST(SessionInfo, PropertiesOrderByCodeUnit) {
   std::wstring keys;
   for (const auto& entry : info.properties) keys += entry.first + L",";
   EXPECT_EQ(keys, L"Zeta,lang,osbits,\u00e9,");
+}
+
+// Temp paths that GetTempPathW accepts but that leave no room for a working folder: the whole run
+// goes on without a log (and, here, without pages) and leaves everything else in temp untouched.
+TEST(RunSequence, TempPathWithoutRoomForWorkingFoldersLeavesTempUntouched) {
+  TempDir base;
+  for (size_t length : {252u, 254u, 258u}) {
+    std::wstring temp = base.path();
+    temp.append(length - 1 - temp.size(), L'l');
+    temp += L'\\';
+    ASSERT_EQ(temp.size(), length);
+    ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+    ASSERT_TRUE(qrxtest::WriteFileBytes(temp + L"o", "another program's file"));
+    ASSERT_TRUE(CreateDirectoryW((temp + L"d").c_str(), nullptr));
+    ASSERT_TRUE(qrxtest::WriteFileBytes(temp + L"d\\w", "another program's work"));
+    const auto result = RunProcess(ProductCommand(), {{L"TMP", temp}, {L"TEMP", temp}}, 60000);
+    ASSERT_TRUE(result.finished) << length;
+    EXPECT_EQ(result.exitCode, 0u) << length;
+    EXPECT_EQ(qrxtest::ReadFileBytes(temp + L"o"), "another program's file") << length;
+    EXPECT_EQ(qrxtest::ReadFileBytes(temp + L"d\\w"), "another program's work") << length;
+  }
+}
+
+qrx::ProcessStamp EndedProcess() {
+  wchar_t command[] = L"cmd.exe /c exit 0";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  qrx::ProcessStamp stamp;
+  if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                      &process)) {
+    return stamp;
+  }
+  qrx::GetProcessStamp(process.hProcess, stamp);
+  WaitForSingleObject(process.hProcess, 30000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return stamp;
+}
+
+bool MakeMarkedFolder(const std::wstring& folder, const std::string& marker) {
+  return CreateDirectoryW(folder.c_str(), nullptr) && qrxtest::WriteFileBytes(folder + L"\\package.zip", "PK") &&
+         (marker.empty() || qrxtest::WriteFileBytes(folder + L"\\" + qrx::kRunMarkerName, marker));
+}
+
+// A whole run removes what killed runs left, and only that.
+TEST(RunSequence, RunRemovesFoldersOfEndedRunsOnly) {
+  const qrx::ProcessStamp ended = EndedProcess();
+  ASSERT_NE(ended.id, 0u);
+  qrx::ProcessStamp self;
+  ASSERT_TRUE(qrx::GetProcessStamp(GetCurrentProcess(), self));
+  TempDir temp;
+  ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"5eed1", qrx::FormatMarkerLine(ended)));
+  ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"5eed2", qrx::FormatMarkerLine(self)));
+  ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"5eed3", ""));
+  const auto result = RunProcess(ProductCommand(), {{L"TMP", temp.path()}, {L"TEMP", temp.path()}}, 60000);
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_FALSE(qrxtest::FileExists(temp.path() + L"5eed1"));
+  EXPECT_TRUE(qrxtest::FileExists(temp.path() + L"5eed2\\package.zip"));
+  EXPECT_TRUE(qrxtest::FileExists(temp.path() + L"5eed3\\package.zip"));
+}
+
+TEST(LeftoverCleaner, WorkerRemovesEndedRunsFoldersAndLogsTheCount) {
+  const qrx::ProcessStamp ended = EndedProcess();
+  TempDir temp;
+  qrxtest::ScopedEnv tmp(L"TMP", temp.path());
+  ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"c0ffee", qrx::FormatMarkerLine(ended)));
+  ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"c0ffef", qrx::FormatMarkerLine(ended)));
+  std::string log;
+  {
+    qrx::Logger logger;
+    {
+      qrx::LeftoverCleaner cleaner(&logger);
+      EXPECT_TRUE(cleaner.WaitForFinish(60000));
+    }
+    log = qrxtest::ReadFileBytes(logger.path());
+  }
+  EXPECT_FALSE(qrxtest::FileExists(temp.path() + L"c0ffee"));
+  EXPECT_FALSE(qrxtest::FileExists(temp.path() + L"c0ffef"));
+  EXPECT_NE(log.find(" DEBUG] Removed 2 folders of earlier runs, 0 scheduled for removal at restart\r\n"),
+            std::string::npos)
+      << log;
 }
 
 }  // namespace

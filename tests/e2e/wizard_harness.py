@@ -363,6 +363,51 @@ def run_wine(args, timeout=180):
     return result.returncode, result.stdout.decode("utf-8", "replace")
 
 
+RUN_MARKER = "qrx-run-owner.txt"
+SESSION_MANAGER_KEY = r"HKLM\System\CurrentControlSet\Control\Session Manager"
+
+
+def temp_folder(prefix):
+    """The Unix path of the prefix user's temp folder (C:\\users\\<user>\\Temp under Wine 8)."""
+    found = glob.glob(os.path.join(prefix, "drive_c", "users", "*", "Temp"))
+    found = [f for f in found if not os.path.islink(os.path.dirname(f))]
+    return found[0] if found else None
+
+
+def marked_folders(prefix):
+    """Names of the folders directly in temp that carry a run marker: the wizard's working folders."""
+    temp = temp_folder(prefix)
+    if not temp:
+        return set()
+    return {name for name in os.listdir(temp)
+            if os.path.isdir(os.path.join(temp, name)) and not os.path.islink(os.path.join(temp, name))
+            and os.path.isfile(os.path.join(temp, name, RUN_MARKER))}
+
+
+def marker_lines(prefix, name):
+    try:
+        with open(os.path.join(temp_folder(prefix), name, RUN_MARKER), encoding="ascii", errors="replace") as f:
+            return f.read().splitlines()
+    except OSError:
+        return []
+
+
+def pending_removals():
+    """The sources of PendingFileRenameOperations ("\\??\\C:\\..."), lower-cased."""
+    code, out = run_wine(["reg", "query", SESSION_MANAGER_KEY, "/v", "PendingFileRenameOperations"])
+    if code != 0:
+        return []
+    for line in out.splitlines():
+        if "REG_MULTI_SZ" in line:
+            data = line.split("REG_MULTI_SZ", 1)[1].strip()
+            return [part.lower() for part in data.split("\\0") if part]
+    return []
+
+
+def clear_pending_removals():
+    run_wine(["reg", "delete", SESSION_MANAGER_KEY, "/v", "PendingFileRenameOperations", "/f"])
+
+
 def installed_directory(prefix_unused=None):
     """The product's "Directory" value, or None."""
     code, out = run_wine(["reg", "query", PRODUCT_KEY, "/v", "Directory"])

@@ -162,4 +162,36 @@ TEST(LoggerWithoutTemp, OverlongTempPathGivesNoLogAndNoFolder) {
   qrx::LogDebug(nullptr, L"a null logger writes nothing");
 }
 
+// Temp paths that GetTempPathW accepts but that leave little or no room for a subfolder: the
+// logger keeps only a folder it made, and the temp folder with everything else in it stays.
+TEST(LoggerWithoutTemp, TempPathWithoutRoomForASubfolderLeavesTempUntouched) {
+  TempDir temp;
+  for (size_t length : {252u, 254u, 258u}) {
+    std::wstring longTemp = temp.path();
+    longTemp.append(length - 1 - longTemp.size(), L'c');
+    longTemp += L'\\';
+    ASSERT_EQ(longTemp.size(), length);
+    ASSERT_TRUE(CreateDirectoryW(longTemp.c_str(), nullptr));
+    const std::wstring canary = longTemp + L"o";
+    ASSERT_TRUE(qrxtest::WriteFileBytes(canary, "another program's file"));
+    ScopedEnv tmp(L"TMP", longTemp);
+    std::wstring folder;
+    {
+      qrx::Logger logger;
+      // A short tick name may still fit; then the folder is a new one below temp.
+      folder = logger.folder();
+      if (!folder.empty()) {
+        EXPECT_GT(folder.size(), longTemp.size()) << length;
+        EXPECT_EQ(folder.compare(0, longTemp.size(), longTemp), 0) << length;
+      }
+      qrx::LogDebug(&logger, L"dropped or written");
+    }
+    if (!folder.empty()) {
+      EXPECT_FALSE(qrxtest::FileExists(folder)) << length;
+    }
+    EXPECT_EQ(qrxtest::ReadFileBytes(canary), "another program's file") << length;
+    EXPECT_TRUE(qrxtest::FileExists(longTemp)) << length;
+  }
+}
+
 }  // namespace

@@ -73,6 +73,31 @@ TEST_F(ResumeShortcut, CopyGoesToTheTempFolderAndTheShortcutPointsAtIt) {
   EXPECT_EQ(folder, temp.path().substr(0, temp.path().size() - 1));
 }
 
+// Another process may put a link where the copy goes: the copy never writes through it.
+TEST_F(ResumeShortcut, LinkAtTheCopysNameIsNeverWrittenThrough) {
+  TempDir temp;
+  TempDir outside;
+  ASSERT_TRUE(qrxtest::WriteFileBytes(outside.Join(L"canary.txt"), "alive"));
+  ASSERT_TRUE(qrxtest::MakeUnixLink(temp.path() + FileName(SelfPath()), outside.path()));
+  ScopedEnv tmp(L"TMP", temp.path());
+  ScopedEnv tempVariable(L"TEMP", temp.path());
+  std::wstring copy;
+  EXPECT_FALSE(qrx::CopySelfToTemp(copy));
+  EXPECT_EQ(qrxtest::ReadFileBytes(outside.Join(L"canary.txt")), "alive");
+  EXPECT_FALSE(qrxtest::FileExists(outside.Join(FileName(SelfPath()))));
+}
+
+// An older copy, or anything planted at its name, is replaced by a new file of our own.
+TEST_F(ResumeShortcut, OlderCopyIsReplaced) {
+  TempDir temp;
+  ScopedEnv tmp(L"TMP", temp.path());
+  ScopedEnv tempVariable(L"TEMP", temp.path());
+  ASSERT_TRUE(qrxtest::WriteFileBytes(temp.path() + FileName(SelfPath()), "planted"));
+  std::wstring copy;
+  ASSERT_TRUE(qrx::CopySelfToTemp(copy));
+  EXPECT_EQ(qrxtest::ReadFileBytes(copy), qrxtest::ReadFileBytes(SelfPath()));
+}
+
 TEST_F(ResumeShortcut, NoShortcutWithoutAPath) {
   TempDir temp;
   qrx::CreateResumeShortcut(temp.Join(L"copy.exe"), L"");

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <map>
 #include <string>
 
@@ -54,5 +55,32 @@ ProcessResult RunProcess(const std::wstring& commandLine, const std::map<std::ws
 
 // The value of an environment variable, or empty.
 std::wstring GetEnv(const std::wstring& name);
+
+}  // namespace qrxtest
+
+namespace qrxtest {
+
+// Makes `link` a Unix symbolic link to `target` (both Windows paths inside the prefix), which
+// Wine reports as a folder with FILE_ATTRIBUTE_REPARSE_POINT when the target is a folder.
+// Wine 8 makes no junctions or symbolic links of its own (see docs/wine-notes.md).
+bool MakeUnixLink(const std::wstring& link, const std::wstring& target);
+
+// Presents the given paths (compared case-insensitively, without a trailing backslash) as links
+// to the code under test, for the kinds of link Wine cannot make; restores the real query on
+// destruction.
+class ScopedFakeLinks {
+ public:
+  explicit ScopedFakeLinks(std::initializer_list<std::wstring> paths);
+  ~ScopedFakeLinks();
+  ScopedFakeLinks(const ScopedFakeLinks&) = delete;
+  ScopedFakeLinks& operator=(const ScopedFakeLinks&) = delete;
+};
+
+}  // namespace qrxtest
+
+namespace qrxtest {
+
+// For failure messages: the wide text with every character above 0x7F as '?'.
+std::string Narrow(const std::wstring& text);
 
 }  // namespace qrxtest

@@ -2,6 +2,13 @@
 #include <windows.h>
 
 #include "support/test_support.h"
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <vector>
+
+#include "sysinfo/run_marker.h"
+#include "sysinfo/security_descriptors.h"
 #include "sysinfo/temp_folder.h"
 
 namespace {
@@ -103,6 +110,195 @@ TEST(TempFolder, DeleteFolderTreeReportsMissingAndBusyFolders) {
   EXPECT_FALSE(FileExists(root + L"\\free.txt"));
   CloseHandle(hold);
   EXPECT_TRUE(qrx::DeleteFolderTree(root));
+}
+
+}  // namespace
+
+namespace {
+
+using qrxtest::MakeUnixLink;
+using qrxtest::ScopedFakeLinks;
+
+std::wstring SecurityText(PSECURITY_DESCRIPTOR descriptor, SECURITY_INFORMATION parts) {
+  LPWSTR text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, parts, &text, nullptr)) {
+    return std::wstring();
+  }
+  std::wstring result = text;
+  LocalFree(text);
+  return result;
+}
+
+TEST(WorkingFolderSecurity, DescriptorGivesOwnershipAndAccessToAdministratorsOnly) {
+  qrx::SecurityAttributes security(qrx::kWorkingFolderSecurity);
+  ASSERT_NE(security.get(), nullptr);
+  PSECURITY_DESCRIPTOR descriptor = security.get()->lpSecurityDescriptor;
+  EXPECT_EQ(security.get()->bInheritHandle, FALSE);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED);
+  EXPECT_EQ(SecurityText(descriptor, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION),
+            L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+}
+
+TEST(WorkingFolderSecurity, ResumeCopyDescriptorLetsUsersReadAndRunOnly) {
+  qrx::SecurityAttributes security(qrx::kResumeCopySecurity);
+  ASSERT_NE(security.get(), nullptr);
+  EXPECT_EQ(SecurityText(security.get()->lpSecurityDescriptor, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION),
+            L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)");
+}
+
+TEST(WorkingFolderSecurity, BadDescriptorTextGivesNoAttributes) {
+  qrx::SecurityAttributes security(L"not a descriptor");
+  EXPECT_EQ(security.get(), nullptr);
+}
+
+// Wine keeps mode bits, not descriptors (docs/wine-notes.md): what can be read back is that
+// nobody but SYSTEM and the owner has any access.
+TEST(WorkingFolderSecurity, CreatedFolderGrantsNothingToOthers) {
+  TempDir base;
+  std::wstring folder = base.path();
+  ASSERT_TRUE(qrx::CreateUniqueTempFolder(folder));
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                  &owner, nullptr, &dacl, nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  const std::wstring text = SecurityText(descriptor, DACL_SECURITY_INFORMATION);
+  LocalFree(descriptor);
+  EXPECT_NE(text.find(L"(A;OICI;FA;;;SY)"), std::wstring::npos) << qrxtest::Narrow(text);
+  EXPECT_EQ(text.find(L";;;WD)"), std::wstring::npos) << qrxtest::Narrow(text);
+  EXPECT_EQ(text.find(L";;;BU)"), std::wstring::npos) << qrxtest::Narrow(text);
+  EXPECT_EQ(text.find(L";;;AU)"), std::wstring::npos) << qrxtest::Narrow(text);
+}
+
+TEST(TempFolder, TakenNamesAreSkippedWhateverTakesThem) {
+  TempDir base;
+  TempDir outside;
+  ASSERT_TRUE(CreateDirectoryW((base.path() + L"100").c_str(), nullptr));
+  ASSERT_TRUE(qrxtest::WriteFileBytes(base.path() + L"101", "file"));
+  ASSERT_TRUE(MakeUnixLink(base.path() + L"102", outside.path()));
+  // A dangling link: its target goes once the link is made (Wine lists dangling links nowhere).
+  ASSERT_TRUE(CreateDirectoryW((outside.path() + L"gone").c_str(), nullptr));
+  ASSERT_TRUE(MakeUnixLink(base.path() + L"103", outside.path() + L"gone"));
+  ASSERT_TRUE(RemoveDirectoryW((outside.path() + L"gone").c_str()));
+  std::wstring path = base.path();
+  ASSERT_TRUE(qrx::CreateUniqueTempFolderFrom(path, 0x100));
+  EXPECT_EQ(path, base.path() + L"104\\");
+  EXPECT_TRUE(qrxtest::FolderIsEmpty(outside.path()));
+  EXPECT_TRUE(qrxtest::FolderIsEmpty(base.path() + L"100"));
+  EXPECT_EQ(qrxtest::ReadFileBytes(base.path() + L"101"), "file");
+}
+
+TEST(TempFolder, OtherCreationErrorsFailAndLeaveThePath) {
+  TempDir base;
+  // A file as the base: the folder cannot be made inside it, and no later name would help.
+  const std::wstring file = base.path() + L"plain";
+  ASSERT_TRUE(qrxtest::WriteFileBytes(file, "x"));
+  std::wstring path = file;
+  EXPECT_FALSE(qrx::CreateUniqueTempFolderFrom(path, 0x200));
+  EXPECT_EQ(path, file);
+}
+
+TEST(TempFolder, NewFolderCarriesTheRunMarkerOfThisProcess) {
+  TempDir base;
+  std::wstring path = base.path();
+  ASSERT_TRUE(qrx::CreateUniqueTempFolderFrom(path, 0x300));
+  std::vector<qrx::ProcessStamp> owners;
+  ASSERT_TRUE(qrx::ReadRunMarker(path, owners));
+  ASSERT_EQ(owners.size(), 1u);
+  EXPECT_EQ(owners[0].id, GetCurrentProcessId());
+  EXPECT_TRUE(qrx::IsProcessRunning(owners[0]));
+}
+
+TEST(DeleteFolderTree, RefusesEmptyPathDriveRootsAndTheTempFolder) {
+  TempDir temp;
+  ScopedEnv tmp(L"TMP", temp.path());
+  const std::wstring canary = temp.path() + L"canary.txt";
+  ASSERT_TRUE(qrxtest::WriteFileBytes(canary, "alive"));
+  std::wstring upper = temp.path();
+  CharUpperW(&upper[0]);
+  std::wstring noSlash = temp.path();
+  noSlash.pop_back();
+  for (const std::wstring& path : {std::wstring(), std::wstring(L"C:\\"), std::wstring(L"C:"), std::wstring(L"Z:\\"),
+                                   std::wstring(L"\\"), std::wstring(L"C:windows"), temp.path(), noSlash, upper,
+                                   temp.path() + L"sub\\..\\"}) {
+    EXPECT_FALSE(qrx::MayDeleteFolderTree(path)) << qrxtest::Narrow(path);
+    EXPECT_FALSE(qrx::DeleteFolderTree(path)) << qrxtest::Narrow(path);
+  }
+  EXPECT_EQ(qrxtest::ReadFileBytes(canary), "alive");
+  EXPECT_TRUE(qrx::MayDeleteFolderTree(temp.path() + L"sub\\"));
+}
+
+TEST(DeleteFolderTree, LinksAtAnyDepthAreNeverEntered) {
+  TempDir outside;
+  const std::wstring canary = outside.path() + L"canary.txt";
+  ASSERT_TRUE(qrxtest::WriteFileBytes(canary, "alive"));
+  TempDir base;
+  const std::wstring root = base.path() + L"tree";
+  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((root + L"\\a").c_str(), nullptr));
+  ASSERT_TRUE(qrxtest::WriteFileBytes(root + L"\\a\\mine.txt", "ours"));
+  ASSERT_TRUE(MakeUnixLink(root + L"\\shallow", outside.path()));
+  ASSERT_TRUE(MakeUnixLink(root + L"\\a\\deep", outside.path()));
+  // Wine cannot remove a Unix link to a folder that holds files, so the tree itself stays; what
+  // matters is that nothing behind the links went.
+  qrx::DeleteFolderTree(root);
+  EXPECT_EQ(qrxtest::ReadFileBytes(canary), "alive");
+  EXPECT_FALSE(FileExists(root + L"\\a\\mine.txt"));
+  // The top itself a link: removed as a link or left, never emptied.
+  const std::wstring top = base.path() + L"toplink";
+  ASSERT_TRUE(MakeUnixLink(top, outside.path()));
+  qrx::DeleteFolderTree(top);
+  qrx::DeleteFolderTree(top + L"\\");
+  EXPECT_EQ(qrxtest::ReadFileBytes(canary), "alive");
+}
+
+// Junctions and mount points, which Wine cannot make, through the attribute seam.
+TEST(DeleteFolderTree, FolderReportedAsLinkIsRemovedAsALinkAndNotEntered) {
+  TempDir base;
+  const std::wstring root = base.path() + L"tree";
+  const std::wstring junction = root + L"\\junction";
+  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(junction.c_str(), nullptr));
+  ASSERT_TRUE(qrxtest::WriteFileBytes(junction + L"\\canary.txt", "alive"));
+  ASSERT_TRUE(qrxtest::WriteFileBytes(root + L"\\mine.txt", "ours"));
+  {
+    ScopedFakeLinks links({junction});
+    EXPECT_FALSE(qrx::DeleteFolderTree(root));
+  }
+  EXPECT_EQ(qrxtest::ReadFileBytes(junction + L"\\canary.txt"), "alive");
+  EXPECT_FALSE(FileExists(root + L"\\mine.txt"));
+  {
+    ScopedFakeLinks links({root});
+    EXPECT_FALSE(qrx::DeleteFolderTree(root));
+  }
+  EXPECT_EQ(qrxtest::ReadFileBytes(junction + L"\\canary.txt"), "alive");
+  // An empty folder reported as a link is removed by RemoveDirectoryW, as a junction would be.
+  const std::wstring empty = base.path() + L"emptylink";
+  ASSERT_TRUE(CreateDirectoryW(empty.c_str(), nullptr));
+  ScopedFakeLinks links({empty});
+  EXPECT_TRUE(qrx::DeleteFolderTree(empty));
+  EXPECT_FALSE(FileExists(empty));
+}
+
+TEST(DeleteFolderTree, NamedFileGoesLast) {
+  TempDir base;
+  const std::wstring root = base.path() + L"marked";
+  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+  ASSERT_TRUE(qrxtest::WriteFileBytes(root + L"\\keep.txt", "x"));
+  const std::wstring locked = root + L"\\locked.txt";
+  ASSERT_TRUE(qrxtest::WriteFileBytes(locked, "x"));
+  HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+  // A tree that cannot go all the way keeps its last file.
+  EXPECT_FALSE(qrx::DeleteFolderTreeLast(root, L"keep.txt"));
+  CloseHandle(hold);
+  EXPECT_TRUE(FileExists(root + L"\\keep.txt"));
+  EXPECT_TRUE(qrx::DeleteFolderTreeLast(root, L"keep.txt"));
+  EXPECT_FALSE(FileExists(root));
 }
 
 }  // namespace

@@ -166,3 +166,49 @@ INSTANTIATE_TEST_SUITE_P(Names, EscapingName,
                                            L"escape-drive-relative.zip", L"escape-unc.zip",
                                            L"escape-dots-blank.zip", L"escape-stream.zip",
                                            L"escape-device.zip", L"escape-dir.zip"));
+
+// Another process may plant links in the folder the package is unpacked to: nothing is written
+// through them, and the extraction fails as for any entry that cannot be written.
+TEST(ExtractArchive, NothingIsWrittenThroughAFolderLink) {
+  TempDir outside;
+  ASSERT_TRUE(qrxtest::WriteFileBytes(outside.Join(L"canary.txt"), "alive"));
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
+  ASSERT_TRUE(qrxtest::MakeUnixLink(target + L"\\docs", outside.path()));
+  EXPECT_FALSE(ExtractFile(Fixture(L"nested.zip"), target));
+  EXPECT_EQ(ListFolder(outside.path()), (std::set<std::wstring>{L"canary.txt"}));
+  EXPECT_EQ(ReadFileBytes(outside.Join(L"canary.txt")), "alive");
+}
+
+TEST(ExtractArchive, TargetFolderThatIsALinkIsRefused) {
+  TempDir outside;
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  ASSERT_TRUE(qrxtest::MakeUnixLink(target, outside.path()));
+  EXPECT_FALSE(ExtractFile(Fixture(L"nested.zip"), target));
+  EXPECT_TRUE(ListFolder(outside.path()).empty());
+}
+
+// Junctions deeper down and file links, which Wine cannot make, through the attribute seam.
+TEST(ExtractArchive, FolderOrFileReportedAsLinkFailsTheEntry) {
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
+  ASSERT_TRUE(qrxtest::WriteFileBytes(target + L"\\same.txt", "old"));
+  {
+    qrxtest::ScopedFakeLinks links({target + L"\\same.txt"});
+    EXPECT_FALSE(ExtractFile(Fixture(L"replace.zip"), target));
+  }
+  EXPECT_EQ(ReadFileBytes(target + L"\\same.txt"), "old");
+
+  const std::wstring tree = temp.Join(L"tree");
+  ASSERT_TRUE(CreateDirectoryW(tree.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((tree + L"\\folder").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((tree + L"\\folder\\inner").c_str(), nullptr));
+  {
+    qrxtest::ScopedFakeLinks links({tree + L"\\folder\\inner"});
+    EXPECT_FALSE(ExtractFile(Fixture(L"tree.zip"), tree));
+  }
+  EXPECT_TRUE(ListFolder(tree + L"\\folder\\inner").empty());
+}

@@ -1,0 +1,142 @@
+#include "sysinfo/leftover_folders.h"
+
+#include <vector>
+
+#include "common/no_links.h"
+#include "common/unique_any.h"
+#include "sysinfo/run_marker.h"
+#include "sysinfo/temp_folder.h"
+
+namespace qrx {
+
+namespace {
+
+const wchar_t kSessionManagerKey[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingRenamesValue[] = L"PendingFileRenameOperations";
+
+// The sources of the pending renames and deletions, as the system keeps them ("\??\C:\...").
+std::vector<std::wstring> PendingRenameSources() {
+  std::vector<std::wstring> sources;
+  UniqueHKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+    return sources;
+  }
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExW(key.get(), kPendingRenamesValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      type != REG_MULTI_SZ) {
+    return sources;
+  }
+  std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
+  if (RegQueryValueExW(key.get(), kPendingRenamesValue, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                       &size) != ERROR_SUCCESS) {
+    return sources;
+  }
+  // Pairs of source and target; an empty target means deletion.
+  const wchar_t* at = data.data();
+  const wchar_t* end = data.data() + data.size();
+  bool source = true;
+  while (at < end && *at) {
+    const std::wstring text = at;
+    if (source) sources.push_back(text);
+    source = !source;
+    at += text.size() + 1;
+    if (!source && at < end && *at == L'\0') {
+      // The empty target of a deletion.
+      ++at;
+      source = true;
+    }
+  }
+  return sources;
+}
+
+bool IsPending(const std::vector<std::wstring>& pending, const std::wstring& path) {
+  const std::wstring entry = L"\\??\\" + path;
+  for (const std::wstring& source : pending) {
+    if (_wcsicmp(source.c_str(), entry.c_str()) == 0) return true;
+  }
+  return false;
+}
+
+void Schedule(const std::vector<std::wstring>& pending, const std::wstring& path, bool& all) {
+  if (IsPending(pending, path)) return;
+  if (!MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) all = false;
+}
+
+void ScheduleContents(const std::vector<std::wstring>& pending, const std::wstring& folder, bool& all) {
+  WIN32_FIND_DATAW entry;
+  UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+  if (!find) return;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L'\\' + name;
+    const bool link = IsLinkAttributes(entry.dwFileAttributes) || IsLinkPath(path);
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !link) ScheduleContents(pending, path, all);
+    Schedule(pending, path, all);
+  } while (FindNextFileW(find.get(), &entry));
+}
+
+bool OwnersAllEnded(const std::vector<ProcessStamp>& owners, bool& setupRunning) {
+  setupRunning = false;
+  if (IsProcessRunning(owners[0])) return false;
+  for (size_t i = 1; i < owners.size(); ++i) {
+    if (IsProcessRunning(owners[i])) setupRunning = true;
+  }
+  return !setupRunning;
+}
+
+}  // namespace
+
+bool IsWorkingFolderName(const std::wstring& name) {
+  if (name.empty() || name.size() > 8) return false;
+  if (name.size() > 1 && name[0] == L'0') return false;
+  for (wchar_t c : name) {
+    if (!((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'))) return false;
+  }
+  return true;
+}
+
+bool ScheduleRemovalAtRestart(const std::wstring& folder) {
+  std::wstring top = folder;
+  while (!top.empty() && top.back() == L'\\') top.pop_back();
+  if (!MayDeleteFolderTree(top)) return false;
+  const std::vector<std::wstring> pending = PendingRenameSources();
+  bool all = true;
+  if (!IsLinkPath(top)) ScheduleContents(pending, top, all);
+  Schedule(pending, top, all);
+  return all;
+}
+
+LeftoverCleaning CleanLeftoverFolders(const std::wstring& tempFolder, const std::atomic<bool>* stop) {
+  LeftoverCleaning result;
+  std::wstring base = tempFolder;
+  if (!base.empty() && base.back() != L'\\') base += L'\\';
+  WIN32_FIND_DATAW entry;
+  UniqueFind find(FindFirstFileW((base + L"*").c_str(), &entry));
+  if (!find) return result;
+  do {
+    if (stop && stop->load()) break;
+    const std::wstring name = entry.cFileName;
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsWorkingFolderName(name)) continue;
+    const std::wstring folder = base + name;
+    if (IsLinkAttributes(entry.dwFileAttributes) || IsLinkPath(folder)) continue;
+    std::vector<ProcessStamp> owners;
+    if (!ReadRunMarker(folder, owners)) continue;
+    bool setupRunning = false;
+    if (!OwnersAllEnded(owners, setupRunning)) {
+      // The run is gone but its setup still works in the folder: it goes at restart.
+      if (setupRunning && ScheduleRemovalAtRestart(folder)) ++result.scheduled;
+      continue;
+    }
+    // The marker goes last, so a folder that could not be emptied is found again next time.
+    if (DeleteFolderTreeLast(folder, kRunMarkerName)) {
+      ++result.removed;
+    } else if (GetPathAttributes(folder) != INVALID_FILE_ATTRIBUTES && ScheduleRemovalAtRestart(folder)) {
+      ++result.scheduled;
+    }
+  } while (FindNextFileW(find.get(), &entry));
+  return result;
+}
+
+}  // namespace qrx
