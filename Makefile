@@ -52,10 +52,7 @@ demo: setup
 	python3 tools/demo/run_demo.py --build $(WIN64_DIR)
 
 bench: all
-	@echo "bench: exe_size $$(stat -c %s $(SHIPPED)) B"
-	@echo "bench: packed_exe_size $$(stat -c %s $(DIST)) B"
-	@tests/zip/bench/run $(BUILD)
-	@tests/download/bench/run $(BUILD)
+	@tests/bench/run $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ROOT)/dist

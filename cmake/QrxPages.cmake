@@ -40,6 +40,7 @@ add_custom_command(OUTPUT ${QRX_PAGES_STAMP}
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/stage_pages.py ${CMAKE_SOURCE_DIR}/pages ${CMAKE_SOURCE_DIR}/node_modules ${QRX_PAGES_DIR}
   COMMAND ${CMAKE_COMMAND} -E touch ${QRX_PAGES_STAMP}
   DEPENDS ${QRX_PAGE_SOURCES} ${CMAKE_SOURCE_DIR}/tools/stage_pages.py ${CMAKE_SOURCE_DIR}/tools/make_page_images.py
+          ${CMAKE_SOURCE_DIR}/tools/build_jquery_ui.js
           ${CMAKE_SOURCE_DIR}/package-lock.json
   COMMENT "Staging the page folder")
 add_custom_target(qrx_pages DEPENDS ${QRX_PAGES_STAMP} ${QRX_PACK_TOOL} ${QRX_CERT_DEPENDS})

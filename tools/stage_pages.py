@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Lays out the page folder that goes into the executable: the committed pages, the jQuery
-files from node_modules (pinned in package-lock.json) and the images drawn by make_page_images.py.
+"""Lays out the page folder that goes into the executable: the committed pages, jQuery from
+node_modules, the part of jQuery UI the pages use built from its npm sources (both pinned in
+package-lock.json), and the images drawn by make_page_images.py.
 
 usage: stage_pages.py PAGES_DIR NODE_MODULES OUT_DIR
 """
@@ -11,8 +12,6 @@ import sys
 
 LIBRARIES = [
     ("jquery/dist/jquery.min.js", "js/jquery-1.11.2.min.js"),
-    ("jquery-ui-dist/jquery-ui.min.js", "js/jquery-ui.min.js"),
-    ("jquery-ui-dist/jquery-ui.css", "css/jquery-ui.css"),
 ]
 
 
@@ -32,6 +31,8 @@ def main():
         with open(os.path.join(out, target), "wb") as f:
             f.write(data)
     here = os.path.dirname(os.path.abspath(__file__))
+    subprocess.check_call(["node", os.path.join(here, "build_jquery_ui.js"), modules,
+                           os.path.join(out, "js", "jquery-ui.min.js"), os.path.join(out, "css", "jquery-ui.css")])
     subprocess.check_call([sys.executable, os.path.join(here, "make_page_images.py"), os.path.join(out, "images")])
 
 

@@ -1,13 +1,11 @@
 #include "bridge/property_text.h"
 
-#include <cwchar>
+#include "common/decimal_text.h"
 
 namespace downloadmanagercore {
 
 std::wstring CounterText(LONG value) {
-  wchar_t buffer[20] = {};
-  std::swprintf(buffer, 20, L"%ld", static_cast<long>(value));
-  return buffer;
+  return qrx::DecimalText(value);
 }
 
 const wchar_t* BoolText(bool value) { return value ? L"true" : L"false"; }

@@ -70,8 +70,14 @@ bool KeepAdapter(const std::wstring& devicePath, const std::wstring& description
 
 std::wstring FormatMacAddress(const unsigned char* bytes, size_t length) {
   if (length != 6) return std::wstring();
-  wchar_t text[18] = {};
-  swprintf(text, 18, L"%02X:%02X:%02X:%02X:%02X:%02X", bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5]);
+  // "%02X" by hand: the formatted-output functions would bring MinGW's printf into the executable.
+  static const wchar_t kHex[] = L"0123456789ABCDEF";
+  std::wstring text;
+  for (size_t i = 0; i < length; ++i) {
+    if (i != 0) text += L':';
+    text += kHex[bytes[i] >> 4];
+    text += kHex[bytes[i] & 0x0F];
+  }
   return text;
 }
 

@@ -14,7 +14,7 @@ std::wstring LicenseUrl(const std::wstring& host, const std::wstring& productId,
 }
 
 void PrepareLicenseFrom(const std::wstring& folder, const std::wstring& languageCode, const std::wstring& url,
-                        Logger* log) {
+                        Logger* log, DWORD timeoutMs) {
   wchar_t eula[MAX_PATH] = {};
   wchar_t local[MAX_PATH] = {};
   wchar_t temp[MAX_PATH] = {};
@@ -25,18 +25,22 @@ void PrepareLicenseFrom(const std::wstring& folder, const std::wstring& language
   }
   LogDebug(log, kLogLicenseFrom, url.c_str());
   if (!PathCombineW(temp, folder.c_str(), L"Eula.html-temp")) return;
-  if (DownloadLicenseFile(url.c_str(), temp) == S_OK) {
+  bool timedOut = false;
+  if (DownloadLicenseFile(url.c_str(), temp, timeoutMs, &timedOut) == S_OK) {
     MoveFileExW(temp, eula, MOVEFILE_REPLACE_EXISTING);
     LogDebug(log, kLogLicenseSuccess, url.c_str());
   } else {
+    // A download that took too long was aborted: like a failed one, it leaves the local licence.
+    if (timedOut) LogDebug(log, kLogLicenseTimedOut, url.c_str(), static_cast<unsigned>(timeoutMs));
     LogDebug(log, kLogLicenseFailed, url.c_str());
   }
 }
 
-void PrepareLicense(const PageFiles& pages, const std::wstring& productId, const std::wstring& languageCode) {
+void PrepareLicense(const PageFiles& pages, const std::wstring& productId, const std::wstring& languageCode,
+                    DWORD timeoutMs) {
   if (pages.folder().empty()) return;
   PrepareLicenseFrom(pages.folder(), languageCode, LicenseUrl(QRX_LICENSE_HOST, productId, languageCode),
-                     pages.logger());
+                     pages.logger(), timeoutMs);
 }
 
 }  // namespace qrx

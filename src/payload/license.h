@@ -4,6 +4,7 @@
 #include <string>
 
 #include "log/logger.h"
+#include "payload/license_download.h"
 
 namespace qrx {
 
@@ -11,8 +12,8 @@ namespace qrx {
 std::wstring LicenseUrl(const std::wstring& host, const std::wstring& productId, const std::wstring& languageCode);
 
 // The per-language page file replaces "Eula.html", then a licence downloaded from `url` (when
-// there is one) replaces it again.
+// there is one, within `timeoutMs`) replaces it again.
 void PrepareLicenseFrom(const std::wstring& folder, const std::wstring& languageCode, const std::wstring& url,
-                        Logger* log);
+                        Logger* log, DWORD timeoutMs = kLicenseDownloadTimeoutMs);
 
 }  // namespace qrx

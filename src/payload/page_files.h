@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "log/logger.h"
+#include "payload/license_download.h"
 
 namespace qrx {
 
@@ -27,7 +28,9 @@ class PageFiles {
 
 // The "LANG" list of the pages' parameter file; empty when there is none.
 std::vector<std::wstring> ReadSupportedLanguages(const PageFiles& pages);
-// Puts the licence for the install language into "Eula.html".
-void PrepareLicense(const PageFiles& pages, const std::wstring& productId, const std::wstring& languageCode);
+// Puts the licence for the install language into "Eula.html" (waiting at most `timeoutMs` for the
+// licence server).
+void PrepareLicense(const PageFiles& pages, const std::wstring& productId, const std::wstring& languageCode,
+                    DWORD timeoutMs = kLicenseDownloadTimeoutMs);
 
 }  // namespace qrx

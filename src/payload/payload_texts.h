@@ -18,5 +18,6 @@ inline constexpr wchar_t kLogDeleteFailed[] = L"Delete Temp folder failed!";
 inline constexpr wchar_t kLogLicenseFrom[] = L"Dynamic license from %s.";
 inline constexpr wchar_t kLogLicenseSuccess[] = L"Download license from %s success.";
 inline constexpr wchar_t kLogLicenseFailed[] = L"Download license from %s failed.";
+inline constexpr wchar_t kLogLicenseTimedOut[] = L"Download license from %s timed out after %u ms.";
 
 }  // namespace qrx

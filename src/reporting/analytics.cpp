@@ -1,5 +1,6 @@
 #include "reporting/analytics.h"
 
+#include "common/decimal_text.h"
 #include "reporting/report_transport.h"
 #include "sysinfo/languages.h"
 #include "sysinfo/text.h"
@@ -80,8 +81,8 @@ std::wstring BuildAnalyticsDocument(const SessionInfo& info, bool started) {
   AppendElement(document, L"status", StatusText(info.status, started));
   Close(document, L"mainApp");
   Open(document, L"error");
-  AppendElement(document, L"wrapperError", std::to_wstring(info.wrapperError));
-  AppendElement(document, L"msiError", std::to_wstring(info.msiError));
+  AppendElement(document, L"wrapperError", DecimalText(info.wrapperError));
+  AppendElement(document, L"msiError", DecimalText(info.msiError));
   Close(document, L"error");
   Open(document, L"userEnvironment");
   AppendElement(document, L"OS", info.os);

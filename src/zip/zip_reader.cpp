@@ -70,6 +70,7 @@ void ZipReader::End() {
   reading_ = false;
   archiveSize_ = 0;
   centralDirectoryOffset_ = 0;
+  prefixSize_ = 0;
   std::vector<unsigned char>().swap(directory_);
   std::vector<size_t>().swap(records_);
 }
@@ -97,25 +98,38 @@ bool ZipReader::FindEnd(uint64_t* endOffset, unsigned char* end) const {
   return false;
 }
 
-bool ZipReader::ReadZip64End(uint64_t endOffset, uint64_t* count, uint64_t* size, uint64_t* offset,
-                             uint64_t* recordOffset) const {
-  if (endOffset < kZip64LocatorSize) return false;
+ZipReader::Zip64Status ZipReader::ReadZip64End(uint64_t endOffset, Zip64End* end) const {
+  if (endOffset < kZip64LocatorSize) return Zip64Status::Absent;
   unsigned char locator[kZip64LocatorSize];
   const uint64_t locatorOffset = endOffset - kZip64LocatorSize;
-  if (!ReadExact(locatorOffset, locator, sizeof locator)) return false;
-  if (Read32(locator) != kZip64LocatorSignature) return false;
-  const uint64_t at = Read64(locator + 8);
-  if (!Fits(at, kZip64EndSize, locatorOffset)) return false;
+  if (!ReadExact(locatorOffset, locator, sizeof locator)) return Zip64Status::Absent;
+  if (Read32(locator) != kZip64LocatorSignature) return Zip64Status::Absent;
+  if (Read32(locator + 4) != 0 || Read32(locator + 16) > 1) return Zip64Status::Invalid;  // spanned
+  // The locator's offset does not count data put in front of the archive; the record then sits
+  // where it always does without an extensible data sector, right before the locator.
   unsigned char record[kZip64EndSize];
-  if (!ReadExact(at, record, sizeof record)) return false;
-  if (Read32(record) != kZip64EndSignature) return false;
-  if (Read32(record + 16) != 0 || Read32(record + 20) != 0) return false;  // spanned archives
-  if (Read64(record + 24) != Read64(record + 32)) return false;
-  *count = Read64(record + 32);
-  *size = Read64(record + 40);
-  *offset = Read64(record + 48);
-  *recordOffset = at;
-  return true;
+  uint64_t at = Read64(locator + 8);
+  if (!Fits(at, kZip64EndSize, locatorOffset) || !ReadExact(at, record, sizeof record) ||
+      Read32(record) != kZip64EndSignature) {
+    if (locatorOffset < kZip64EndSize) return Zip64Status::Absent;
+    at = locatorOffset - kZip64EndSize;
+    if (!ReadExact(at, record, sizeof record) || Read32(record) != kZip64EndSignature) {
+      return Zip64Status::Absent;
+    }
+  }
+  end->disk = Read32(record + 16);
+  end->directoryDisk = Read32(record + 20);
+  end->entriesOnDisk = Read64(record + 24);
+  end->count = Read64(record + 32);
+  end->size = Read64(record + 40);
+  end->offset = Read64(record + 48);
+  end->recordOffset = at;
+  return Zip64Status::Found;
+}
+
+bool ZipReader::HasCentralSignature(uint64_t offset) const {
+  unsigned char signature[4];
+  return ReadExact(offset, signature, sizeof signature) && Read32(signature) == kCentralHeaderSignature;
 }
 
 bool ZipReader::ReadCentralDirectory(uint64_t archiveSize) {
@@ -125,22 +139,45 @@ bool ZipReader::ReadCentralDirectory(uint64_t archiveSize) {
     unsigned char end[kEndSize];
     uint64_t endOffset = 0;
     if (!FindEnd(&endOffset, end)) return false;
-    if (Read16(end + 4) != 0 || Read16(end + 6) != 0) return false;  // spanned archives
-    if (Read16(end + 8) != Read16(end + 10)) return false;
+    uint64_t disk = Read16(end + 4);
+    uint64_t directoryDisk = Read16(end + 6);
+    uint64_t entriesOnDisk = Read16(end + 8);
     uint64_t count = Read16(end + 10);
     uint64_t size = Read32(end + 12);
     uint64_t offset = Read32(end + 16);
-    uint64_t directoryLimit = endOffset;
+    uint64_t directoryEnd = endOffset;  // where the directory really ends
 
-    uint64_t count64 = 0, size64 = 0, offset64 = 0, record64 = 0;
-    if (ReadZip64End(endOffset, &count64, &size64, &offset64, &record64)) {
-      count = count64;
-      size = size64;
-      offset = offset64;
-      directoryLimit = record64;
+    // The Zip64 end record holds the values the classic record could not (0xFFFF, 0xFFFFFFFF).
+    Zip64End end64;
+    switch (ReadZip64End(endOffset, &end64)) {
+      case Zip64Status::Invalid:
+        return false;
+      case Zip64Status::Found:
+        if (disk == 0xFFFF) disk = end64.disk;
+        if (directoryDisk == 0xFFFF) directoryDisk = end64.directoryDisk;
+        if (end64.disk != 0 || end64.directoryDisk != 0) return false;  // spanned archives
+        entriesOnDisk = end64.entriesOnDisk;
+        count = end64.count;
+        size = end64.size;
+        offset = end64.offset;
+        directoryEnd = end64.recordOffset;
+        break;
+      case Zip64Status::Absent:
+        break;
     }
+    if (disk != 0 || directoryDisk != 0) return false;  // spanned archives
+    if (entriesOnDisk != count) return false;
 
-    if (!Fits(offset, size, directoryLimit)) return false;
+    // Data in front of the archive that its offsets do not count (a stub, padding) shifts
+    // everything by the gap between where the directory ends and where the records say it ends.
+    // When the shifted position holds no directory but the recorded one does, the gap lies
+    // between the directory and the end record instead.
+    if (!Fits(offset, size, directoryEnd)) return false;
+    uint64_t shift = directoryEnd - offset - size;
+    if (shift != 0 && count != 0 && !HasCentralSignature(offset + shift) && HasCentralSignature(offset)) {
+      shift = 0;
+    }
+    offset += shift;
     if (count > size / kCentralHeaderSize) return false;
     if (count > std::numeric_limits<uint32_t>::max()) return false;
     if (size > std::numeric_limits<size_t>::max()) return false;
@@ -148,6 +185,7 @@ bool ZipReader::ReadCentralDirectory(uint64_t archiveSize) {
     directory_.resize(static_cast<size_t>(size));
     if (size != 0 && !ReadExact(offset, directory_.data(), directory_.size())) return false;
     centralDirectoryOffset_ = offset;
+    prefixSize_ = shift;
     if (!IndexEntries(count)) return false;
   } catch (const std::bad_alloc&) {
     directory_.clear();
@@ -206,6 +244,9 @@ bool ZipReader::ParseRecord(size_t position, ZipEntry* entry, size_t* next) cons
                        rawCompressed, rawOffset, entry)) {
     return false;
   }
+  // Offsets count from the start of the archive proper.
+  if (!Fits(entry->localHeaderOffset, prefixSize_, archiveSize_)) return false;
+  entry->localHeaderOffset += prefixSize_;
   // The entry's local header and data must lie inside the archive.
   if (!Fits(entry->localHeaderOffset, kLocalHeaderSize, archiveSize_)) return false;
   if (!Fits(entry->localHeaderOffset + kLocalHeaderSize, entry->compressedSize, archiveSize_)) {
@@ -276,10 +317,8 @@ bool ZipReader::ExtractToCallback(uint32_t index, ZipWriteFunc write, void* cont
       z_stream stream{};
       if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
       auto streamGuard = MakeScopeGuard([&stream] { inflateEnd(&stream); });
-      int status = Z_OK;
-      while (status != Z_STREAM_END) {
-        if (stream.avail_in == 0) {
-          if (consumed == entry.compressedSize) return false;  // data ends before the stream
+      for (;;) {
+        if (stream.avail_in == 0 && consumed < entry.compressedSize) {
           const size_t n =
               static_cast<size_t>(std::min<uint64_t>(kChunk, entry.compressedSize - consumed));
           if (!ReadExact(dataOffset + consumed, input.data(), n)) return false;
@@ -287,13 +326,17 @@ bool ZipReader::ExtractToCallback(uint32_t index, ZipWriteFunc write, void* cont
           stream.next_in = input.data();
           stream.avail_in = static_cast<uInt>(n);
         }
+        const uInt inputBefore = stream.avail_in;
         stream.next_out = output.data();
         stream.avail_out = static_cast<uInt>(output.size());
-        status = inflate(&stream, Z_NO_FLUSH);
+        const int status = inflate(&stream, Z_NO_FLUSH);
         if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return false;
         const size_t produced = output.size() - stream.avail_out;
-        if (status == Z_BUF_ERROR && produced == 0 && stream.avail_in != 0) return false;
         if (!deliver(output.data(), produced)) return false;
+        if (status == Z_STREAM_END) break;
+        // A call that filled the output may have taken the last input and still owe output, so
+        // running out of input fails only once a call moves nothing: the data ends too early.
+        if (produced == 0 && stream.avail_in == inputBefore) return false;
       }
     }
     return written == entry.uncompressedSize && crc == entry.crc32;

@@ -37,7 +37,8 @@ class ZipReader {
  public:
   // Installs the read callback; the reader is then initialised but not yet reading.
   bool Init(ZipReadFunc read, void* context);
-  // Reads and indexes the central directory of an archive of `archiveSize` bytes.
+  // Reads and indexes the central directory of an archive of `archiveSize` bytes. Data in front
+  // of the archive that its offsets do not count, and data after its end record, are allowed.
   bool ReadCentralDirectory(uint64_t archiveSize);
   // Drops everything; the reader can be initialised again.
   void End();
@@ -57,14 +58,27 @@ class ZipReader {
   // Offset just past the last entry's data, where a new entry can be written: the start of the
   // central directory.
   uint64_t CentralDirectoryOffset() const { return centralDirectoryOffset_; }
-  // The central directory's records as read.
+  // Bytes in front of the archive that its recorded offsets do not count; every offset this
+  // reader reports already includes them.
+  uint64_t PrefixSize() const { return prefixSize_; }
+  // The central directory's records as read (their offsets without the prefix).
   const std::vector<unsigned char>& CentralDirectory() const { return directory_; }
 
  private:
   bool ReadExact(uint64_t offset, void* buffer, size_t count) const;
   bool FindEnd(uint64_t* endOffset, unsigned char* end) const;
-  bool ReadZip64End(uint64_t endOffset, uint64_t* count, uint64_t* size, uint64_t* offset,
-                    uint64_t* recordOffset) const;
+  struct Zip64End {
+    uint64_t disk = 0;
+    uint64_t directoryDisk = 0;
+    uint64_t entriesOnDisk = 0;
+    uint64_t count = 0;
+    uint64_t size = 0;
+    uint64_t offset = 0;
+    uint64_t recordOffset = 0;  // where the record really is
+  };
+  enum class Zip64Status { Absent, Found, Invalid };
+  Zip64Status ReadZip64End(uint64_t endOffset, Zip64End* end) const;
+  bool HasCentralSignature(uint64_t offset) const;
   bool IndexEntries(uint64_t count);
   // Parses the record at `position` of the directory, checking it against the archive; on
   // success `next` is the position of the following record.
@@ -77,6 +91,7 @@ class ZipReader {
   bool reading_ = false;
   uint64_t archiveSize_ = 0;
   uint64_t centralDirectoryOffset_ = 0;
+  uint64_t prefixSize_ = 0;
   std::vector<unsigned char> directory_;  // the central directory as read
   std::vector<size_t> records_;           // where each entry's record starts in it
 };

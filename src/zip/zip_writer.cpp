@@ -175,6 +175,8 @@ bool ZipAddMemoryToArchiveFileInPlace(const char* archivePath, const char* name,
       ZipReader reader;
       reader.Init(ReadFromFile, file);
       if (!reader.ReadCentralDirectory(fileSize)) return false;
+      // Kept records would count from the archive proper but the new one from the file's start.
+      if (reader.PrefixSize() != 0) return false;
       oldDirectory = reader.CentralDirectory();
       oldCount = reader.EntryCount();
       entryOffset = reader.CentralDirectoryOffset();

@@ -10,6 +10,14 @@ target_link_options(qrx_e2e_window_tool PRIVATE -static -static-libgcc -static-l
 set_target_properties(qrx_e2e_window_tool PROPERTIES OUTPUT_NAME e2e_window_tool
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
+# The floor of the start-up benchmark: an empty window.
+add_executable(qrx_e2e_empty_window WIN32 ${CMAKE_SOURCE_DIR}/tests/e2e/tool/empty_window.cpp)
+target_compile_definitions(qrx_e2e_empty_window PRIVATE UNICODE _UNICODE)
+target_compile_options(qrx_e2e_empty_window PRIVATE -Wall -Wextra -Werror)
+target_link_options(qrx_e2e_empty_window PRIVATE -municode -static -static-libgcc -static-libstdc++)
+set_target_properties(qrx_e2e_empty_window PROPERTIES OUTPUT_NAME e2e_empty_window
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
 # Planted beside a copy of the wizard under the names of the system DLLs it uses.
 add_library(qrx_e2e_planted_dll SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/tool/planted_dll.cpp)
 target_compile_definitions(qrx_e2e_planted_dll PRIVATE UNICODE _UNICODE)

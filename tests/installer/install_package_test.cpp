@@ -126,6 +126,42 @@ TEST_F(InstallPackageTest, SuccessfulSetupRegistersEveryStageAndEndsAtOneHundred
   qrxtest::RemoveTestProducts();
 }
 
+// The product package written to a stream (data descriptors, zero sizes in the local headers),
+// with setup.exe padded by zeros and large files of one repeated byte, each sized so that the
+// inflater still owes output after taking its last input: it unpacks whole and installs.
+TEST_F(InstallPackageTest, StreamedPackageOfHighlyCompressibleFilesInstalls) {
+  qrxtest::RemoveTestProducts();
+  TestInstallOwner owner(L"64");
+  const std::wstring package = Place(L"compressible.zip");
+
+  ASSERT_EQ(qrx::InstallPackage(owner, package, L"PAUSEMS=0", qrxtest::RealOperations()), 0);
+  EXPECT_EQ(owner.productVersion(), L"7.2.1.5");
+  EXPECT_EQ(owner.wrapperError(), 0);
+  EXPECT_EQ(owner.msiError(), 0);
+  EXPECT_EQ(owner.GetProperty(L"installProgress"), L"100");
+  EXPECT_TRUE(Contains(owner.LogMessages(), "Install error: 0"));
+
+  // Every large file arrived whole (the reader checked each one's CRC-32 on the way).
+  const std::string listing = qrxtest::ReadFileBytes(PackageFile(L"compressible.txt"));
+  size_t files = 0;
+  for (size_t at = 0; at < listing.size();) {
+    const size_t end = listing.find("\r\n", at);
+    const std::string line = listing.substr(at, end - at);
+    at = end == std::string::npos ? listing.size() : end + 2;
+    const size_t tab = line.find('\t');
+    ASSERT_NE(tab, std::string::npos) << line;
+    std::wstring name(line.begin(), line.begin() + static_cast<long>(tab));
+    std::replace(name.begin(), name.end(), L'/', L'\\');
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(GetFileAttributesExW(download_.Join(name).c_str(), GetFileExInfoStandard, &data)) << line;
+    const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    EXPECT_EQ(size, std::stoull(line.substr(tab + 1))) << line;
+    ++files;
+  }
+  EXPECT_EQ(files, 4u);
+  qrxtest::RemoveTestProducts();
+}
+
 TEST_F(InstallPackageTest, ExitCodesMapToResultsWithoutRecordingErrorFields) {
   qrxtest::RemoveTestProducts();
   const struct {

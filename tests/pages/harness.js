@@ -29,6 +29,14 @@ function loadPageScripts() {
   return JSON.parse(vm.runInContext("JSON.stringify({ installParams, stubParams, contents })", context));
 }
 
+// Under /untrimmed/ the same pages with the complete jQuery UI distribution in place of the part
+// that the build makes from its sources: the reference for the screenshot comparison.
+const UNTRIMMED = "/untrimmed/";
+const untrimmedFiles = {
+  "js/jquery-ui.min.js": path.join(root, "node_modules", "jquery-ui-dist", "jquery-ui.min.js"),
+  "css/jquery-ui.css": path.join(root, "node_modules", "jquery-ui-dist", "jquery-ui.css"),
+};
+
 // The invocation flags the HTML engine would use at a call site of the pages ("url:line:column"):
 // 1 for a statement, 3 when the value is used; null when there is no such call.
 function callSiteFlags(site, origin) {
@@ -48,8 +56,18 @@ function startServer() {
       res.end(JSON.stringify({ flags }));
       return;
     }
-    const file = path.normalize(path.join(pagesDir, decodeURIComponent(url.pathname)));
-    if (!file.startsWith(pagesDir + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+    let name = decodeURIComponent(url.pathname);
+    let base = pagesDir;
+    if (name.startsWith(UNTRIMMED)) {
+      name = name.slice(UNTRIMMED.length);
+      const replacement = untrimmedFiles[name];
+      if (replacement) {
+        base = path.dirname(replacement);
+        name = path.basename(replacement);
+      }
+    }
+    const file = path.normalize(path.join(base, name));
+    if (!file.startsWith(base + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
       res.writeHead(404);
       res.end();
       return;
@@ -94,6 +112,45 @@ class Harness {
 
   url(name) {
     return this.origin + "/" + name;
+  }
+
+  untrimmedUrl(name) {
+    return this.origin + UNTRIMMED + name;
+  }
+
+  // Compares two PNG screenshots of the same size pixel by pixel in the browser: how many pixels
+  // differ in any channel by more than `threshold`, and the size.
+  async comparePngs(a, b, threshold) {
+    const page = await this.open({});
+    try {
+      return await page.evaluate(async ([pngA, pngB, limit]) => {
+        const decode = async (base64) => {
+          const image = new Image();
+          image.src = "data:image/png;base64," + base64;
+          await image.decode();
+          const canvas = document.createElement("canvas");
+          canvas.width = image.width;
+          canvas.height = image.height;
+          const context = canvas.getContext("2d");
+          context.drawImage(image, 0, 0);
+          return context.getImageData(0, 0, image.width, image.height);
+        };
+        const [x, y] = [await decode(pngA), await decode(pngB)];
+        if (x.width !== y.width || x.height !== y.height) return { differing: -1, pixels: 0 };
+        let differing = 0;
+        for (let i = 0; i < x.data.length; i += 4) {
+          for (let c = 0; c < 4; c++) {
+            if (Math.abs(x.data[i + c] - y.data[i + c]) > limit) {
+              differing++;
+              break;
+            }
+          }
+        }
+        return { differing, pixels: x.width * x.height };
+      }, [a.toString("base64"), b.toString("base64"), threshold]);
+    } finally {
+      await page.dispose();
+    }
   }
 }
 

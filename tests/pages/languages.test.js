@@ -1,5 +1,6 @@
 // Each of the nine languages shows its own texts; a screenshot of every page in English and
-// German is saved for review.
+// German is saved for review and compared with the same page under the complete jQuery UI
+// distribution, so that building only the parts the pages use changes nothing on screen.
 "use strict";
 const assert = require("node:assert/strict");
 const fs = require("node:fs");
@@ -57,6 +58,11 @@ describe("languages", () => {
   });
 });
 
+// A pixel differs when a channel moves by more than this; a page may differ in this share of its
+// pixels (anti-aliasing noise), no more.
+const PIXEL_THRESHOLD = 8;
+const DIFFERING_SHARE = 0.001;
+
 describe("screenshots", () => {
   fs.mkdirSync(screenshotDir, { recursive: true });
   const shots = [
@@ -69,16 +75,24 @@ describe("screenshots", () => {
   for (const lang of ["en", "de"]) {
     for (const [name, config, file, ready] of shots) {
       it(lang + " " + name, async () => {
-        const page = await harness.open(Object.assign({}, config, { props: Object.assign({ lang }, config.props) }));
-        await page.goto(harness.url(file));
-        await page.waitForSelector(ready);
-        if (name === "Agreement") await page.frameLocator("#eula").locator("h2").waitFor();
-        await page.evaluate(() => document.fonts.ready);
+        const shoot = async (url, target) => {
+          const page = await harness.open(Object.assign({}, config, { props: Object.assign({ lang }, config.props) }));
+          await page.goto(url);
+          await page.waitForSelector(ready);
+          if (name === "Agreement") await page.frameLocator("#eula").locator("h2").waitFor();
+          await page.evaluate(() => document.fonts.ready);
+          const png = await page.screenshot({ path: target });
+          assert.deepEqual(page.errors, []);
+          await page.dispose();
+          return png;
+        };
         const target = path.join(screenshotDir, lang + "-" + name + ".png");
-        await page.screenshot({ path: target });
+        const shipped = await shoot(harness.url(file), target);
         assert.ok(fs.statSync(target).size > 1000);
-        assert.deepEqual(page.errors, []);
-        await page.dispose();
+        const untrimmed = await shoot(harness.untrimmedUrl(file), path.join(screenshotDir, lang + "-" + name + "-untrimmed.png"));
+        const { differing, pixels } = await harness.comparePngs(shipped, untrimmed, PIXEL_THRESHOLD);
+        assert.equal(pixels, 600 * 400);
+        assert.ok(differing <= pixels * DIFFERING_SHARE, differing + " of " + pixels + " pixels differ");
       });
     }
   }

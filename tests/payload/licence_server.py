@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Licence fixture server for the page tests: serves "/license/QRXTEST/<code>/Eula.html" on
-127.0.0.2:80 (the test build's licence host) and answers 404 to everything else.
+127.0.0.2:80 (the test build's licence host), never answers "/license/QRXSTALL/..." (the request is
+read and the connection held open), and answers 404 to everything else.
 
   licence_server.py start STATE_DIR   start in the background; returns once it listens
   licence_server.py stop STATE_DIR    stop it
@@ -19,10 +20,14 @@ import time
 HOST, PORT = "127.0.0.2", 80
 LIFETIME = 600
 PATH = re.compile(r"^/license/QRXTEST/([a-z]{2})/Eula\.html$")
+STALL = "/license/QRXSTALL/"
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
+        if self.path.startswith(STALL):
+            time.sleep(LIFETIME)  # holds the connection without an answer until the server ends
+            return
         match = PATH.match(self.path)
         if not match:
             self.send_error(404)

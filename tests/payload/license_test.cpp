@@ -16,6 +16,8 @@ namespace {
 
 // Nothing listens on port 1 of the loopback address.
 const wchar_t kDownUrl[] = L"http://127.0.0.1:1/license/QRX/fr/Eula.html";
+// A time limit that the answered and refused downloads never reach, however loaded the machine.
+constexpr DWORD kUnreachedTimeoutMs = 60000;
 
 class LicenseTest : public ::testing::Test {
  protected:
@@ -51,7 +53,7 @@ TEST(LicenseUrl, IsBuiltFromHostProductAndLanguage) {
 }
 
 TEST_F(LicenseTest, ServerDownLeavesThePerLanguageLicence) {
-  qrx::PrepareLicenseFrom(folder_, L"fr", kDownUrl, logger_.get());
+  qrx::PrepareLicenseFrom(folder_, L"fr", kDownUrl, logger_.get(), kUnreachedTimeoutMs);
   EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), frenchEula_);
   EXPECT_FALSE(qrxtest::FileExists(folder_ + L"Eula-fr.html"));
   EXPECT_EQ(LicenseLog(), (Lines{{"DEBUG", "Dynamic license from http://127.0.0.1:1/license/QRX/fr/Eula.html."},
@@ -59,20 +61,20 @@ TEST_F(LicenseTest, ServerDownLeavesThePerLanguageLicence) {
 }
 
 TEST_F(LicenseTest, EnglishWithServerDownKeepsTheDefaultLicence) {
-  qrx::PrepareLicenseFrom(folder_, L"en", kDownUrl, logger_.get());
+  qrx::PrepareLicenseFrom(folder_, L"en", kDownUrl, logger_.get(), kUnreachedTimeoutMs);
   EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), defaultEula_);
   EXPECT_TRUE(qrxtest::FileExists(folder_ + L"Eula-fr.html"));
 }
 
 TEST_F(LicenseTest, UnknownLanguageKeepsTheDefaultLicence) {
-  qrx::PrepareLicenseFrom(folder_, L"pt", kDownUrl, logger_.get());
+  qrx::PrepareLicenseFrom(folder_, L"pt", kDownUrl, logger_.get(), kUnreachedTimeoutMs);
   EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), defaultEula_);
 }
 
 // The fixture server (licence_server.py, on 127.0.0.2:80) serves licences for the product id
 // "QRXTEST" only.
 TEST_F(LicenseTest, LicenceFromTheServerWins) {
-  qrx::PrepareLicense(*pages_, L"QRXTEST", L"fr");
+  qrx::PrepareLicense(*pages_, L"QRXTEST", L"fr", kUnreachedTimeoutMs);
   EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"),
             "<!DOCTYPE html>\n<html><body><p>Served licence for QRXTEST in fr.</p></body></html>\n");
   EXPECT_FALSE(qrxtest::FileExists(folder_ + L"Eula-fr.html"));
@@ -82,7 +84,7 @@ TEST_F(LicenseTest, LicenceFromTheServerWins) {
 }
 
 TEST_F(LicenseTest, ServerLicenceForALanguageWithoutItsOwnFile) {
-  qrx::PrepareLicense(*pages_, L"QRXTEST", L"en");
+  qrx::PrepareLicense(*pages_, L"QRXTEST", L"en", kUnreachedTimeoutMs);
   EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"),
             "<!DOCTYPE html>\n<html><body><p>Served licence for QRXTEST in en.</p></body></html>\n");
 }
@@ -93,7 +95,7 @@ namespace {
 
 // The fixture answers 404 for the product id "QRX": no server licence, the local one stays.
 TEST_F(LicenseTest, ServerWithoutALicenceLeavesTheLocalOne) {
-  qrx::PrepareLicense(*pages_, L"QRX", L"fr");
+  qrx::PrepareLicense(*pages_, L"QRX", L"fr", kUnreachedTimeoutMs);
   EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), frenchEula_);
   EXPECT_EQ(LicenseLog(), (Lines{{"DEBUG", "Dynamic license from http://127.0.0.2/license/QRX/fr/Eula.html."},
                                  {"DEBUG", "Download license from http://127.0.0.2/license/QRX/fr/Eula.html failed."}}));
@@ -102,6 +104,39 @@ TEST_F(LicenseTest, ServerWithoutALicenceLeavesTheLocalOne) {
 }  // namespace
 
 namespace {
+
+// The fixture accepts "QRXSTALL" requests and never answers: the download is aborted when its time
+// is up, the timeout is logged, and the per-language licence stays, as after a failure.
+TEST_F(LicenseTest, StalledServerIsAbortedAndTheLocalLicenceStays) {
+  const DWORD started = GetTickCount();
+  qrx::PrepareLicenseFrom(folder_, L"fr", L"http://127.0.0.2/license/QRXSTALL/fr/Eula.html", logger_.get(), 500);
+  const DWORD elapsed = GetTickCount() - started;
+  EXPECT_GE(elapsed, 450u);
+  EXPECT_LT(elapsed, 20000u);  // the stalled server holds the connection for minutes
+  EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"Eula.html"), frenchEula_);
+  EXPECT_EQ(LicenseLog(),
+            (Lines{{"DEBUG", "Dynamic license from http://127.0.0.2/license/QRXSTALL/fr/Eula.html."},
+                   {"DEBUG", "Download license from http://127.0.0.2/license/QRXSTALL/fr/Eula.html timed out after 500 ms."},
+                   {"DEBUG", "Download license from http://127.0.0.2/license/QRXSTALL/fr/Eula.html failed."}}));
+}
+
+TEST(LicenseDownload, StalledDownloadReportsItsTimeout) {
+  qrxtest::TempDir temp;
+  bool timedOut = false;
+  const HRESULT hr = qrx::DownloadLicenseFile(L"http://127.0.0.2/license/QRXSTALL/en/Eula.html",
+                                              (temp.path() + L"Eula.html-temp").c_str(), 300, &timedOut);
+  EXPECT_NE(hr, S_OK);
+  EXPECT_TRUE(timedOut);
+}
+
+TEST(LicenseDownload, AnsweredDownloadIsNotATimeout) {
+  qrxtest::TempDir temp;
+  bool timedOut = true;
+  const HRESULT hr = qrx::DownloadLicenseFile(L"http://127.0.0.2/license/QRXTEST/en/Eula.html",
+                                              (temp.path() + L"Eula.html-temp").c_str(), 60000, &timedOut);
+  EXPECT_EQ(hr, S_OK);
+  EXPECT_FALSE(timedOut);
+}
 
 TEST(LicenseDownloadResult, HttpErrorsTurnSuccessIntoFailure) {
   const struct {

@@ -10,15 +10,23 @@ folders deep), DIR/setuponly.zip (setup.exe alone), DIR/nosetup.zip (no setup.ex
 --setup is the signed setup.exe; DIR/unsigned.zip, DIR/othersigner.zip and DIR/tampered.zip are
 product.zip with --unsigned-setup, --other-setup, and the signed one with a byte of its DOS stub
 changed after signing (still a working program, but its signature no longer matches).
+DIR/compressible.zip is product.zip written to a stream (data descriptors, zero sizes in the local
+headers) with setup.exe padded by zeros and large files of one repeated byte, each sized so that
+the inflater still owes output after taking its last input; DIR/compressible.txt lists those
+files' names and sizes.
 codes.txt holds the six product codes in list order, one a line; the fourth is the main package.
 """
 import argparse
+import io
 import os
 import shutil
 import subprocess
 import sys
 import uuid
 import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "zip", "native"))
+from inflate_shape import owes_output_after_last_input, owing_padding, padded, stored_stream  # noqa: E402
 
 MAIN_POSITION = 3
 PRODUCT_VERSION = "7.2.1.5"
@@ -95,6 +103,59 @@ def write_zip(path, entries):
     os.replace(tmp, path)
 
 
+class NoSeek(io.RawIOBase):
+    """A file that cannot seek back: zipfile then writes data descriptors."""
+
+    def __init__(self, f):
+        self.f = f
+
+    def writable(self):
+        return True
+
+    def write(self, b):
+        return self.f.write(b)
+
+
+# A zlib block at level 9 ends after 16384 symbols; padding longer than that many 258-byte
+# matches gets a block of its own, whose short codes let the last input byte hold the end.
+OWN_BLOCK = 16384 * 258 + 65536
+
+
+def write_compressible_zip(out, product_entries):
+    """compressible.zip: product_entries with setup.exe padded, plus large files of one byte."""
+    with open(product_entries[0][1], "rb") as f:
+        setup = f.read()
+    large = [("setup.exe", setup, b"\0", OWN_BLOCK), ("data/blank.img", b"", b"\0", 16 * 65536),
+             ("data/fill.dat", b"", b"\xff", 3 * 65536), ("docs/blank lines.txt", b"", b" \r\n", 2 * 65536)]
+    contents = {}
+    for name, head, fill, minimum in large:
+        length = owing_padding(head, minimum, fill)
+        if length is None:
+            sys.exit("build_package: no size of %s leaves output owed after the last input" % name)
+        contents[name] = padded(head, length, fill)
+    entries = [(name, contents.get(name, source)) for name, source in product_entries]
+    entries += [(name, contents[name]) for name, _, _, _ in large[1:]]
+
+    path = os.path.join(out, "compressible.zip")
+    with open(path + ".tmp", "wb") as raw:
+        with zipfile.ZipFile(NoSeek(raw), "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
+            for name, source in entries:
+                if isinstance(source, bytes):
+                    z.writestr(name, source)
+                else:
+                    z.write(source, name)
+    # The archive really has the shape: streamed, and every large file owes output at its end.
+    with zipfile.ZipFile(path + ".tmp") as z:
+        for name in contents:
+            info = z.getinfo(name)
+            if not info.flag_bits & 8 or not owes_output_after_last_input(stored_stream(z, info)):
+                sys.exit("build_package: %s in compressible.zip lacks the shape" % name)
+    os.replace(path + ".tmp", path)
+    with open(os.path.join(out, "compressible.txt"), "w", encoding="ascii", newline="\r\n") as f:
+        for name, data in contents.items():
+            f.write("%s\t%d\n" % (name, len(data)))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--setup", required=True)
@@ -137,6 +198,7 @@ def main():
     write_zip(os.path.join(args.out, "tampered.zip"), product_files("", bytes(tampered)))
     write_zip(os.path.join(args.out, "notprogram.zip"),
               [("setup.exe", b"this text is not a program\r\n"), ("packages.txt", package_list)])
+    write_compressible_zip(args.out, product_files(""))
 
 
 if __name__ == "__main__":

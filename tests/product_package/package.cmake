@@ -52,13 +52,14 @@ add_custom_command(OUTPUT ${QRX_SIGNED_SETUP} ${QRX_OTHER_SIGNED_SETUP}
 set(QRX_PRODUCT_PACKAGE_ZIPS
   ${QRX_PRODUCT_PACKAGE_DIR}/product.zip ${QRX_PRODUCT_PACKAGE_DIR}/deep.zip
   ${QRX_PRODUCT_PACKAGE_DIR}/nosetup.zip ${QRX_PRODUCT_PACKAGE_DIR}/notprogram.zip
-  ${QRX_PRODUCT_PACKAGE_DIR}/setuponly.zip ${QRX_PRODUCT_PACKAGE_DIR}/unsigned.zip
-  ${QRX_PRODUCT_PACKAGE_DIR}/othersigner.zip ${QRX_PRODUCT_PACKAGE_DIR}/tampered.zip)
+  ${QRX_PRODUCT_PACKAGE_DIR}/setuponly.zip ${QRX_PRODUCT_PACKAGE_DIR}/compressible.zip
+  ${QRX_PRODUCT_PACKAGE_DIR}/unsigned.zip ${QRX_PRODUCT_PACKAGE_DIR}/othersigner.zip
+  ${QRX_PRODUCT_PACKAGE_DIR}/tampered.zip)
 add_custom_command(OUTPUT ${QRX_PRODUCT_PACKAGE_ZIPS}
   COMMAND python3 ${QRX_PRODUCT_PACKAGE_SRC}/build_package.py
           --setup ${QRX_SIGNED_SETUP} --unsigned-setup $<TARGET_FILE:qrx_fake_setup>
           --other-setup ${QRX_OTHER_SIGNED_SETUP} --program $<TARGET_FILE:qrx_lumenary_program>
           --codes ${QRX_PRODUCT_CODES_FILE} --out ${QRX_PRODUCT_PACKAGE_DIR}
-  DEPENDS ${QRX_PRODUCT_PACKAGE_SRC}/build_package.py ${QRX_PRODUCT_CODES_FILE} ${QRX_SIGNED_SETUP}
-          ${QRX_OTHER_SIGNED_SETUP} qrx_fake_setup qrx_lumenary_program)
+  DEPENDS ${QRX_PRODUCT_PACKAGE_SRC}/build_package.py ${CMAKE_SOURCE_DIR}/tests/zip/native/inflate_shape.py
+          ${QRX_PRODUCT_CODES_FILE} ${QRX_SIGNED_SETUP} ${QRX_OTHER_SIGNED_SETUP} qrx_fake_setup qrx_lumenary_program)
 add_custom_target(qrx_product_package ALL DEPENDS ${QRX_PRODUCT_PACKAGE_ZIPS})

@@ -3,8 +3,11 @@
 
 #include <windows.h>
 
+#include <map>
+
 #include "common/unique_any.h"
 #include "support/test_support.h"
+#include "sysinfo/text.h"
 #include "zip/zip_files.h"
 #include "zip_test_helpers.h"
 
@@ -166,6 +169,68 @@ INSTANTIATE_TEST_SUITE_P(Names, EscapingName,
                                            L"escape-drive-relative.zip", L"escape-unc.zip",
                                            L"escape-dots-blank.zip", L"escape-stream.zip",
                                            L"escape-device.zip", L"escape-dir.zip"));
+
+namespace {
+
+// The files below `folder` by path relative to it, with their bytes.
+void FilesBelow(const std::wstring& folder, const std::wstring& relative, std::map<std::wstring, std::string>* files) {
+  for (const std::wstring& name : ListFolder(folder + relative)) {
+    if (name.back() == L'\\') {
+      FilesBelow(folder, relative + name, files);
+    } else {
+      (*files)[relative + name] = ReadFileBytes(folder + relative + name);
+    }
+  }
+}
+
+std::map<std::wstring, std::string> FilesBelow(const std::wstring& folder) {
+  std::map<std::wstring, std::string> files;
+  FilesBelow(folder, L"\\", &files);
+  return files;
+}
+
+}  // namespace
+
+// Valid archives that other tools read: a streamed deflated entry whose inflater still owes
+// output after its last input, data in front that no offset counts plus data after the end
+// record, and Zip64 records behind a classic end record of escape values. Each unpacks into
+// exactly the files Python wrote.
+class ShapeOtherToolsRead : public ::testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(ShapeOtherToolsRead, IsExtractedCompletely) {
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  ASSERT_TRUE(ExtractFile(Fixture(GetParam()), target));
+  const std::map<std::wstring, std::string> expected = FilesBelow(Fixture(std::wstring(GetParam()) + L".expected"));
+  const std::map<std::wstring, std::string> got = FilesBelow(target);
+  ASSERT_FALSE(expected.empty());
+  ASSERT_EQ(got.size(), expected.size());
+  for (const auto& [path, data] : expected) {
+    const auto found = got.find(path);
+    ASSERT_NE(found, got.end()) << qrx::ToUtf8(path);
+    EXPECT_EQ(found->second.size(), data.size()) << qrx::ToUtf8(path);
+    EXPECT_TRUE(found->second == data) << qrx::ToUtf8(path);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, ShapeOtherToolsRead,
+                         ::testing::Values(L"owed-output.zip", L"prefixed.zip", L"zip64-escaped.zip"));
+
+// An entry in a method without a decoder here (bzip2, LZMA), encrypted (traditional or AES) or
+// patched fails the extraction cleanly: the entry before it stays and no file is left for it.
+class UnreadableEntry : public ::testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(UnreadableEntry, FailsTheExtractionAndLeavesNoFileForIt) {
+  TempDir temp;
+  const std::wstring target = temp.Join(L"out");
+  EXPECT_FALSE(ExtractFile(Fixture(GetParam()), target));
+  EXPECT_EQ(ListFolder(target), (std::set<std::wstring>{L"fine.txt"}));
+  EXPECT_EQ(ReadFileBytes(target + L"\\fine.txt"), "fine");
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, UnreadableEntry,
+                         ::testing::Values(L"method-bzip2.zip", L"method-lzma.zip", L"encrypted.zip", L"aes.zip",
+                                           L"patched.zip"));
 
 // Another process may plant links in the folder the package is unpacked to: nothing is written
 // through them, and the extraction fails as for any entry that cannot be written.

@@ -9,6 +9,9 @@ import sys
 import warnings
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "native"))
+from differential_test import fixed_cases  # noqa: E402
+
 
 def write(path, entries):
     """entries: (name, data bytes, method); a name ending in / is a folder."""
@@ -43,6 +46,22 @@ def corrupt_crc(path, name):
     count = blob.count(good)
     assert count == 2, count
     blob = blob.replace(good, bad)
+    with open(path, "wb") as f:
+        f.write(blob)
+
+
+def set_flag(path, name, bit):
+    """Sets a general-purpose flag bit of the entry `name` in its local and central records."""
+    with zipfile.ZipFile(path) as z:
+        info = z.getinfo(name)
+    with open(path, "rb") as f:
+        blob = bytearray(f.read())
+    central = blob.find(b"PK\x01\x02" + struct.pack("<HH", info.create_version, info.extract_version) +
+                        struct.pack("<H", info.flag_bits))
+    while blob[central + 46:central + 46 + len(name)] != name.encode():
+        central = blob.find(b"PK\x01\x02", central + 4)
+    for at in (info.header_offset + 6, central + 8):
+        blob[at] |= bit
     with open(path, "wb") as f:
         f.write(blob)
 
@@ -99,6 +118,37 @@ def main():
     }
     for archive, name in escaping.items():
         write(j(archive), [("fine.txt", b"fine", D), (name, b"evil", D)])
+
+    # Valid archives of shapes other tools read: output owed after the last input, data in front
+    # and after, escape values in the classic end record. Each archive's files are also written
+    # under NAME.expected/ to compare with.
+    for (blob, entries, _), archive in zip(fixed_cases(), ["owed-output.zip", "prefixed.zip", "zip64-escaped.zip"]):
+        with open(j(archive), "wb") as f:
+            f.write(blob)
+        for name, _, data, _ in entries:
+            path = os.path.join(folder, archive + ".expected", *name.split("/"))
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+
+    # Entries the program cannot read, after a harmless one: methods without a decoder here,
+    # traditional encryption (flag bit 0), AES (method 99 with bit 0), patched data (bit 5).
+    B, L = zipfile.ZIP_BZIP2, zipfile.ZIP_LZMA
+    write(j("method-bzip2.zip"), [("fine.txt", b"fine", D), ("packed.bin", b"bzip2 data " * 100, B)])
+    write(j("method-lzma.zip"), [("fine.txt", b"fine", D), ("packed.bin", b"lzma data " * 100, L)])
+    for archive, bit in (("encrypted.zip", 0x01), ("patched.zip", 0x20)):
+        write(j(archive), [("fine.txt", b"fine", D), ("packed.bin", b"plain data " * 100, D)])
+        set_flag(j(archive), "packed.bin", bit)
+    write(j("aes.zip"), [("fine.txt", b"fine", D), ("packed.bin", b"plain data " * 100, D)])
+    set_flag(j("aes.zip"), "packed.bin", 0x01)
+    with open(j("aes.zip"), "rb") as f:
+        blob = bytearray(f.read())
+    for at in (i for i in range(len(blob) - 4) if blob[i:i + 2] == b"PK" and blob[i + 2] in (1, 3)):
+        name_at = at + (46 if blob[at + 2] == 1 else 30)
+        if blob[name_at:name_at + 10] == b"packed.bin":
+            blob[at + (10 if blob[at + 2] == 1 else 8)] = 99
+    with open(j("aes.zip"), "wb") as f:
+        f.write(blob)
 
 
 if __name__ == "__main__":

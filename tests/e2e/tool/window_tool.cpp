@@ -2,6 +2,8 @@
 //   window_tool answer <button id> <timeout ms>   waits for a message box, prints its text, presses the button
 //   window_tool close                             posts WM_CLOSE to the "HTMLUI" window
 //   window_tool wait <none|iconic|shown> <timeout ms>  waits until the "HTMLUI" window is in that state
+//   window_tool visible <class> <timeout ms>     prints "watching", then ends as soon as a window of that
+//                                                class is visible and not minimised (for start-up timing)
 //   window_tool load <dll name>                   loads a DLL by bare name (0 when it loaded)
 // Exit code 0 when done, 1 when the window never came or never reached the state, 2 for bad usage.
 #include <windows.h>
@@ -17,6 +19,7 @@ namespace {
 const wchar_t kHostClass[] = L"HTMLUI";
 const wchar_t kBoxClass[] = L"#32770";
 constexpr DWORD kPollMs = 50;
+constexpr DWORD kTimingPollMs = 2;
 
 BOOL CALLBACK CollectText(HWND child, LPARAM param) {
   wchar_t name[32] = {};
@@ -72,6 +75,18 @@ int Wait(const char* wanted, DWORD timeoutMs) {
   }
 }
 
+int Visible(const wchar_t* windowClass, DWORD timeoutMs) {
+  std::printf("watching\n");
+  std::fflush(stdout);
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeoutMs) {
+    HWND window = FindWindowW(windowClass, nullptr);
+    if (window && IsWindowVisible(window) && !IsIconic(window)) return 0;
+    Sleep(kTimingPollMs);  // polling another process's window; bounded above
+  }
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -83,6 +98,11 @@ int main(int argc, char** argv) {
     if (!window) return 1;
     PostMessageW(window, WM_CLOSE, 0, 0);
     return 0;
+  }
+  if (argc >= 4 && std::strcmp(argv[1], "visible") == 0) {
+    wchar_t windowClass[64] = {};
+    MultiByteToWideChar(CP_UTF8, 0, argv[2], -1, windowClass, 63);
+    return Visible(windowClass, static_cast<DWORD>(std::atol(argv[3])));
   }
   if (argc >= 4 && std::strcmp(argv[1], "wait") == 0) {
     return Wait(argv[2], static_cast<DWORD>(std::atol(argv[3])));

@@ -70,6 +70,33 @@ def check_reads(tool, work):
     return archives
 
 
+def check_refusals(tool, work):
+    """Entries Info-ZIP writes that the library has no decoder for (bzip2) or must not read
+    (traditional encryption) are refused cleanly, after the entry before them was read."""
+    folder = os.path.join(work, "refused")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    with open(os.path.join(folder, "a.txt"), "wb") as f:
+        f.write(b"first entry\n")
+    with open(os.path.join(folder, "b.txt"), "wb") as f:
+        f.write(_pattern(20000, 9))
+    cases = [("bzip2.zip", ["-Z", "bzip2"], lambda i: i.compress_type == zipfile.ZIP_BZIP2),
+             ("encrypted.zip", ["-P", "secret"], lambda i: i.flag_bits & 1)]
+    for name, flags, shape in cases:
+        path = os.path.join(folder, name)
+        subprocess.run(["zip", "-q", *flags, path, "a.txt", "b.txt"], cwd=folder, check=True)
+        # Info-ZIP may store the small file plainly; the listing stops at the first entry refused.
+        with zipfile.ZipFile(path) as z:
+            first = [i for i, info in enumerate(z.infolist()) if shape(info)]
+        check(bool(first), "%s: no entry of the intended shape" % name)
+        listing = subprocess.run([tool, "list", path], capture_output=True, text=True)
+        clean = bool(first) and listing.returncode == 1 and listing.stderr == "entry %d failed\n" % first[0] and \
+            len(listing.stdout.splitlines()) == first[0]
+        check(clean, "%s: not refused cleanly: %d %r" % (name, listing.returncode, listing.stderr))
+        if clean:
+            print("refused %-25s at entry %d" % (name, first[0]))
+
+
 def check_writes(tool, work):
     folder = os.path.join(work, "ours")
     shutil.rmtree(folder, ignore_errors=True)
@@ -110,6 +137,7 @@ def main():
     corpus = sys.argv[3] if len(sys.argv) > 3 else None
     os.makedirs(work, exist_ok=True)
     archives = check_reads(tool, work)
+    check_refusals(tool, work)
     written = check_writes(tool, work)
     if corpus:
         os.makedirs(corpus, exist_ok=True)

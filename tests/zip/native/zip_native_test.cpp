@@ -3,6 +3,7 @@
 // then damaged field by field; interoperability with other tools is checked by interop_test.py.
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -177,7 +178,13 @@ void ExpectEntryFails(const char* what, const std::function<void(Bytes&, size_t 
 void DamagedEntries() {
   ExpectEntryFails("encrypted flag", [](Bytes& a, size_t c, size_t) { a[c + 8] |= 1; });
   ExpectEntryFails("patched flag", [](Bytes& a, size_t c, size_t) { a[c + 8] |= 0x20; });
-  ExpectEntryFails("method 12", [](Bytes& a, size_t c, size_t) { a[c + 10] = 12; });
+  // Methods without a decoder here: bzip2, LZMA, zstd, xz, PPMd, and AES (99, always encrypted).
+  for (const int method : {12, 14, 93, 95, 98}) {
+    ExpectEntryFails(("method " + std::to_string(method)).c_str(),
+                     [method](Bytes& a, size_t c, size_t) { a[c + 10] = static_cast<unsigned char>(method); });
+  }
+  ExpectEntryFails("AES", [](Bytes& a, size_t c, size_t) { a[c + 8] |= 1; a[c + 10] = 99; });
+  ExpectEntryFails("method 99 without the flag", [](Bytes& a, size_t c, size_t) { a[c + 10] = 99; });
   ExpectEntryFails("local signature", [](Bytes& a, size_t, size_t l) { a[l] = 'X'; });
   ExpectEntryFails("crc", [](Bytes& a, size_t c, size_t) { a[c + 16] ^= 1; });
   ExpectEntryFails("corrupt data", [](Bytes& a, size_t, size_t) { a[kLocalHeaderSize + 9 + 3] ^= 0xFF; });
@@ -252,13 +259,21 @@ void DamagedDirectory() {
   CHECK(oc.ok && oc.reader.EntryCount() == 2);
 }
 
-// Zip64: a record and locator before the end record, and an entry whose sizes and offset live in
-// the Zip64 extra field.
-void Zip64() {
-  const std::string data = Pattern(3000);
+// An archive of one entry with Zip64 records: the central record's sizes and offset in its Zip64
+// extra field, and a Zip64 end record and locator before a classic end record that holds only
+// escape values (disk numbers too when `escapeDisks`).
+struct Zip64Archive {
+  Bytes bytes;
+  size_t zip64End = 0;  // where the Zip64 end record starts
+  size_t locator = 0;
+  uint32_t compressed = 0;
+};
+
+Zip64Archive MakeZip64(const std::string& data, bool escapeDisks) {
+  Zip64Archive result;
   Bytes a = MakeArchive({{"big", data, 9}});
   const size_t central = CentralOffset(a);
-  const uint32_t compressed = Read32(&a[central + 20]);
+  result.compressed = Read32(&a[central + 20]);
   // Rebuild the central record with a Zip64 extra field.
   Bytes record(a.begin() + central, a.begin() + central + kCentralHeaderSize + 3);
   Write32(&record[20], 0xFFFFFFFF);
@@ -269,13 +284,14 @@ void Zip64() {
   Write16(extra, kZip64ExtraId);
   Write16(extra + 2, 24);
   Write32(extra + 4, static_cast<uint32_t>(data.size()));
-  Write32(extra + 12, compressed);
+  Write32(extra + 12, result.compressed);
   Write32(extra + 20, 0);
   record.insert(record.end(), extra, extra + sizeof extra);
 
-  Bytes z(a.begin(), a.begin() + central);
+  Bytes& z = result.bytes;
+  z.assign(a.begin(), a.begin() + central);
   z.insert(z.end(), record.begin(), record.end());
-  const size_t zip64End = z.size();
+  result.zip64End = z.size();
   unsigned char end64[kZip64EndSize] = {};
   Write32(end64, kZip64EndSignature);
   Write32(end64 + 4, kZip64EndSize - 12);
@@ -284,36 +300,302 @@ void Zip64() {
   Write32(end64 + 40, static_cast<uint32_t>(record.size()));
   Write32(end64 + 48, static_cast<uint32_t>(central));
   z.insert(z.end(), end64, end64 + sizeof end64);
+  result.locator = z.size();
   unsigned char locator[kZip64LocatorSize] = {};
   Write32(locator, kZip64LocatorSignature);
-  Write32(locator + 8, static_cast<uint32_t>(zip64End));
+  Write32(locator + 8, static_cast<uint32_t>(result.zip64End));
   Write32(locator + 16, 1);
   z.insert(z.end(), locator, locator + sizeof locator);
   unsigned char end[kEndSize] = {};
   Write32(end, kEndSignature);
+  if (escapeDisks) {
+    Write16(end + 4, 0xFFFF);
+    Write16(end + 6, 0xFFFF);
+  }
   Write16(end + 8, 0xFFFF);
   Write16(end + 10, 0xFFFF);
   Write32(end + 12, 0xFFFFFFFF);
   Write32(end + 16, 0xFFFFFFFF);
   z.insert(z.end(), end, end + kEndSize);
+  return result;
+}
 
-  Opened o(z);
+Bytes Framed(const Bytes& archive, size_t prefix, size_t suffix) {
+  Bytes out(prefix, 'p');
+  out.insert(out.end(), archive.begin(), archive.end());
+  out.insert(out.end(), suffix, 's');
+  return out;
+}
+
+void Zip64() {
+  const std::string data = Pattern(3000);
+  struct Variant {
+    bool escapeDisks;
+    size_t prefix;
+    size_t suffix;
+  };
+  for (const Variant& v : {Variant{false, 0, 0}, Variant{true, 0, 0}, Variant{true, 89, 0},
+                           Variant{true, 89, 700}, Variant{false, 4096, 3}}) {
+    const Zip64Archive z = MakeZip64(data, v.escapeDisks);
+    Opened o(Framed(z.bytes, v.prefix, v.suffix));
+    if (!o.ok) fprintf(stderr, "  zip64 not read: disks %d prefix %zu suffix %zu\n", v.escapeDisks, v.prefix, v.suffix);
+    CHECK(o.ok);
+    CHECK(o.reader.EntryCount() == 1);
+    CHECK(o.reader.PrefixSize() == v.prefix);
+    qrx::ZipEntry e;
+    CHECK(o.reader.GetEntry(0, &e) && e.uncompressedSize == data.size() && e.compressedSize == z.compressed &&
+          e.localHeaderOffset == v.prefix);
+    std::string out;
+    CHECK(Extract(o, 0, &out) && out == data);
+  }
+
+  const Zip64Archive z = MakeZip64(data, true);
+  // A locator whose offset misses the record (it does not count a prefix) still finds the record
+  // right before it.
+  Bytes missed = z.bytes;
+  Write32(&missed[z.locator + 8], static_cast<uint32_t>(z.zip64End + 1));
+  Opened om(missed);
+  std::string got;
+  CHECK(om.ok && Extract(om, 0, &got) && got == data);
+
+  struct Case {
+    const char* what;
+    std::function<void(Bytes&)> damage;
+  };
+  const std::vector<Case> refused = {
+      // The Zip64 record's count must fit its directory.
+      {"count past the directory", [&](Bytes& a) { Write32(&a[z.zip64End + 24], 1000); Write32(&a[z.zip64End + 32], 1000); }},
+      {"record on another disk", [&](Bytes& a) { Write32(&a[z.zip64End + 16], 1); }},
+      {"directory on another disk", [&](Bytes& a) { Write32(&a[z.zip64End + 20], 2); }},
+      {"locator on another disk", [&](Bytes& a) { Write32(&a[z.locator + 4], 1); }},
+      {"two disks", [&](Bytes& a) { Write32(&a[z.locator + 16], 2); }},
+      {"classic disk number that is no escape", [&](Bytes& a) { Write16(&a[z.locator + kZip64LocatorSize + 4], 1); }},
+      {"entries on this disk differ", [&](Bytes& a) { Write32(&a[z.zip64End + 24], 0); }},
+      // Escape values are no values without the Zip64 records.
+      {"no locator", [&](Bytes& a) { a[z.locator] = 'Q'; }},
+      {"no record", [&](Bytes& a) { a[z.zip64End] = 'Q'; }},
+      {"directory size past the record", [&](Bytes& a) { Write32(&a[z.zip64End + 40], 1000); }},
+  };
+  for (const Case& c : refused) {
+    Bytes bad = z.bytes;
+    c.damage(bad);
+    Opened o(bad);
+    if (o.ok) fprintf(stderr, "  zip64 damage not detected: %s\n", c.what);
+    CHECK(!o.ok);
+  }
+}
+
+// Raw deflate of `data` at `level`, as the writer makes it.
+Bytes Deflated(const std::string& data, int level) {
+  z_stream stream{};
+  deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  Bytes out(deflateBound(&stream, static_cast<uLong>(data.size())));
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = out.data();
+  stream.avail_out = static_cast<uInt>(out.size());
+  const int status = deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  if (status != Z_STREAM_END) exit(2);
+  return out;
+}
+
+// True when inflating `compressed` in 64 KiB input pieces into a 64 KiB output buffer reaches a
+// call that takes the last input byte and fills the buffer before the stream ends: the inflater
+// then still owes output although no input is left.
+bool OwesOutputAfterLastInput(const Bytes& compressed) {
+  const size_t chunk = 64 * 1024;
+  z_stream stream{};
+  inflateInit2(&stream, -MAX_WBITS);
+  Bytes output(chunk);
+  size_t consumed = 0;
+  bool owes = false;
+  for (;;) {
+    if (stream.avail_in == 0) {
+      if (consumed == compressed.size()) break;
+      const size_t n = std::min(chunk, compressed.size() - consumed);
+      stream.next_in = const_cast<Bytef*>(compressed.data() + consumed);
+      stream.avail_in = static_cast<uInt>(n);
+      consumed += n;
+    }
+    stream.next_out = output.data();
+    stream.avail_out = static_cast<uInt>(output.size());
+    const int status = inflate(&stream, Z_NO_FLUSH);
+    if (status == Z_STREAM_END || (status != Z_OK && status != Z_BUF_ERROR)) break;
+    if (stream.avail_in == 0 && consumed == compressed.size() && stream.avail_out == 0) {
+      owes = true;
+      break;
+    }
+  }
+  inflateEnd(&stream);
+  return owes;
+}
+
+// One deflated entry as a streaming writer leaves it: general-purpose bit 3, zero CRC and sizes
+// in the local header, a data descriptor after the data, the real values in the central record.
+// `prefix` bytes go in front without being counted by any offset, `suffix` bytes after the end.
+Bytes StreamedArchive(const std::string& name, const std::string& data, int level, size_t prefix = 0,
+                      size_t suffix = 0) {
+  const Bytes packed = Deflated(data, level);
+  const uint32_t crc = static_cast<uint32_t>(
+      crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+  Bytes a;
+  unsigned char local[kLocalHeaderSize] = {};
+  Write32(local, kLocalHeaderSignature);
+  Write16(local + 4, 20);
+  Write16(local + 6, kFlagDataDescriptor);
+  Write16(local + 8, kMethodDeflated);
+  Write16(local + 26, static_cast<uint16_t>(name.size()));
+  a.insert(a.end(), local, local + sizeof local);
+  a.insert(a.end(), name.begin(), name.end());
+  a.insert(a.end(), packed.begin(), packed.end());
+  unsigned char descriptor[16];
+  Write32(descriptor, 0x08074B50);
+  Write32(descriptor + 4, crc);
+  Write32(descriptor + 8, static_cast<uint32_t>(packed.size()));
+  Write32(descriptor + 12, static_cast<uint32_t>(data.size()));
+  a.insert(a.end(), descriptor, descriptor + sizeof descriptor);
+  const size_t central = a.size();
+  unsigned char record[kCentralHeaderSize] = {};
+  Write32(record, kCentralHeaderSignature);
+  Write16(record + 4, 20);
+  Write16(record + 6, 20);
+  Write16(record + 8, kFlagDataDescriptor);
+  Write16(record + 10, kMethodDeflated);
+  Write32(record + 16, crc);
+  Write32(record + 20, static_cast<uint32_t>(packed.size()));
+  Write32(record + 24, static_cast<uint32_t>(data.size()));
+  Write16(record + 28, static_cast<uint16_t>(name.size()));
+  a.insert(a.end(), record, record + sizeof record);
+  a.insert(a.end(), name.begin(), name.end());
+  unsigned char end[kEndSize] = {};
+  Write32(end, kEndSignature);
+  Write16(end + 8, 1);
+  Write16(end + 10, 1);
+  Write32(end + 12, static_cast<uint32_t>(a.size() - central));
+  Write32(end + 16, static_cast<uint32_t>(central));
+  a.insert(a.end(), end, end + kEndSize);
+  return Framed(a, prefix, suffix);
+}
+
+// A deflated entry whose last input is taken by a call that fills the output buffer: the rest of
+// the output comes from further calls without input.
+void OutputOwedAfterLastInput() {
+  const std::string zeros(262304, '\0');  // four 64 KiB buffers and 160 bytes
+  CHECK(OwesOutputAfterLastInput(Deflated(zeros, 9)));
+  Opened o(StreamedArchive("setup.dat", zeros, 9));
   CHECK(o.ok);
-  CHECK(o.reader.EntryCount() == 1);
-  qrx::ZipEntry e;
-  CHECK(o.reader.GetEntry(0, &e) && e.uncompressedSize == data.size() && e.compressedSize == compressed);
   std::string out;
-  CHECK(Extract(o, 0, &out) && out == data);
+  CHECK(Extract(o, 0, &out) && out == zeros);
 
-  // The Zip64 record's count must fit its directory.
-  Bytes bad = z;
-  Write32(&bad[zip64End + 24], 1000);
-  Write32(&bad[zip64End + 32], 1000);
-  CHECK(!Opened(bad).ok);
-  // A locator pointing past itself.
-  bad = z;
-  Write32(&bad[zip64End + kZip64EndSize + 8], static_cast<uint32_t>(zip64End + 1));
-  CHECK(!Opened(bad).ok);
+  // The same around many multiples of 64 KiB and levels, compressible data of several kinds.
+  int owed = 0, cases = 0;
+  for (const int level : {6, 9}) {
+    for (size_t blocks = 1; blocks <= 4; ++blocks) {
+      for (size_t extra = 0; extra < 2400; extra += 53) {
+        const std::string data = blocks % 2 ? std::string(blocks * 65536 + extra, '\0')
+                                            : std::string(blocks * 65536 + extra, 'a') + "end";
+        const Bytes packed = Deflated(data, level);
+        if (OwesOutputAfterLastInput(packed)) ++owed;
+        ++cases;
+        Opened oc(StreamedArchive("f", data, level));
+        std::string got;
+        const bool ok = oc.ok && Extract(oc, 0, &got) && got == data;
+        if (!ok) fprintf(stderr, "  owed-output case failed: level %d, %zu bytes\n", level, data.size());
+        CHECK(ok);
+      }
+    }
+  }
+  printf("owed-output cases: %d of %d\n", owed, cases);
+  CHECK(owed >= 5);
+
+  // The bounds stay: data that stops early, a recorded size one short or one long, a bad CRC.
+  const size_t central = o.bytes.size() - kEndSize - kCentralHeaderSize - 9;
+  struct Case {
+    const char* what;
+    std::function<void(Bytes&)> damage;
+  };
+  const std::vector<Case> cases2 = {
+      {"compressed size one short", [&](Bytes& a) { Write32(&a[central + 20], Read32(&a[central + 20]) - 1); }},
+      {"uncompressed size one short", [&](Bytes& a) { Write32(&a[central + 24], Read32(&a[central + 24]) - 1); }},
+      {"uncompressed size one long", [&](Bytes& a) { Write32(&a[central + 24], Read32(&a[central + 24]) + 1); }},
+      {"crc", [&](Bytes& a) { a[central + 16] ^= 1; }},
+  };
+  for (const Case& c : cases2) {
+    Bytes bad = o.bytes;
+    c.damage(bad);
+    Opened ob(bad);
+    Sink sink;
+    const bool ok = ob.ok && Extract(ob, 0, nullptr, &sink);
+    if (ok) fprintf(stderr, "  damage not detected: %s\n", c.what);
+    CHECK(!ok);
+    CHECK(sink.data.size() <= zeros.size());
+  }
+}
+
+// Data in front of the archive that no offset counts, and data after the end record.
+void PrefixedAndSuffixed() {
+  const std::vector<Item> items = {{"setup.exe", Random(70000, 3), 9}, {"docs/a.txt", Pattern(90000), 6},
+                                   {"s.txt", "stored", 0}};
+  const Bytes plain = MakeArchive(items);
+  struct Variant {
+    size_t prefix;
+    size_t suffix;
+  };
+  for (const Variant& v : {Variant{89, 0}, Variant{0, 500}, Variant{89, 1000}, Variant{1, 1}, Variant{300000, 0}}) {
+    Opened o(Framed(plain, v.prefix, v.suffix));
+    if (!o.ok) fprintf(stderr, "  not read: prefix %zu suffix %zu\n", v.prefix, v.suffix);
+    CHECK(o.ok);
+    CHECK(o.reader.EntryCount() == items.size());
+    CHECK(o.reader.PrefixSize() == v.prefix);
+    CHECK(o.reader.CentralDirectoryOffset() == CentralOffset(plain) + v.prefix);
+    for (uint32_t i = 0; o.ok && i < items.size(); ++i) {
+      std::string out;
+      CHECK(Extract(o, i, &out) && out == items[i].data);
+    }
+  }
+  // The streamed shape with the prefix of a padded download.
+  const std::string text = Pattern(262304);
+  Opened s(StreamedArchive("big.txt", text, 9, 89, 40));
+  std::string out;
+  CHECK(s.ok && s.reader.PrefixSize() == 89 && Extract(s, 0, &out) && out == text);
+
+  // Bytes between the directory and the end record, with offsets that count everything: read
+  // where the records say.
+  Bytes gap = plain;
+  gap.insert(gap.end() - kEndSize, 100, 'g');
+  Opened og(gap);
+  CHECK(og.ok && og.reader.PrefixSize() == 0 && Extract(og, 1, &out) && out == items[1].data);
+
+  // With the shift applied every offset is checked as strictly as without one.
+  const Bytes prefixed = Framed(plain, 89, 0);
+  const size_t c = CentralOffset(plain) + 89;
+  struct Case {
+    const char* what;
+    std::function<void(Bytes&)> damage;
+  };
+  const std::vector<Case> refused = {
+      {"local offset past the end once shifted",
+       [&](Bytes& a) { Write32(&a[c + 42], static_cast<uint32_t>(a.size() - 89 - kLocalHeaderSize + 1)); }},
+      {"compressed size past the end once shifted",
+       [&](Bytes& a) { Write32(&a[c + 20], static_cast<uint32_t>(a.size() - 89 - kLocalHeaderSize - 9 + 1)); }},
+      {"local header not where the shifted offset points", [&](Bytes& a) { Write32(&a[c + 42], 1); }},
+      {"no directory at either position", [&](Bytes& a) { a[c] = 'Q'; }},
+  };
+  for (const Case& k : refused) {
+    Bytes bad = prefixed;
+    k.damage(bad);
+    Opened o(bad);
+    bool allOk = o.ok;
+    for (uint32_t i = 0; allOk && i < o.reader.EntryCount(); ++i) allOk = Extract(o, i, nullptr);
+    if (allOk) fprintf(stderr, "  damage not detected: %s\n", k.what);
+    CHECK(!allOk);
+  }
+  // A directory that would end after the end record starts.
+  Bytes over = prefixed;
+  Write32(&over[over.size() - kEndSize + 16], static_cast<uint32_t>(CentralOffset(plain) + 90));
+  CHECK(!Opened(over).ok);
 }
 
 void EntryPaths() {
@@ -401,6 +683,8 @@ int main() {
   DamagedEntries();
   DamagedDirectory();
   Zip64();
+  OutputOwedAfterLastInput();
+  PrefixedAndSuffixed();
   EntryPaths();
   WriterInPlace();
   printf("zip native tests: %d checks, %d failed\n", checks, failures);
