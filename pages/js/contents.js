@@ -322,8 +322,15 @@ var ui = {
     });
   },
 
+  // The package URL, with the package's hash as its fragment when the parameters list one.
   packageUrl: function (osbits, lang) {
-    return installParams.PACKAGE_URL.replace("{OSBITS}", osbits).replace("{LANG}", lang);
+    var url = installParams.PACKAGE_URL.replace("{OSBITS}", osbits).replace("{LANG}", lang);
+    var hashes = installParams.PACKAGE_SHA256 || {};
+    var key = osbits + "/" + lang;
+    if (Object.prototype.hasOwnProperty.call(hashes, key)) {
+      url += "#sha256=" + hashes[key];
+    }
+    return url;
   },
 
   // Whether "major.minor" is at least the wanted "major.minor".

@@ -7,6 +7,10 @@ var installParams = {
   // The package every server has: used once when the language- or bits-specific one is missing.
   "DEFAULT_OSBITS": "32",
   "DEFAULT_LANG": "en",
+  // SHA-256 (64 hex digits) of each package, keyed "{OSBITS}/{LANG}" as the URL is, the default
+  // package included (e.g. "32/en"). A listed package is downloaded with "#sha256=<hash>" and
+  // installed only when its bytes match; an unlisted one is not checked.
+  "PACKAGE_SHA256": {},
   // Name=value settings for the product's setup, separated by blanks.
   "SETUP_PARAMS": "ACCEPT_EULA=1 CREATE_DESKTOP_SHORTCUT=1 LAUNCH_AFTER_SETUP=0",
   // Oldest Windows version the product runs on (major.minor).

@@ -14,6 +14,7 @@
 #include "common/scope_guard.h"
 #include "download/counter_text.h"
 #include "download/download_file.h"
+#include "download/download_request.h"
 #include "htmlhost/desktop_shell_execute.h"
 #include "htmlhost/shell_text.h"
 #include "installer/install_texts.h"
@@ -40,6 +41,7 @@ const wchar_t kLogMessageBox[] = L"ZSMessageBox: %s %s";
 const wchar_t kLogDisableWindowClose[] = L"ZSDisableWindowClose: %d";
 const wchar_t kLogRestoreWindow[] = L"ZSRestoreWindow";
 const wchar_t kLogOpenPage[] = L"ZSOpenPage: %s";
+const wchar_t kLogOpenPageRefused[] = L"ZSOpenPage refused, only http and https URLs are opened: %s";
 const wchar_t kLogRetryMessageBox[] = L"ZSRetryMessageBox: %s";
 const wchar_t kLogFolderKeptForSetup[] = L"Setup still runs: download folder %s scheduled for removal at restart";
 
@@ -391,7 +393,12 @@ HRESULT HtmlExternal::OpenPageMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
   const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {VT_BSTR});
   if (FAILED(hr)) return hr;
   const std::wstring url = ArgumentText(ScriptArgument(*params, 0));
-  if (launcher_) launcher_(htmlui::InsertCaretsBeforeAmpersands(url), std::wstring());
+  // The shell would start any program or document; the pages only ever open web pages.
+  if (!HasWebScheme(url)) {
+    qrx::LogError(log_, kLogOpenPageRefused, url.c_str());
+  } else if (launcher_) {
+    launcher_(htmlui::InsertCaretsBeforeAmpersands(url), std::wstring());
+  }
   qrx::LogDebug(log_, kLogOpenPage, url.c_str());
   return S_OK;
 }

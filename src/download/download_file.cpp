@@ -9,9 +9,11 @@
 #include "common/com_ptr.h"
 #include "common/com_object.h"
 #include "common/hresult.h"
+#include "common/sha256.h"
 #include "common/unique_any.h"
 #include "download/download_callback.h"
 #include "download/download_owner.h"
+#include "download/download_request.h"
 #include "download/download_result.h"
 #include "download/pull_stream.h"
 
@@ -23,7 +25,9 @@ namespace {
 // Forwards the other notifications to the attempt's callback until the attempt ends.
 class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
  public:
-  BSCHolder(HANDLE file, IBindStatusCallback* callback) : file_(file), callback_(callback) {
+  // `hash`, when given, is fed every byte written to the file.
+  BSCHolder(HANDLE file, IBindStatusCallback* callback, qrx::Sha256* hash)
+      : file_(file), callback_(callback), hash_(hash) {
     if (callback_) callback_->AddRef();
   }
   HRESULT result() const { return result_; }
@@ -130,6 +134,7 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
   // reports the real error (a full volume gives a partial write first). On failure pins the
   // outcome to the write error and cuts the file there.
   bool Write(const BYTE* data, ULONG size) {
+    if (hash_) hash_->Update(data, size);
     while (size > 0) {
       DWORD written = 0;
       if (!WriteFile(file_, data, size, &written, nullptr) || written == 0) {
@@ -151,6 +156,7 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
   qrx::ComPtr<IBinding> binding_;
   HANDLE file_;
   IBindStatusCallback* callback_;
+  qrx::Sha256* hash_;
 };
 
 // Pumps this thread's messages until the holder has an outcome or `stop` is set (then the binding
@@ -179,17 +185,29 @@ HRESULT WaitForOutcome(BSCHolder& holder, HANDLE stop) {
 
 bool IsSet(HANDLE event) { return event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
-// One attempt: a fresh file, one binding, its outcome.
-HRESULT RunAttempt(const std::wstring& path, const std::wstring& url, DownloadCallback& callback, HANDLE stop) {
+// One attempt: a fresh file, one binding, its outcome. With an expected digest, the bytes are
+// hashed as they are written; a complete transfer that does not match is deleted and fails.
+HRESULT RunAttempt(const std::wstring& path, const DownloadRequest& request, DownloadCallback& callback,
+                   qrx::Logger* log, HANDLE stop) {
   qrx::UniqueFile file(
       CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return qrx::HResultFromLastError();
-  auto holder = qrx::ComPtr<BSCHolder>::Attach(new BSCHolder(file.get(), &callback));
-  HRESULT hr = OpenPullStream(url.c_str(), holder.get());
+  qrx::Sha256 hash;
+  auto holder =
+      qrx::ComPtr<BSCHolder>::Attach(new BSCHolder(file.get(), &callback, request.hasDigest ? &hash : nullptr));
+  HRESULT hr = OpenPullStream(request.transferUrl.c_str(), holder.get());
   if (SUCCEEDED(hr)) hr = WaitForOutcome(*holder.get(), stop);
   // The file closes and the callback goes out of scope with this attempt.
   holder->EndAttempt();
-  return hr;
+  file.Reset();
+  if (hr != S_OK || !request.hasDigest) return hr;
+  qrx::Sha256Digest received{};
+  const bool hashed = hash.Finish(received);
+  if (hashed && received == request.digest) return hr;
+  DeleteFileW(path.c_str());
+  qrx::LogError(log, kLogDownloadHashMismatch, qrx::DigestHex(request.digest).c_str(),
+                hashed ? qrx::DigestHex(received).c_str() : L"-");
+  return CRYPT_E_HASH_VALUE;
 }
 
 }  // namespace
@@ -211,7 +229,17 @@ bool IsPlainFileName(const std::wstring& name) {
 }
 
 int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
-  const std::wstring name = DownloadFileName(url);
+  DownloadRequest request;
+  const RequestCheck check = ParseDownloadRequest(url, request);
+  if (check != RequestCheck::kOk) {
+    // Refused before any request or file: nothing of this URL becomes the package path.
+    owner.SetDownloadPath(std::wstring());
+    qrx::LogError(owner.GetLogger(),
+                  check == RequestCheck::kUnsupportedScheme ? kLogDownloadSchemeRefused : kLogDownloadFragmentRefused,
+                  url.c_str());
+    return kDownloadError;
+  }
+  const std::wstring name = DownloadFileName(request.transferUrl);
   const std::wstring path = owner.GetDownloadFolder() + name;
   owner.SetDownloadPath(path);
   const HANDLE stop = owner.GetStopEvent();
@@ -219,8 +247,8 @@ int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
   for (;;) {
     auto callback = qrx::ComPtr<DownloadCallback>::Attach(new DownloadCallback(&owner));
     // A name that would not stay inside the download folder is refused like an invalid name.
-    const HRESULT hr =
-        IsPlainFileName(name) ? RunAttempt(path, url, *callback.get(), stop) : qrx::HResultFromWin32(ERROR_INVALID_NAME);
+    const HRESULT hr = IsPlainFileName(name) ? RunAttempt(path, request, *callback.get(), owner.GetLogger(), stop)
+                                             : qrx::HResultFromWin32(ERROR_INVALID_NAME);
     const int code = TransferDownloadError(owner, hr);
     // A stopped download is not tried again.
     if (IsSet(stop) || !budget.RetryAfter(code, callback->dataReceived())) return code;

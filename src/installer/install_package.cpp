@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "common/hresult.h"
 #include "common/unique_any.h"
 #include "installer/install_texts.h"
 #include "installer/product_detection.h"
@@ -12,6 +13,7 @@
 #include "installer/setup_command.h"
 #include "installer/setup_logs.h"
 #include "installer/setup_search.h"
+#include "installer/setup_signer.h"
 #include "sysinfo/run_marker.h"
 #include "zip/zip_files.h"
 
@@ -22,6 +24,7 @@ namespace {
 constexpr int kWrapperErrorUnzip = 4;
 constexpr int kWrapperErrorNoSetup = 5;
 constexpr int kWrapperErrorCreateProcess = 6;
+constexpr int kWrapperErrorSetupSigner = 7;
 
 // "<folder>\<name>" in a MAX_PATH buffer; false when it does not fit.
 bool CombinePath(const std::wstring& folder, const wchar_t* name, std::wstring& path) {
@@ -34,7 +37,7 @@ bool CombinePath(const std::wstring& folder, const wchar_t* name, std::wstring& 
 }  // namespace
 
 InstallOperations ProductInstallOperations() {
-  return InstallOperations{&ExtractArchive, &IsProductInstalled, &QueryProductVersion};
+  return InstallOperations{&ExtractArchive, &IsProductInstalled, &QueryProductVersion, QRX_SETUP_SIGNERS};
 }
 
 void PollSetupProgress(InstallOwner& owner, const InstallOperations& operations) {
@@ -91,6 +94,26 @@ int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const s
     if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return kInstallFatal;
   }
 
+  // Only a setup program signed by a listed certificate runs (elevated, as this process). The file
+  // stays open without write or delete sharing from the check until the process has started, so
+  // what was checked is what runs.
+  UniqueFile checkedSetup;
+  if (operations.setupSigners && operations.setupSigners[0] != L'\0') {
+    checkedSetup.Reset(CreateFileW(setupPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    SignerCheck check;
+    if (checkedSetup) {
+      check = CheckSetupSigner(setupPath, checkedSetup.get(), ParseSignerList(operations.setupSigners));
+    } else {
+      check.trust = static_cast<LONG>(HResultFromLastError());
+    }
+    if (check.verdict != SignerVerdict::kListed) {
+      owner.SetInstallErrors(kWrapperErrorSetupSigner, static_cast<int>(check.trust));
+      LogError(log, kLogSetupSignerRefused, setupPath.c_str(), SignerRefusalReason(check).c_str());
+      return kInstallFatal;
+    }
+  }
+
   // A desktop nobody sees; if it cannot be made, setup is still started with its name.
   std::vector<wchar_t> desktopName(kSetupDesktopName, kSetupDesktopName + wcslen(kSetupDesktopName) + 1);
   UniqueDesktop desktop(CreateDesktopW(desktopName.data(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
@@ -115,6 +138,7 @@ int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const s
     LogDebug(log, kLogCreateProcessFailed, commandLine.c_str());
     return kInstallFatal;
   }
+  checkedSetup.Reset();
   UniqueHandle processHandle(process.hProcess);
   UniqueHandle threadHandle(process.hThread);
   // Setup now owns the folder too: a later run leaves it alone while setup still runs.

@@ -13,9 +13,13 @@ struct InstallOperations {
   ExtractArchiveFunction extract;                         // ExtractArchive
   bool (*isProductInstalled)(const wchar_t* productCode);  // IsProductInstalled
   std::wstring (*queryProductVersion)(const wchar_t* productCode);  // QueryProductVersion
+  // SHA-256 thumbprints of the certificates allowed to sign setup.exe (ParseSignerList); null
+  // or empty: setup runs unchecked.
+  const wchar_t* setupSigners;
 };
 
-// The product's operations: the zip layer's ExtractArchive and the Windows Installer queries.
+// The product's operations: the zip layer's ExtractArchive, the Windows Installer queries and the
+// build's list of setup signers.
 InstallOperations ProductInstallOperations();
 
 // Milliseconds between two setup progress polls.
@@ -29,7 +33,9 @@ void PollSetupProgress(InstallOwner& owner, const InstallOperations& operations)
 // followed by " /qn /l* " and the quoted log path on the "QRXVirtualDesktop" desktop with the
 // package folder as current directory, polls the progress while it runs, and collects the logs.
 // Returns an install result code: 0, 1, 3 or 4. Failures before setup ran give 3 and record
-// wrapperError 4 (unpacking), 5 (no setup program) or 6 with the system error (process creation).
+// wrapperError 4 (unpacking), 5 (no setup program), 7 with WinVerifyTrust's answer (a setup program
+// not signed by a listed certificate; checked only when the list is not empty) or 6 with the system
+// error (process creation).
 int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const std::wstring& setupParameters,
                    const InstallOperations& operations);
 

@@ -4,12 +4,18 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 
 #include "common/no_links.h"
+#include "common/sha256.h"
 #include "common/unique_any.h"
+#include "payload/page_digest_id.h"
 #include "payload/payload_texts.h"
+#include "payload/table_binding.h"
 
 namespace qrx {
 namespace {
@@ -49,6 +55,157 @@ WalkResult WalkRecords(HANDLE file, uint64_t fileSize, const std::wstring& folde
   }
 }
 
+// The records held in memory, from the first header on. Checks them (and finds the end of the end
+// record) when `folder` is null, writes them into `folder` otherwise.
+WalkResult WalkTableInMemory(const char* table, size_t size, const std::wstring* folder, size_t& end) {
+  size_t at = 0;
+  for (;;) {
+    PayloadFileHeader header;
+    if (size - at < sizeof(header)) return WalkResult::kInfoFailed;
+    memcpy(&header, table + at, sizeof(header));
+    at += sizeof(header);
+    if (IsEndRecord(header)) {
+      end = at;
+      return WalkResult::kDone;
+    }
+    if (header.sizeHigh != 0 || header.sizeLow > size - at) return WalkResult::kDataFailed;
+    if (folder && !WritePayloadFile(header, table + at, *folder)) return WalkResult::kCreateFailed;
+    at += header.sizeLow;
+  }
+}
+
+// Little-endian fields at `at` of the file.
+bool ReadAt(HANDLE file, uint64_t at, void* buffer, DWORD size) { return SeekTo(file, at) && ReadExactly(file, buffer, size); }
+
+// The PE headers' security directory and the fixed fields of the certificate entry it names.
+bool ReadSignedLayout(HANDLE file, uint64_t fileSize, SignedLayout& layout) {
+  layout.fileSize = fileSize;
+  IMAGE_DOS_HEADER dos;
+  if (!ReadAt(file, 0, &dos, sizeof(dos)) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0) return false;
+  const uint64_t nt = static_cast<uint32_t>(dos.e_lfanew);
+  struct {
+    DWORD signature;
+    IMAGE_FILE_HEADER file;
+    WORD magic;
+  } headers;
+  static_assert(offsetof(decltype(headers), magic) == 24, "optional header right after the file header");
+  if (!ReadAt(file, nt, &headers, 26) || headers.signature != IMAGE_NT_SIGNATURE) return false;
+  // Offsets inside the optional header of the directory count and of the directories.
+  uint32_t countAt = 0;
+  if (headers.magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+    countAt = 92;
+  } else if (headers.magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+    countAt = 108;
+  } else {
+    return false;
+  }
+  const uint32_t directoryAt = countAt + 4 + IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(IMAGE_DATA_DIRECTORY);
+  DWORD count = 0;
+  IMAGE_DATA_DIRECTORY security = {};
+  if (headers.file.SizeOfOptionalHeader < directoryAt + sizeof(security) ||
+      !ReadAt(file, nt + 24 + countAt, &count, sizeof(count)) || count <= IMAGE_DIRECTORY_ENTRY_SECURITY ||
+      !ReadAt(file, nt + 24 + directoryAt, &security, sizeof(security))) {
+    return false;
+  }
+  layout.entryStart = security.VirtualAddress;
+  layout.entrySize = security.Size;
+  if (layout.entryStart == 0 || static_cast<uint64_t>(layout.entryStart) + 8 > fileSize) return true;
+  unsigned char entry[14] = {};
+  const DWORD available = static_cast<DWORD>(fileSize - layout.entryStart < sizeof(entry) ? fileSize - layout.entryStart
+                                                                                          : sizeof(entry));
+  if (!ReadAt(file, layout.entryStart, entry, available)) return false;
+  layout.dwLength = static_cast<uint32_t>(entry[0] | entry[1] << 8 | entry[2] << 16 | static_cast<uint32_t>(entry[3]) << 24);
+  layout.revision = static_cast<uint16_t>(entry[4] | entry[5] << 8);
+  layout.certificateType = static_cast<uint16_t>(entry[6] | entry[7] << 8);
+  layout.pkcs7Length = DerSequenceLength(entry + 8, available - 8);
+  return true;
+}
+
+// The digest the build placed in this process's own image; false when there is none.
+bool OwnTableDigest(Sha256Digest& digest) {
+  HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(QRX_PAGE_TABLE_DIGEST_ID), RT_RCDATA);
+  if (!resource || SizeofResource(nullptr, resource) != digest.size()) return false;
+  HGLOBAL loaded = LoadResource(nullptr, resource);
+  const void* bytes = loaded ? LockResource(loaded) : nullptr;
+  if (!bytes) return false;
+  memcpy(digest.data(), bytes, digest.size());
+  return true;
+}
+
+void LogWalkFailure(Logger* log, WalkResult result, const std::wstring& folder) {
+  switch (result) {
+    case WalkResult::kDone:
+      break;
+    case WalkResult::kInfoFailed:
+      LogError(log, kLogReadInfoFailed);
+      break;
+    case WalkResult::kDataFailed:
+      LogError(log, kLogReadDataFailed);
+      break;
+    case WalkResult::kCreateFailed:
+      LogError(log, kLogCreateFailed, folder.c_str());
+      break;
+  }
+}
+
+// Reads the table once into memory, checks where it lies and its digest, and only then writes
+// its files.
+bool ExtractBoundTable(HANDLE file, uint64_t fileSize, uint32_t trailer, const std::wstring& folder, Logger* log,
+                       const Sha256Digest& expected) {
+  SignedLayout layout;
+  if (!ReadSignedLayout(file, fileSize, layout)) {
+    LogError(log, kLogTableRefused, kCauseNotPe);
+    return false;
+  }
+  // Room for at least the end record between the PKCS#7 data and the trailer.
+  if (const wchar_t* cause = CheckTablePlacement(layout, trailer, static_cast<uint64_t>(trailer) + kRecordHeaderSize)) {
+    LogError(log, kLogTableRefused, cause);
+    return false;
+  }
+  const uint64_t size = fileSize - 4 - trailer;
+  std::unique_ptr<char[]> table(size <= SIZE_MAX ? new (std::nothrow) char[static_cast<size_t>(size)] : nullptr);
+  if (!table || size > MAXDWORD || !ReadAt(file, trailer, table.get(), static_cast<DWORD>(size))) {
+    LogError(log, kLogReadInfoFailed);
+    return false;
+  }
+  size_t end = 0;
+  WalkResult result = WalkTableInMemory(table.get(), static_cast<size_t>(size), nullptr, end);
+  if (result != WalkResult::kDone) {
+    LogWalkFailure(log, result, folder);
+    return false;
+  }
+  Sha256Digest digest{};
+  if (!Sha256Of(table.get(), end, digest) || digest != expected) {
+    LogError(log, kLogTableRefused, kCauseDigestMismatch);
+    return false;
+  }
+  result = WalkTableInMemory(table.get(), end, &folder, end);
+  LogWalkFailure(log, result, folder);
+  return result == WalkResult::kDone;
+}
+
+// Opens the file and reads its trailer; the table itself is read by `extract`.
+template <typename Extract>
+bool WithTable(const std::wstring& path, Logger* log, Extract extract) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) {
+    LogError(log, kLogOpenFailed, path.c_str());
+    return false;
+  }
+  LARGE_INTEGER size = {};
+  const DWORD sizeLow = GetFileSize(file.get(), nullptr);
+  DWORD trailer = 0;
+  if (!GetFileSizeEx(file.get(), &size) || sizeLow < 4 || !SeekTo(file.get(), sizeLow - 4u) ||
+      !ReadExactly(file.get(), &trailer, sizeof(trailer))) {
+    LogError(log, kLogReadTrailerFailed);
+    return false;
+  }
+  const bool result = extract(file.get(), static_cast<uint64_t>(size.QuadPart), trailer);
+  file.Reset();
+  LogDebug(log, kLogLoadFinished);
+  return result;
+}
+
 }  // namespace
 
 bool WritePayloadFile(const PayloadFileHeader& header, const void* data, const std::wstring& folder) {
@@ -73,42 +230,26 @@ bool WritePayloadFile(const PayloadFileHeader& header, const void* data, const s
 }
 
 bool ExtractPayloadFrom(const std::wstring& path, const std::wstring& folder, Logger* log) {
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) {
-    LogError(log, kLogOpenFailed, path.c_str());
-    return false;
-  }
-  LARGE_INTEGER size = {};
-  const DWORD sizeLow = GetFileSize(file.get(), nullptr);
-  DWORD trailer = 0;
-  if (!GetFileSizeEx(file.get(), &size) || sizeLow < 4 || !SeekTo(file.get(), sizeLow - 4u) ||
-      !ReadExactly(file.get(), &trailer, sizeof(trailer))) {
-    LogError(log, kLogReadTrailerFailed);
-    return false;
-  }
-
-  bool result = false;
-  if (!SeekTo(file.get(), trailer)) {
-    LogError(log, kLogReadInfoFailed);
-  } else {
-    switch (WalkRecords(file.get(), static_cast<uint64_t>(size.QuadPart), folder)) {
-      case WalkResult::kDone:
-        result = true;
-        break;
-      case WalkResult::kInfoFailed:
-        LogError(log, kLogReadInfoFailed);
-        break;
-      case WalkResult::kDataFailed:
-        LogError(log, kLogReadDataFailed);
-        break;
-      case WalkResult::kCreateFailed:
-        LogError(log, kLogCreateFailed, folder.c_str());
-        break;
+  return WithTable(path, log, [&](HANDLE file, uint64_t size, uint32_t trailer) {
+    if (!SeekTo(file, trailer)) {
+      LogError(log, kLogReadInfoFailed);
+      return false;
     }
-  }
-  file.Reset();
-  LogDebug(log, kLogLoadFinished);
-  return result;
+    const WalkResult result = WalkRecords(file, size, folder);
+    LogWalkFailure(log, result, folder);
+    return result == WalkResult::kDone;
+  });
+}
+
+bool ExtractBoundPayloadFrom(const std::wstring& path, const std::wstring& folder, Logger* log,
+                             const Sha256Digest* expected) {
+  return WithTable(path, log, [&](HANDLE file, uint64_t size, uint32_t trailer) {
+    if (!expected) {
+      LogError(log, kLogTableRefused, kCauseNoDigest);
+      return false;
+    }
+    return ExtractBoundTable(file, size, trailer, folder, log, *expected);
+  });
 }
 
 bool ExtractPayload(const std::wstring& folder, Logger* log) {
@@ -119,7 +260,12 @@ bool ExtractPayload(const std::wstring& folder, Logger* log) {
     LogError(log, kLogOwnPathFailed);
     return false;
   }
+#if QRX_BIND_PAGES
+  Sha256Digest digest{};
+  return ExtractBoundPayloadFrom(path, folder, log, OwnTableDigest(digest) ? &digest : nullptr);
+#else
   return ExtractPayloadFrom(path, folder, log);
+#endif
 }
 
 }  // namespace qrx

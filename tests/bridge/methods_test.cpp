@@ -173,17 +173,37 @@ TEST(Methods, OpenPageCaretsAmpersandsAndLogsTheUrlAsReceived) {
   g_launches.clear();
   t.bridge->SetShellLauncher(&RecordLaunch);
   EXPECT_EQ(CallMethod(t.bridge, kOpenPage, kMethod, {TextArg(L"https://h/thanks?a=1&b=2")}, nullptr), S_OK);
-  EXPECT_EQ(CallMethod(t.bridge, kOpenPage, kMethod, {TextArg(L"a&b&c")}, nullptr), S_OK);
+  EXPECT_EQ(CallMethod(t.bridge, kOpenPage, kMethod, {TextArg(L"HTTP://h/a&b&c")}, nullptr), S_OK);
   t.bridge->SetStartProgram(L"C:\\Lumenary\\Halvard Lumenary Pro.exe");
   EXPECT_EQ(CallMethod(t.bridge, kStartInstallProgram, kMethod, {TextArg(L"/first")}, nullptr), S_OK);
   ASSERT_EQ(g_launches.size(), 3u);
   EXPECT_EQ(g_launches[0].first, L"https://h/thanks?a=1^&b=2");
   EXPECT_EQ(g_launches[0].second, L"");
-  EXPECT_EQ(g_launches[1].first, L"a^&b^&c");
+  EXPECT_EQ(g_launches[1].first, L"HTTP://h/a^&b^&c");
   EXPECT_EQ(g_launches[2].first, L"C:\\Lumenary\\Halvard Lumenary Pro.exe");
   EXPECT_EQ(g_launches[2].second, L"/first");
-  const std::vector<std::string> expected = {"ZSOpenPage: https://h/thanks?a=1&b=2", "ZSOpenPage: a&b&c"};
+  const std::vector<std::string> expected = {"ZSOpenPage: https://h/thanks?a=1&b=2", "ZSOpenPage: HTTP://h/a&b&c"};
   EXPECT_EQ(t.LogMessages(), expected);
+}
+
+TEST(Methods, OpenPageLaunchesNothingButWebPagesAndLogsTheRest) {
+  const wchar_t* const refused[] = {
+      L"file:///C:/windows/win.ini", L"\\\\host\\share\\p.zip", L"javascript:alert(1)",
+      L"C:\\Windows\\System32\\cmd.exe", L"res://shell32.dll/1", L"httpx://h/", L" http://h/", L"",
+      L"mailto:a@b", L"http:h/p",
+  };
+  for (const wchar_t* url : refused) {
+    TestBridge t;
+    g_launches.clear();
+    t.bridge->SetShellLauncher(&RecordLaunch);
+    EXPECT_EQ(CallMethod(t.bridge, kOpenPage, kMethod, {TextArg(url)}, nullptr), S_OK);
+    EXPECT_TRUE(g_launches.empty());
+    const std::wstring wide(url);
+    const std::string text(wide.begin(), wide.end());  // the cases are ASCII
+    const std::vector<std::string> expected = {
+        "ZSOpenPage refused, only http and https URLs are opened: " + text, "ZSOpenPage: " + text};
+    EXPECT_EQ(t.LogMessages(), expected);
+  }
 }
 
 TEST(Properties, StartValuesAndUnknownKeys) {

@@ -231,4 +231,110 @@ TEST_F(DownloadTest, QuitMessageEndsTheWaitWithCodeOneAndIsPostedAgain) {
   EXPECT_EQ(bytes, ExpectedBody(bytes.size()));
 }
 
+// Whether `message` is a whole message of the log (after its prefix, up to the line end).
+bool HasLine(const std::string& log, const std::string& message) {
+  for (size_t at = log.find("] " + message); at != std::string::npos; at = log.find("] " + message, at + 1)) {
+    const size_t end = at + 2 + message.size();
+    if (end == log.size() || log[end] == '\r' || log[end] == '\n') return true;
+  }
+  return false;
+}
+
+// The fixture's own digest of a body of `size` bytes, as a "#sha256=" fragment.
+std::wstring HashFragment(size_t size, bool flipped = false) {
+  const std::string hex = dltest::ServerGet("/_control/sha256/" + std::to_string(size) + (flipped ? "/flip" : ""));
+  return L"#sha256=" + std::wstring(hex.begin(), hex.end());
+}
+
+TEST_F(DownloadTest, MatchingHashIsCheckedAndTheFragmentIsNeitherSentNorNamed) {
+  const std::string path = "/len/300000/" + UniqueTag() + "/setup.zip";
+  const std::wstring fragment = HashFragment(300000);
+  ASSERT_EQ(fragment.size(), 8u + 64u);
+  EXPECT_EQ(Download(ServerUrl(path) + fragment), 0);
+  EXPECT_EQ(owner_.path(), downloads_.Join(L"setup.zip"));
+  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"setup.zip")), ExpectedBody(300000));
+  // The server counts requests by their path as sent: one for the plain path, so no fragment.
+  EXPECT_EQ(RequestCount(path), 1);
+  EXPECT_EQ(MappedResults(), std::vector<std::string>{"0"});
+}
+
+TEST_F(DownloadTest, HashInUpperCaseDigitsMatchesToo) {
+  const std::string path = "/nolen/70000/" + UniqueTag() + "/setup.zip";
+  std::wstring fragment = HashFragment(70000);
+  for (wchar_t& c : fragment) c = (c >= L'a' && c <= L'f') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+  fragment.replace(0, 8, L"#sha256=");
+  EXPECT_EQ(Download(ServerUrl(path) + fragment), 0);
+}
+
+TEST_F(DownloadTest, HashMismatchDeletesTheFileAndGivesCodeOne) {
+  const std::string path = "/len/300000/" + UniqueTag() + "/setup.zip";
+  const std::wstring fragment = HashFragment(300000, true);
+  EXPECT_EQ(Download(ServerUrl(path) + fragment), 1);
+  EXPECT_FALSE(qrxtest::FileExists(downloads_.Join(L"setup.zip")));
+  EXPECT_TRUE(qrxtest::FolderIsEmpty(downloads_.path()));
+  EXPECT_EQ(RequestCount(path), 1);
+  // Logged as a failed transfer (CRYPT_E_HASH_VALUE), plus the line that names both digests.
+  EXPECT_EQ(MappedResults(), std::vector<std::string>{"80091007"});
+  const std::string expected(fragment.begin() + 8, fragment.end());
+  const std::string received = dltest::ServerGet("/_control/sha256/300000");
+  EXPECT_TRUE(HasLine(Log(), "Package hash mismatch, expected sha256 " + expected + ", received " + received));
+}
+
+TEST_F(DownloadTest, MalformedFragmentsGiveCodeOneBeforeAnyRequest) {
+  const std::wstring good = HashFragment(1000).substr(8);
+  const std::wstring cases[] = {
+      L"#sha256=" + good.substr(1),                   // 63 digits
+      L"#sha256=" + good + L"0",                      // 65 digits
+      L"#sha256=" + good.substr(1) + L"g",            // not hex
+      L"#sha256=" + good.substr(2) + L"  ",           // blanks
+      L"#md5=" + good.substr(0, 32),                  // unknown algorithm
+      L"#sha512=" + good + good,                      // unknown algorithm
+      L"#SHA256=" + good,                             // names are lower case
+      L"#sha256:" + good,                             // wrong separator
+      L"#" + good,                                    // no algorithm
+      L"#",                                           // empty
+      L"#sha256=" + good + L"#sha256=" + good,        // two fragments
+  };
+  for (const std::wstring& fragment : cases) {
+    const std::string path = "/len/1000/" + UniqueTag() + "/setup.zip";
+    const std::wstring url = ServerUrl(path) + fragment;
+    EXPECT_EQ(Download(url), 1);
+    EXPECT_EQ(RequestCount(path), 0);
+    EXPECT_TRUE(qrxtest::FolderIsEmpty(downloads_.path()));
+    EXPECT_EQ(owner_.path(), L"");
+    const std::string narrow(url.begin(), url.end());
+    EXPECT_TRUE(HasLine(Log(), "Download refused, malformed package hash: " + narrow));
+  }
+  EXPECT_TRUE(MappedResults().empty());
+}
+
+TEST_F(DownloadTest, OnlyHttpAndHttpsAreFetched) {
+  const std::string path = "/len/1000/" + UniqueTag() + "/win.ini";
+  const std::string port = std::to_string(dltest::ServerPort());
+  const std::wstring wport(port.begin(), port.end());
+  const std::wstring cases[] = {
+      L"file:///C:/windows/win.ini",
+      L"\\\\host\\share\\p.zip",
+      L"\\\\127.0.0.1\\c$\\windows\\win.ini",
+      L"javascript:alert(document.cookie)//win.ini",
+      L"ftp://127.0.0.1:" + wport + L"/len/1000/win.ini",
+      L"res://shell32.dll/win.ini",
+      L"C:\\windows\\win.ini",
+      L"httpx://127.0.0.1:" + wport + L"/len/1000/win.ini",
+      L" http://127.0.0.1:" + wport + L"/len/1000/win.ini",
+  };
+  for (const std::wstring& url : cases) {
+    EXPECT_EQ(Download(url), 1);
+    EXPECT_TRUE(qrxtest::FolderIsEmpty(downloads_.path()));
+    EXPECT_EQ(owner_.path(), L"");
+    const std::string narrow(url.begin(), url.end());
+    EXPECT_TRUE(HasLine(Log(), "Download refused, only http and https URLs are allowed: " + narrow));
+  }
+  EXPECT_EQ(RequestCount("/len/1000/win.ini"), 0);
+  EXPECT_TRUE(MappedResults().empty());
+  // Either case of the scheme is a web URL.
+  EXPECT_EQ(Download(L"HTTP://127.0.0.1:" + wport + std::wstring(path.begin(), path.end())), 0);
+  EXPECT_EQ(RequestCount(path), 1);
+}
+
 }  // namespace

@@ -17,10 +17,12 @@ Control:
   /_control/count/<path...>               how many requests the path has had
   /_control/open/<id>                     opens a gate
   /_control/closedport                    a loopback port nothing listens on
+  /_control/sha256/<size>[/flip]          SHA-256 (hex) of a <size>-byte body, or of one with byte 0 changed
   /_control/quit                          stops the server
 The body byte at offset i is i % 251, so tests can check content.
 """
 import argparse
+import hashlib
 import os
 import socket
 import struct
@@ -159,6 +161,11 @@ class Handler(BaseHTTPRequestHandler):
             key = "/" + "/".join(parts[1:])
             with lock:
                 answer = str(counts.get(key, 0)).encode()
+        elif parts and parts[0] == "sha256" and len(parts) > 1:
+            data = bytearray(body(0, int(parts[1])))
+            if len(parts) > 2 and parts[2] == "flip" and data:
+                data[0] ^= 1
+            answer = hashlib.sha256(bytes(data)).hexdigest().encode()
         elif parts and parts[0] == "open" and len(parts) > 1:
             gate(parts[1]).set()
             answer = b"ok"

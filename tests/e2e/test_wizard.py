@@ -196,8 +196,11 @@ class WholeRun(unittest.TestCase):
         self.assertIsNone(wh.installed_directory())
 
     def test_success(self):
-        self.start(packed_exe(), packageUrl=self.packages.url("/pkg/lumenary-pro/win64/en/HalvardLumenaryPro.zip"))
+        # With the package's hash in the fragment, as the pages pass it: checked, never sent.
+        self.start(packed_exe(), packageUrl=self.packages.url("/pkg/lumenary-pro/win64/en/HalvardLumenaryPro.zip")
+                   + "#sha256=" + self.packages.sha256())
         log = self.finish()
+        self.assertEqual(self.packages.paths, ["/pkg/lumenary-pro/win64/en/HalvardLumenaryPro.zip"])
         self.assertIn("callback: download 0", log)
         self.assertIn("callback: install 0", log)
         self.assertIn("page: status 1", log)
@@ -226,6 +229,22 @@ class WholeRun(unittest.TestCase):
         self.assertTrue(os.path.isfile(program), program)
         print("measure: success run %.1f s" % self.wizard.seconds())
 
+    def test_changed_package_byte_is_not_installed(self):
+        # One byte changed on the way: the hash the page passed no longer matches.
+        self.start(packed_exe(), packageUrl=self.packages.url("/flip/lumenary-pro/win64/en/HalvardLumenaryPro.zip")
+                   + "#sha256=" + self.packages.sha256())
+        log = self.finish(SHORT_LIMIT)
+        self.assertIn("callback: download 1", log)
+        self.assertFalse(any(line.startswith("callback: install") for line in log), log)
+        self.assertEqual(self.packages.paths, ["/flip/lumenary-pro/win64/en/HalvardLumenaryPro.zip"])
+        self.assertEqual(self.final_status().element("status"), "error occurred")
+        self.assert_error_report()
+        log_text = self.reports.error_reports()[0].zip_text("installer_log.txt")
+        self.assertIn("Package hash mismatch, expected sha256 " + self.packages.sha256(), log_text)
+        self.assertIn("TransferDownloadError HRESULT: 80091007", log_text)
+        self.assertNotIn("Install : cmd line", log_text)
+        self.assert_not_installed()
+
     def test_pages_that_fail_to_unpack(self):
         # The unpacked executable carries no page table: no window, no page, status Error.
         self.start(unpacked_exe(), packageUrl=self.packages.url("/pkg/x.zip"))
@@ -236,6 +255,31 @@ class WholeRun(unittest.TestCase):
         self.assert_error_report()
         self.assertEqual(wh.desktop_shortcuts(PREFIX), [], "no window, no shortcut")
         print("measure: pages-fail run %.1f s" % self.wizard.seconds())
+
+    def test_swapped_page_table_is_refused(self):
+        # Another well-formed table packed over the signed image (one page changed): the signature
+        # still verifies, but the digest inside the image does not match, so nothing is unpacked.
+        pages = os.path.join(self.temp.name, "pages")
+        shutil.copytree(os.path.join(BUILD, "pages"), pages)
+        with open(os.path.join(pages, "Load.html"), "a", encoding="utf-8") as f:
+            f.write("<!-- another page -->\n")
+        swapped = os.path.join(self.temp.name, "QRXDownloadManager.exe")
+        subprocess.run([os.path.join(BUILD, "tools", "qrxpack"), "pack", "--in", packed_exe(), "--pages", pages,
+                        "--out", swapped], check=True, stdout=subprocess.DEVNULL)
+        verify = subprocess.run(["osslsigncode", "verify", "-in", swapped,
+                                 "-CAfile", os.path.join(BUILD, "signing", "dev-cert.pem")],
+                                capture_output=True, text=True)
+        self.assertEqual(verify.returncode, 0, verify.stdout + verify.stderr)
+        self.assertIn("Signature verification: ok", verify.stdout)
+        self.start(swapped, packageUrl=self.packages.url("/pkg/x.zip"))
+        log = self.finish(SHORT_LIMIT)
+        self.assertEqual(log, [], "no page ran")
+        self.assertEqual(self.packages.paths, [])
+        self.assertEqual(self.final_status().element("status"), "error occurred")
+        self.assert_error_report()
+        text = self.reports.error_reports()[0].zip_text("installer_log.txt")
+        self.assertIn("Page table refused: the table's digest differs from the one in the signed image", text)
+        self.assertNotIn("load resource success", text)
 
     def test_download_failures(self):
         cases = [("refused port", lambda: wh.refused_url()),

@@ -14,6 +14,7 @@ The wizard itself runs as `wine64 <exe>` with the stand-in document running a sc
 """
 import glob
 import io
+import hashlib
 import os
 import socket
 import subprocess
@@ -105,6 +106,14 @@ class Request:
             return zipfile.ZipFile(io.BytesIO(self.body)).namelist()
         except zipfile.BadZipFile:
             return None
+
+    def zip_text(self, suffix):
+        """The first entry whose name ends with `suffix`, as text (the log is in the ANSI code page)."""
+        archive = zipfile.ZipFile(io.BytesIO(self.body))
+        for name in archive.namelist():
+            if name.endswith(suffix):
+                return archive.read(name).decode("latin-1")
+        return None
 
 
 class _RecordingHandler(BaseHTTPRequestHandler):
@@ -205,9 +214,14 @@ class _PackageHandler(BaseHTTPRequestHandler):
         with owner.lock:
             owner.paths.append(self.path)
         data = owner.package
+        if self.path.startswith("/flip/"):
+            # The package with one byte changed in its middle: what a tampering proxy would send.
+            changed = bytearray(data)
+            changed[len(changed) // 2] ^= 0x01
+            data = bytes(changed)
         if any(self.path.startswith(prefix) for prefix in owner.missing):
             self.send_error(404)
-        elif self.path.startswith("/pkg/") and self.path.endswith(".zip"):
+        elif (self.path.startswith("/pkg/") or self.path.startswith("/flip/")) and self.path.endswith(".zip"):
             self.send_response(200)
             self.send_header("Content-Type", "application/zip")
             self.send_header("Content-Length", str(len(data)))
@@ -247,6 +261,10 @@ class PackageServer(_Base):
 
     def url(self, path):
         return "http://127.0.0.1:%d%s" % (self.port, path)
+
+    def sha256(self):
+        """The package's SHA-256 in hexadecimal, as the pages pass it after "#sha256="."""
+        return hashlib.sha256(self.package).hexdigest()
 
 
 def refused_url():

@@ -8,6 +8,7 @@
 #include "installer/install_package.h"
 #include "installer/install_progress.h"
 #include "installer/product_codes.h"
+#include "installer/setup_signer.h"
 #include "installer/test_install_owner.h"
 #include "support/test_support.h"
 #include "zip/zip_files.h"
@@ -368,7 +369,10 @@ TEST_F(InstallPackageTest, CorruptTruncatedOrMissingPackageGivesThreeAndRecordsF
 TEST_F(InstallPackageTest, SetupThatIsNotAProgramGivesThreeAndRecordsSixWithTheSystemError) {
   TestInstallOwner owner(L"64");
   const std::wstring package = Place(L"notprogram.zip");
-  EXPECT_EQ(qrx::InstallPackage(owner, package, L"MSI=0", qrxtest::RealOperations()), 3);
+  // Without a signer list, so that process creation itself is what fails.
+  qrx::InstallOperations unchecked = qrxtest::RealOperations();
+  unchecked.setupSigners = nullptr;
+  EXPECT_EQ(qrx::InstallPackage(owner, package, L"MSI=0", unchecked), 3);
   EXPECT_EQ(owner.wrapperError(), 6);
   EXPECT_NE(owner.msiError(), 0);
   std::printf("process creation of a text setup.exe failed with system error %d\n", owner.msiError());
@@ -386,6 +390,115 @@ TEST_F(InstallPackageTest, PackagePathTooLongForTheBufferIsRefusedNotCut) {
   EXPECT_EQ(owner.msiError(), 0);
   EXPECT_TRUE(owner.published().empty());
   EXPECT_TRUE(qrxtest::FolderIsEmpty(Folder()));
+}
+
+TEST(SetupSigners, TheTestBuildListsTheTestSigner) {
+  qrx::Sha256Digest testSigner{};
+  ASSERT_TRUE(qrx::ParseDigestHex(QRX_TEST_SIGNER_THUMBPRINT, testSigner));
+  const std::vector<qrx::Sha256Digest> listed = qrx::ParseSignerList(qrx::ProductInstallOperations().setupSigners);
+  EXPECT_NE(std::find(listed.begin(), listed.end(), testSigner), listed.end());
+}
+
+// Whether our setup.exe ran: it writes the Windows Installer log it is given.
+bool SetupRan(const TempDir& folder) { return qrxtest::FileExists(folder.Join(L"log.txt")); }
+
+TEST_F(InstallPackageTest, SetupSignedByTheListedCertificateRuns) {
+  TestInstallOwner owner(L"64");
+  const std::wstring package = Place(L"product.zip");
+  ASSERT_EQ(qrx::InstallPackage(owner, package, L"MSI=0 REDIST=0", qrxtest::RealOperations()), 0);
+  EXPECT_TRUE(SetupRan(download_));
+  EXPECT_EQ(owner.wrapperError(), 0);
+}
+
+TEST_F(InstallPackageTest, SetupNotSignedByAListedCertificateIsNotStarted) {
+  const std::string refused = "Setup signature refused, setup: ";
+  const struct {
+    const wchar_t* package;
+    std::string reason;  // the start of the reason in the log line
+    long trust;          // WinVerifyTrust's answer, recorded as msiError
+  } cases[] = {
+      {L"unsigned.zip", "signature not valid, WinVerifyTrust 800b0100", static_cast<long>(TRUST_E_NOSIGNATURE)},
+      {L"tampered.zip", "signature not valid, WinVerifyTrust 80096010", static_cast<long>(TRUST_E_BAD_DIGEST)},
+      // A valid signature by a certificate of the same name: only the thumbprint tells them apart.
+      {L"othersigner.zip", "signer certificate not listed, sha256 ", 0},
+  };
+  for (const auto& c : cases) {
+    TempDir download;
+    const std::wstring package = download.Join(L"QRXPackage.zip");
+    ASSERT_TRUE(CopyFileW(PackageFile(c.package).c_str(), package.c_str(), FALSE));
+    TestInstallOwner owner(L"64");
+    EXPECT_EQ(qrx::InstallPackage(owner, package, L"MSI=0 REDIST=0", qrxtest::RealOperations()), 3)
+        << Utf8(c.package);
+    EXPECT_FALSE(SetupRan(download)) << Utf8(c.package);
+    EXPECT_EQ(owner.wrapperError(), 7) << Utf8(c.package);
+    EXPECT_EQ(owner.msiError(), c.trust) << Utf8(c.package);
+    EXPECT_TRUE(owner.attachments().empty());
+    const std::string prefix = refused + Utf8(download.Join(L"setup.exe")) + ", reason: " + c.reason;
+    std::string line;
+    for (const std::string& message : owner.LogMessages()) {
+      if (message.compare(0, refused.size(), refused) == 0) line = message;
+    }
+    EXPECT_EQ(line.compare(0, prefix.size(), prefix), 0) << line;
+    if (c.trust == 0) {
+      // The other certificate's thumbprint is named, and it is not the test signer's.
+      EXPECT_EQ(line.size(), prefix.size() + 64) << line;
+      EXPECT_NE(line.substr(prefix.size()), Utf8(QRX_TEST_SIGNER_THUMBPRINT));
+    }
+  }
+}
+
+TEST_F(InstallPackageTest, ValidSignatureOfAnUnlistedCertificateIsRefused) {
+  // Under Wine, WinVerifyTrust accepts any well-formed signature: the list decides.
+  TestInstallOwner owner(L"64");
+  const std::wstring package = Place(L"product.zip");
+  qrx::InstallOperations others = qrxtest::RealOperations();
+  others.setupSigners = L"0000000000000000000000000000000000000000000000000000000000000000";
+  EXPECT_EQ(qrx::InstallPackage(owner, package, L"MSI=0 REDIST=0", others), 3);
+  EXPECT_FALSE(SetupRan(download_));
+  EXPECT_EQ(owner.wrapperError(), 7);
+  EXPECT_EQ(owner.msiError(), 0);
+}
+
+TEST_F(InstallPackageTest, EmptySignerListRunsAnUnsignedSetup) {
+  TestInstallOwner owner(L"64");
+  const std::wstring package = Place(L"unsigned.zip");
+  qrx::InstallOperations unchecked = qrxtest::RealOperations();
+  unchecked.setupSigners = L"";
+  EXPECT_EQ(qrx::InstallPackage(owner, package, L"MSI=0 REDIST=0", unchecked), 0);
+  EXPECT_TRUE(SetupRan(download_));
+}
+
+TEST(SetupSigners, ListParsing) {
+  const std::wstring a(64, L'a');
+  const std::wstring b = L"0123456789ABCDEF0123456789abcdef0123456789ABCDEF0123456789abcdef";
+  const struct {
+    std::wstring text;
+    size_t count;
+  } cases[] = {
+      {L"", 0}, {a, 1}, {a + L"," + b, 2}, {a + L";" + b, 2}, {L" " + a + L" , " + b + L" ", 2},
+      {a.substr(1), 0}, {a + L"0", 0}, {a.substr(1) + L"g", 0}, {a + L",,", 1}, {L"sha256:" + a, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(qrx::ParseSignerList(c.text.c_str()).size(), c.count) << Utf8(c.text);
+  }
+  EXPECT_TRUE(qrx::ParseSignerList(nullptr).empty());
+  qrx::Sha256Digest parsed = qrx::ParseSignerList(b.c_str()).at(0);
+  EXPECT_EQ(parsed[0], 0x01);
+  EXPECT_EQ(parsed[31], 0xEF);
+}
+
+TEST(SetupSigners, Decision) {
+  qrx::Sha256Digest listed{};
+  listed[0] = 1;
+  qrx::Sha256Digest other{};
+  other[0] = 2;
+  using qrx::SignerVerdict;
+  EXPECT_EQ(qrx::DecideSigner(0, true, listed, {other, listed}), SignerVerdict::kListed);
+  EXPECT_EQ(qrx::DecideSigner(0, true, other, {listed}), SignerVerdict::kNotListed);
+  EXPECT_EQ(qrx::DecideSigner(0, true, other, {}), SignerVerdict::kNotListed);
+  EXPECT_EQ(qrx::DecideSigner(0, false, listed, {listed}), SignerVerdict::kNoSigner);
+  EXPECT_EQ(qrx::DecideSigner(static_cast<LONG>(TRUST_E_BAD_DIGEST), true, listed, {listed}),
+            SignerVerdict::kNotTrusted);
 }
 
 }  // namespace

@@ -5,3 +5,5 @@ target_link_libraries(${QRX_TEST_TARGET} PRIVATE msi)
 qrx_wine_path(QRX_WINE_PRODUCT_PACKAGE_DIR ${QRX_PRODUCT_PACKAGE_DIR})
 target_compile_definitions(${QRX_TEST_TARGET} PRIVATE
   QRX_TEST_PACKAGE_DIR=L"${QRX_WINE_PRODUCT_PACKAGE_DIR}")
+# The thumbprint of the test signer, which the test build lists among the setup signers.
+target_compile_definitions(${QRX_TEST_TARGET} PRIVATE QRX_TEST_SIGNER_THUMBPRINT=L"${QRX_TEST_SIGNER_THUMBPRINT}")

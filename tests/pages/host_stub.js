@@ -17,6 +17,9 @@
 //   hold              "download" or "install": never finish that step (for screenshots)
 (function () {
   "use strict";
+  // The stand-in serves the page itself, not frames inside it (the sandboxed licence frame may
+  // not even read storage).
+  if (window !== window.top) return;
   const KEY = "__qrxHost";
   const config = window.__hostConfig || {};
 

@@ -7,6 +7,9 @@ value, and zip archives of several layouts around our setup.exe.
 
 writes DIR/msi/*.msi and DIR/product.zip (setup.exe at the top), DIR/deep.zip (setup.exe two
 folders deep), DIR/setuponly.zip (setup.exe alone), DIR/nosetup.zip (no setup.exe) and DIR/notprogram.zip (a "setup.exe" that is text).
+--setup is the signed setup.exe; DIR/unsigned.zip, DIR/othersigner.zip and DIR/tampered.zip are
+product.zip with --unsigned-setup, --other-setup, and the signed one with a byte of its DOS stub
+changed after signing (still a working program, but its signature no longer matches).
 DIR/compressible.zip is product.zip written to a stream (data descriptors, zero sizes in the local
 headers) with setup.exe padded by zeros and large files of one repeated byte, each sized so that
 the inflater still owes output after taking its last input; DIR/compressible.txt lists those
@@ -156,6 +159,8 @@ def write_compressible_zip(out, product_entries):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--setup", required=True)
+    parser.add_argument("--unsigned-setup", required=True)
+    parser.add_argument("--other-setup", required=True)
     parser.add_argument("--program", required=True)
     parser.add_argument("--codes", required=True)
     parser.add_argument("--out", required=True)
@@ -170,8 +175,8 @@ def main():
     msi_folder, msi_names = build_msis(codes, args.program, args.out)
     package_list = ("\r\n".join(msi_names) + "\r\n").encode("ascii")
 
-    def product_files(prefix):
-        files = [(prefix + "setup.exe", args.setup), (prefix + "packages.txt", package_list)]
+    def product_files(prefix, setup=args.setup):
+        files = [(prefix + "setup.exe", setup), (prefix + "packages.txt", package_list)]
         files += [(prefix + name, os.path.join(msi_folder, name)) for name in msi_names]
         return files
 
@@ -182,6 +187,15 @@ def main():
     write_zip(os.path.join(args.out, "setuponly.zip"), [("setup.exe", args.setup)])
     write_zip(os.path.join(args.out, "nosetup.zip"),
               [("readme.txt", b"no setup here\r\n"), ("bin/setup.ex", b"not quite\r\n")])
+    write_zip(os.path.join(args.out, "unsigned.zip"), product_files("", args.unsigned_setup))
+    write_zip(os.path.join(args.out, "othersigner.zip"), product_files("", args.other_setup))
+    with open(args.setup, "rb") as f:
+        tampered = bytearray(f.read())
+    stub = tampered.find(b"This program cannot be run")
+    if stub < 0:
+        sys.exit("build_package: no DOS stub text in " + args.setup)
+    tampered[stub] ^= 0x20  # "this program ..."
+    write_zip(os.path.join(args.out, "tampered.zip"), product_files("", bytes(tampered)))
     write_zip(os.path.join(args.out, "notprogram.zip"),
               [("setup.exe", b"this text is not a program\r\n"), ("packages.txt", package_list)])
     write_compressible_zip(args.out, product_files(""))

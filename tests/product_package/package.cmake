@@ -1,6 +1,7 @@
 # The test product package: our setup.exe and product program built with the cross compiler,
 # Windows Installer packages built with wixl for the 64-bit list of product codes, zipped in
-# several layouts into ${QRX_PRODUCT_PACKAGE_DIR}. Target: qrx_product_package. The programs live in
+# several layouts into ${QRX_PRODUCT_PACKAGE_DIR}. setup.exe is signed with osslsigncode by the test
+# signer; unsigned.zip, othersigner.zip and tampered.zip carry the refused forms. Target: qrx_product_package. The programs live in
 # programs/ so that this folder is not taken for a test folder.
 if(TARGET qrx_product_package)
   return()
@@ -29,14 +30,36 @@ add_custom_command(OUTPUT ${QRX_PRODUCT_CODES_FILE}
           ${QRX_PRODUCT_CODES_FILE}
   DEPENDS ${QRX_PRODUCT_PACKAGE_SRC}/product_codes.py ${CMAKE_SOURCE_DIR}/src/installer/product_codes.cpp)
 
+# setup.exe signed by the test signer (which the test build lists) and by another certificate.
+set(QRX_SIGNED_SETUP ${QRX_PRODUCT_PACKAGE_DIR}/signed/setup.exe)
+set(QRX_OTHER_SIGNED_SETUP ${QRX_PRODUCT_PACKAGE_DIR}/signed/setup-other.exe)
+set(QRX_OTHER_SIGNER_CERT ${CMAKE_BINARY_DIR}/signing/other-signer-cert.pem)
+set(QRX_OTHER_SIGNER_KEY ${CMAKE_BINARY_DIR}/signing/other-signer-key.pem)
+add_custom_command(OUTPUT ${QRX_OTHER_SIGNER_CERT} ${QRX_OTHER_SIGNER_KEY}
+  COMMAND openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 -subj "/CN=QRX Test Setup Signer"
+          -keyout ${QRX_OTHER_SIGNER_KEY} -out ${QRX_OTHER_SIGNER_CERT}
+  COMMENT "Making another signer certificate with the test signer's name")
+add_custom_command(OUTPUT ${QRX_SIGNED_SETUP} ${QRX_OTHER_SIGNED_SETUP}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QRX_PRODUCT_PACKAGE_DIR}/signed
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${QRX_SIGNED_SETUP} ${QRX_OTHER_SIGNED_SETUP}
+  COMMAND osslsigncode sign -certs ${QRX_TEST_SIGNER_CERT} -key ${QRX_TEST_SIGNER_KEY} -h sha256
+          -in $<TARGET_FILE:qrx_fake_setup> -out ${QRX_SIGNED_SETUP}
+  COMMAND osslsigncode sign -certs ${QRX_OTHER_SIGNER_CERT} -key ${QRX_OTHER_SIGNER_KEY} -h sha256
+          -in $<TARGET_FILE:qrx_fake_setup> -out ${QRX_OTHER_SIGNED_SETUP}
+  DEPENDS qrx_fake_setup ${QRX_OTHER_SIGNER_CERT}
+  COMMENT "Signing the test setup.exe")
+
 set(QRX_PRODUCT_PACKAGE_ZIPS
   ${QRX_PRODUCT_PACKAGE_DIR}/product.zip ${QRX_PRODUCT_PACKAGE_DIR}/deep.zip
   ${QRX_PRODUCT_PACKAGE_DIR}/nosetup.zip ${QRX_PRODUCT_PACKAGE_DIR}/notprogram.zip
-  ${QRX_PRODUCT_PACKAGE_DIR}/setuponly.zip ${QRX_PRODUCT_PACKAGE_DIR}/compressible.zip)
+  ${QRX_PRODUCT_PACKAGE_DIR}/setuponly.zip ${QRX_PRODUCT_PACKAGE_DIR}/compressible.zip
+  ${QRX_PRODUCT_PACKAGE_DIR}/unsigned.zip ${QRX_PRODUCT_PACKAGE_DIR}/othersigner.zip
+  ${QRX_PRODUCT_PACKAGE_DIR}/tampered.zip)
 add_custom_command(OUTPUT ${QRX_PRODUCT_PACKAGE_ZIPS}
   COMMAND python3 ${QRX_PRODUCT_PACKAGE_SRC}/build_package.py
-          --setup $<TARGET_FILE:qrx_fake_setup> --program $<TARGET_FILE:qrx_lumenary_program>
+          --setup ${QRX_SIGNED_SETUP} --unsigned-setup $<TARGET_FILE:qrx_fake_setup>
+          --other-setup ${QRX_OTHER_SIGNED_SETUP} --program $<TARGET_FILE:qrx_lumenary_program>
           --codes ${QRX_PRODUCT_CODES_FILE} --out ${QRX_PRODUCT_PACKAGE_DIR}
   DEPENDS ${QRX_PRODUCT_PACKAGE_SRC}/build_package.py ${CMAKE_SOURCE_DIR}/tests/zip/native/inflate_shape.py
-          ${QRX_PRODUCT_CODES_FILE} qrx_fake_setup qrx_lumenary_program)
+          ${QRX_PRODUCT_CODES_FILE} ${QRX_SIGNED_SETUP} ${QRX_OTHER_SIGNED_SETUP} qrx_fake_setup qrx_lumenary_program)
 add_custom_target(qrx_product_package ALL DEPENDS ${QRX_PRODUCT_PACKAGE_ZIPS})

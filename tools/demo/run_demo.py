@@ -88,7 +88,8 @@ def main():
         servers.append(licenses)
         packages = wh.PackageServer(package, lifetime=RUN_LIMIT + 120)
         servers.append(packages)
-        url = packages.url("/pkg/lumenary-pro/win64/en/HalvardLumenaryPro.zip")
+        # With the package's hash, as pages pass it from their install parameters.
+        url = packages.url("/pkg/lumenary-pro/win64/en/HalvardLumenaryPro.zip") + "#sha256=" + packages.sha256()
         say("demo: reporting server http://127.0.0.1:80, licence server http://127.0.0.2:80, package %s (%d bytes)"
             % (url, len(packages.package)))
 

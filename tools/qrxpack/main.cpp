@@ -1,15 +1,22 @@
 // qrxpack: signs the wizard's executable and appends its page table, and lists, verifies and
 // extracts the table of a packed executable.
 //
+// `digest` writes the SHA-256 of the table bytes that packing DIR will append (records and end
+// record, 32 bytes): the build places it in the image as a resource before signing, which binds
+// the pages to the signature. `verify` checks that digest whenever the image carries it, and
+// `--bound` requires it.
+//
 //   qrxpack build   --in BUILT.exe --pages DIR --out PACKED.exe --cert CERT.pem --key KEY.pem
 //   qrxpack sign    --in BUILT.exe --out SIGNED.exe --cert CERT.pem --key KEY.pem
 //   qrxpack pack    --in SIGNED.exe --pages DIR --out PACKED.exe
+//   qrxpack digest  --pages DIR --out DIGEST.bin
 //   qrxpack list    PACKED.exe
-//   qrxpack verify  PACKED.exe
+//   qrxpack verify  [--bound] PACKED.exe
 //   qrxpack extract PACKED.exe DIR
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,7 +25,10 @@
 #include <string>
 #include <vector>
 
+#include <openssl/sha.h>
+
 #include "page_table.h"
+#include "payload/page_digest_id.h"
 #include "pe_image.h"
 
 namespace fs = std::filesystem;
@@ -85,11 +95,47 @@ int Pack(const std::string& in, const std::string& pagesDir, const std::string& 
   return 0;
 }
 
-int ReadPacked(const std::string& path, std::vector<qrxpack::PageFile>& pages) {
+constexpr uint32_t kRcData = 10;
+
+Bytes Sha256(const uint8_t* data, size_t size) {
+  Bytes digest(SHA256_DIGEST_LENGTH);
+  SHA256(data, size, digest.data());
+  return digest;
+}
+
+int Digest(const std::string& pagesDir, const std::string& out) {
+  std::vector<qrxpack::PageFile> pages;
+  std::string error;
+  Bytes table;
+  if (!qrxpack::CollectPages(pagesDir, pages, error) || !qrxpack::BuildTableBytes(pages, table, error)) {
+    return Fail(error);
+  }
+  if (!WriteAll(out, Sha256(table.data(), table.size()))) return Fail("cannot write " + out);
+  std::printf("qrxpack: %s: digest of a %zu-byte table of %zu files\n", out.c_str(), table.size(), pages.size());
+  return 0;
+}
+
+// Reads the table back; with a digest resource in the image, the table must match it. `bound`
+// set: the image must carry one.
+int ReadPacked(const std::string& path, std::vector<qrxpack::PageFile>& pages, bool bound, bool* hasDigest) {
   Bytes image;
   if (!ReadAll(path, image)) return Fail("cannot read " + path);
   std::string error;
-  if (!qrxpack::ReadTable(image, pages, error)) return Fail(path + ": " + error);
+  size_t start = 0;
+  size_t end = 0;
+  if (!qrxpack::ReadTable(image, pages, error, &start, &end)) return Fail(path + ": " + error);
+  size_t offset = 0;
+  size_t size = 0;
+  std::string resourceError;
+  *hasDigest = qrxpack::FindResourceData(image, kRcData, QRX_PAGE_TABLE_DIGEST_ID, offset, size, resourceError);
+  if (!*hasDigest) {
+    return bound ? Fail(path + ": no page table digest in the image (" + resourceError + ")") : 0;
+  }
+  if (size != SHA256_DIGEST_LENGTH) return Fail(path + ": the page table digest is not 32 bytes");
+  const Bytes digest = Sha256(image.data() + start, end - start);
+  if (!std::equal(digest.begin(), digest.end(), image.begin() + static_cast<std::ptrdiff_t>(offset))) {
+    return Fail(path + ": the page table does not match the digest in the signed image");
+  }
   return 0;
 }
 
@@ -104,7 +150,8 @@ int Usage() {
                "usage: qrxpack build --in BUILT --pages DIR --out OUT --cert CERT --key KEY\n"
                "       qrxpack sign --in BUILT --out OUT --cert CERT --key KEY\n"
                "       qrxpack pack --in SIGNED --pages DIR --out OUT\n"
-               "       qrxpack list|verify PACKED\n"
+               "       qrxpack digest --pages DIR --out DIGEST\n"
+               "       qrxpack list|verify [--bound] PACKED\n"
                "       qrxpack extract PACKED DIR\n");
   return 2;
 }
@@ -133,18 +180,24 @@ int main(int argc, char** argv) {
     fs::remove(signedPath, ec);
     return rc;
   }
-  if ((command == "list" || command == "verify") && argc == 3) {
+  if (command == "digest" && has({"--pages", "--out"})) return Digest(o["--pages"], o["--out"]);
+  const bool bound = argc == 4 && std::string(argv[2]) == "--bound";
+  if ((command == "list" || command == "verify") && (argc == 3 || bound)) {
+    const char* path = argv[argc - 1];
     std::vector<qrxpack::PageFile> pages;
-    if (int rc = ReadPacked(argv[2], pages)) return rc;
+    bool hasDigest = false;
+    if (int rc = ReadPacked(path, pages, bound, &hasDigest)) return rc;
     if (command == "list") {
       for (const auto& p : pages) std::printf("%10zu  %s\n", p.data.size(), p.name.c_str());
     }
-    std::printf("qrxpack: %s: table of %zu files is sound\n", argv[2], pages.size());
+    std::printf("qrxpack: %s: table of %zu files is sound%s\n", path, pages.size(),
+                hasDigest ? " and matches the digest in the signed image" : "");
     return 0;
   }
   if (command == "extract" && argc == 4) {
     std::vector<qrxpack::PageFile> pages;
-    if (int rc = ReadPacked(argv[2], pages)) return rc;
+    bool hasDigest = false;
+    if (int rc = ReadPacked(argv[2], pages, false, &hasDigest)) return rc;
     for (const auto& p : pages) {
       std::string relative = p.name;
       for (char& c : relative)

@@ -129,19 +129,8 @@ bool FindEntry(const Bytes& image, PeLayout& layout, std::string& error) {
 
 }  // namespace
 
-bool AppendTable(Bytes& image, const std::vector<PageFile>& pages, std::string& error) {
-  PeLayout layout;
-  if (!FindEntry(image, layout, error)) return false;
-  const size_t blob = layout.certStart + 8;
-  const size_t blobLength = DerElementLength(image, blob, image.size());
-  if (blobLength == 0) {
-    error = "the PKCS#7 blob is not well formed";
-    return false;
-  }
-  // The first record goes directly after the blob (replacing any padding the signer added).
-  image.resize(blob + blobLength);
-  const uint64_t firstRecord = image.size();
-
+bool BuildTableBytes(const std::vector<PageFile>& pages, Bytes& table, std::string& error) {
+  table.clear();
   for (const PageFile& page : pages) {
     std::u16string name;
     if (!Utf8ToUtf16(page.name, name) || name.size() >= qrx::kRecordNameUnits) {
@@ -156,21 +145,36 @@ bool AppendTable(Bytes& image, const std::vector<PageFile>& pages, std::string& 
       error = "file of 4 GiB or more: " + page.name;
       return false;
     }
-    qrx::PayloadFileHeader header;
-    std::memset(&header, 0, sizeof(header));
-    std::copy(name.begin(), name.end(), header.name);
-    const size_t at = image.size();
-    image.resize(at + sizeof(header));
+    const size_t at = table.size();
+    table.resize(at + qrx::kRecordHeaderSize, 0);
     // Little-endian fields, written unit by unit so the host's byte order does not matter.
-    for (size_t i = 0; i < qrx::kRecordNameUnits; ++i) {
-      image[at + 2 * i] = static_cast<uint8_t>(header.name[i]);
-      image[at + 2 * i + 1] = static_cast<uint8_t>(header.name[i] >> 8);
+    for (size_t i = 0; i < name.size(); ++i) {
+      table[at + 2 * i] = static_cast<uint8_t>(name[i]);
+      table[at + 2 * i + 1] = static_cast<uint8_t>(name[i] >> 8);
     }
-    WriteU32(image, at + 520, static_cast<uint32_t>(page.data.size()));
-    WriteU32(image, at + 524, 0);
-    image.insert(image.end(), page.data.begin(), page.data.end());
+    WriteU32(table, at + 520, static_cast<uint32_t>(page.data.size()));
+    WriteU32(table, at + 524, 0);
+    table.insert(table.end(), page.data.begin(), page.data.end());
   }
-  image.resize(image.size() + qrx::kRecordHeaderSize, 0);
+  table.resize(table.size() + qrx::kRecordHeaderSize, 0);
+  return true;
+}
+
+bool AppendTable(Bytes& image, const std::vector<PageFile>& pages, std::string& error) {
+  PeLayout layout;
+  if (!FindEntry(image, layout, error)) return false;
+  const size_t blob = layout.certStart + 8;
+  const size_t blobLength = DerElementLength(image, blob, image.size());
+  if (blobLength == 0) {
+    error = "the PKCS#7 blob is not well formed";
+    return false;
+  }
+  Bytes table;
+  if (!BuildTableBytes(pages, table, error)) return false;
+  // The first record goes directly after the blob (replacing any padding the signer added).
+  image.resize(blob + blobLength);
+  const uint64_t firstRecord = image.size();
+  image.insert(image.end(), table.begin(), table.end());
   while ((image.size() + 4 - layout.certStart) % 8 != 0) image.push_back(0);
   if (firstRecord > 0xFFFFFFFFull || image.size() + 4 > 0xFFFFFFFFull) {
     error = "the packed image would reach 4 GiB";
@@ -185,7 +189,8 @@ bool AppendTable(Bytes& image, const std::vector<PageFile>& pages, std::string& 
   return true;
 }
 
-bool ReadTable(const Bytes& image, std::vector<PageFile>& pages, std::string& error) {
+bool ReadTable(const Bytes& image, std::vector<PageFile>& pages, std::string& error, size_t* tableStart,
+               size_t* tableEnd) {
   PeLayout layout;
   if (!FindEntry(image, layout, error)) return false;
   if (layout.certSize % 8 != 0) {
@@ -200,6 +205,7 @@ bool ReadTable(const Bytes& image, std::vector<PageFile>& pages, std::string& er
   const size_t blob = layout.certStart + 8;
   const size_t blobLength = DerElementLength(image, blob, trailer);
   size_t at = ReadU32(image, trailer);
+  if (tableStart) *tableStart = at;
   if (blobLength == 0 || at < blob + blobLength || at > trailer) {
     error = "the trailer does not point after the PKCS#7 blob";
     return false;
@@ -214,7 +220,10 @@ bool ReadTable(const Bytes& image, std::vector<PageFile>& pages, std::string& er
     header.sizeLow = ReadU32(image, at + 520);
     header.sizeHigh = ReadU32(image, at + 524);
     at += qrx::kRecordHeaderSize;
-    if (qrx::IsEndRecord(header)) break;
+    if (qrx::IsEndRecord(header)) {
+      if (tableEnd) *tableEnd = at;
+      break;
+    }
     std::wstring wide;
     if (!qrx::RecordName(header, wide)) {
       error = "a record name without its terminating zero";

@@ -16,6 +16,9 @@ struct PageFile {
 // Every file under `dir`, named by its relative path with backslashes, in name order.
 bool CollectPages(const std::string& dir, std::vector<PageFile>& pages, std::string& error);
 
+// The table's own bytes, exactly as packing appends them: the records, then the end record.
+bool BuildTableBytes(const std::vector<PageFile>& pages, Bytes& table, std::string& error);
+
 // Appends the table to a signed image: records directly after the PKCS#7 blob, the end record,
 // zero padding, the trailer; then the entry length, the directory size and the checksum.
 bool AppendTable(Bytes& image, const std::vector<PageFile>& pages, std::string& error);
@@ -23,7 +26,9 @@ bool AppendTable(Bytes& image, const std::vector<PageFile>& pages, std::string& 
 // Reads the table back with every check: entry at the end of the file and as long as the
 // directory says, length a multiple of 8, checksum current, records inside the entry, safe
 // names, an end record followed only by zero padding.
-bool ReadTable(const Bytes& image, std::vector<PageFile>& pages, std::string& error);
+// `tableStart`/`tableEnd` receive the span of the records and the end record.
+bool ReadTable(const Bytes& image, std::vector<PageFile>& pages, std::string& error, size_t* tableStart = nullptr,
+               size_t* tableEnd = nullptr);
 
 // UTF-8 to UTF-16 code units; false for invalid UTF-8.
 bool Utf8ToUtf16(const std::string& text, std::u16string& units);

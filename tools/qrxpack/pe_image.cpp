@@ -81,4 +81,77 @@ size_t DerElementLength(const Bytes& b, size_t at, size_t limit) {
   return header + length;
 }
 
+namespace {
+
+// File offset of a relative virtual address, through the section table.
+bool RvaToOffset(const Bytes& image, uint32_t rva, size_t& offset) {
+  const size_t pe = ReadU32(image, 0x3C);
+  const size_t sections = pe + 24 + ReadU16(image, pe + 20);
+  const size_t count = ReadU16(image, pe + 6);
+  for (size_t i = 0; i < count; ++i) {
+    const size_t at = sections + i * 40;
+    if (at + 40 > image.size()) return false;
+    const uint32_t virtualSize = ReadU32(image, at + 8);
+    const uint32_t virtualAddress = ReadU32(image, at + 12);
+    const uint32_t rawSize = ReadU32(image, at + 16);
+    const uint32_t rawOffset = ReadU32(image, at + 20);
+    const uint32_t span = virtualSize > rawSize ? virtualSize : rawSize;
+    if (rva >= virtualAddress && rva - virtualAddress < span) {
+      offset = static_cast<size_t>(rawOffset) + (rva - virtualAddress);
+      return offset < image.size();
+    }
+  }
+  return false;
+}
+
+// The entry for `id` in the resource directory at `directory`: its OffsetToData field.
+bool FindResourceEntry(const Bytes& image, size_t base, size_t directory, uint32_t id, bool anyId, uint32_t& target) {
+  if (directory + 16 > image.size()) return false;
+  const size_t named = ReadU16(image, directory + 12);
+  const size_t ids = ReadU16(image, directory + 14);
+  for (size_t i = 0; i < named + ids; ++i) {
+    const size_t entry = directory + 16 + i * 8;
+    if (entry + 8 > image.size()) return false;
+    const uint32_t name = ReadU32(image, entry);
+    if (anyId || (!(name & 0x80000000u) && name == id)) {
+      target = ReadU32(image, entry + 4);
+      return base != 0;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool FindResourceData(const Bytes& image, uint32_t type, uint32_t id, size_t& offset, size_t& size, std::string& error) {
+  PeLayout layout;
+  if (!ParsePe(image, layout, error)) return false;
+  // The resource directory is data directory 2, two entries before the security directory.
+  const size_t resourceDir = layout.securityDirOffset - 2 * 8;
+  const uint32_t rva = ReadU32(image, resourceDir);
+  size_t base = 0;
+  if (rva == 0 || !RvaToOffset(image, rva, base)) {
+    error = "no resources";
+    return false;
+  }
+  uint32_t level = 0;
+  if (!FindResourceEntry(image, base, base, type, false, level) || !(level & 0x80000000u) ||
+      !FindResourceEntry(image, base, base + (level & 0x7FFFFFFFu), id, false, level) || !(level & 0x80000000u) ||
+      !FindResourceEntry(image, base, base + (level & 0x7FFFFFFFu), 0, true, level) || (level & 0x80000000u)) {
+    error = "no resource " + std::to_string(type) + "/" + std::to_string(id);
+    return false;
+  }
+  const size_t dataEntry = base + level;
+  if (dataEntry + 8 > image.size() || !RvaToOffset(image, ReadU32(image, dataEntry), offset)) {
+    error = "resource data entry out of the image";
+    return false;
+  }
+  size = ReadU32(image, dataEntry + 4);
+  if (size > image.size() - offset) {
+    error = "resource data past the end";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace qrxpack

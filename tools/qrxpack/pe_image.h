@@ -24,6 +24,10 @@ struct PeLayout {
 // Finds the headers; false (with `error`) when the file is not a PE image.
 bool ParsePe(const Bytes& image, PeLayout& layout, std::string& error);
 
+// The data of resource `type`/`id` (first language): file offset and size. False (with `error`)
+// when the image has no such resource or its directory is not well formed.
+bool FindResourceData(const Bytes& image, uint32_t type, uint32_t id, size_t& offset, size_t& size, std::string& error);
+
 // The PE checksum of the image with its CheckSum field taken as zero.
 uint32_t ComputePeChecksum(const Bytes& image, size_t checksumOffset);
 
