@@ -134,8 +134,12 @@ TEST_F(InstallPackageTest, StreamedPackageOfHighlyCompressibleFilesInstalls) {
   qrxtest::RemoveTestProducts();
   TestInstallOwner owner(L"64");
   const std::wstring package = Place(L"compressible.zip");
+  // The zeros appended to setup.exe change the file after it was signed, so the signer check would
+  // refuse it; this case is about unpacking, so it runs without a signer list.
+  qrx::InstallOperations unchecked = qrxtest::RealOperations();
+  unchecked.setupSigners = nullptr;
 
-  ASSERT_EQ(qrx::InstallPackage(owner, package, L"PAUSEMS=0", qrxtest::RealOperations()), 0);
+  ASSERT_EQ(qrx::InstallPackage(owner, package, L"PAUSEMS=0", unchecked), 0);
   EXPECT_EQ(owner.productVersion(), L"7.2.1.5");
   EXPECT_EQ(owner.wrapperError(), 0);
   EXPECT_EQ(owner.msiError(), 0);
