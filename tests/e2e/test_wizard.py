@@ -106,9 +106,9 @@ def clear_pending_removals():
 
 
 def log_time(line):
-    """The time of a log line "[20261208 13:20:01 123 DEBUG] ..." as a datetime."""
-    stamp = line[1:line.index(" ", 19)]
-    date, clock, millis = stamp.split()
+    """The time of a log line "[20261208 13:20:01 123 DEBUG] ..." as a datetime. The
+    milliseconds are space-padded to three places ("[20261208 13:20:01   5 DEBUG]")."""
+    date, clock, millis = line[1:].split()[:3]
     return datetime.datetime.strptime(date + " " + clock, "%Y%m%d %H:%M:%S") + \
         datetime.timedelta(milliseconds=int(millis))
 
