@@ -1,18 +1,19 @@
-// Linked into the shipped executable only (not into qrxcore, so the tests keep the library's own).
+// Linked into the shipped executable only (not into the libraries, so the tests keep the C++
+// library's own).
 //
-// The library's throw helpers construct their exceptions from reference-counted strings, and that
-// one object drags in about 60 KB (a second string implementation, random_device, the formatted
-// messages). Nothing in the program catches those exceptions: uncaught, each ended the process
-// through std::terminate, which abort()s. These helpers abort at once instead. Allocation failure
-// is the exception: the zip layer catches std::bad_alloc and reports failure, so that one still
-// throws (bad_array_new_length is a bad_alloc as well).
+// The shipped program has no exceptions: nothing in it throws or catches. The C++ library's
+// throw helpers and its operator new would still throw, and one throw drags in the unwinder, the
+// exception objects and the threads library they lock with (about 60 KB), while the helpers'
+// messages drag in a second string implementation. Uncaught, each of those throws ended the
+// process through std::terminate, which abort()s; these replacements abort at once instead.
+// Allocations that may fail on untrusted sizes use the nothrow forms, which return null here.
 #include <cstdlib>
 #include <new>
 
 namespace std {
 
-void __throw_bad_alloc() { throw bad_alloc(); }
-void __throw_bad_array_new_length() { throw bad_alloc(); }
+void __throw_bad_alloc() { abort(); }
+void __throw_bad_array_new_length() { abort(); }
 void __throw_bad_cast() { abort(); }
 void __throw_bad_typeid() { abort(); }
 void __throw_bad_exception() { abort(); }
@@ -33,3 +34,25 @@ void __throw_underflow_error(const char*) { abort(); }
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { abort(); }
 }  // namespace __gnu_cxx
+
+// The replaceable allocation functions, on the C heap. The throwing forms end the process when
+// memory runs out, as an uncaught bad_alloc did; the nothrow forms return null.
+namespace {
+void* AllocateOrNull(std::size_t size) { return malloc(size == 0 ? 1 : size); }
+void* AllocateOrAbort(std::size_t size) {
+  void* p = AllocateOrNull(size);
+  if (p == nullptr) abort();
+  return p;
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return AllocateOrAbort(size); }
+void* operator new[](std::size_t size) { return AllocateOrAbort(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
+void operator delete(void* p) noexcept { free(p); }
+void operator delete[](void* p) noexcept { free(p); }
+void operator delete(void* p, std::size_t) noexcept { free(p); }
+void operator delete[](void* p, std::size_t) noexcept { free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { free(p); }

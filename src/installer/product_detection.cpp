@@ -19,9 +19,20 @@ const wchar_t kVersionStringProperty[] = L"VersionString";
 }  // namespace
 
 MsiGetProductInfoFn GetMsiGetProductInfo() {
-  // msi.dll stays loaded for the rest of the process once a query has needed it.
-  static HMODULE msi = LoadSystemLibrary(L"msi.dll");
-  if (!msi) return nullptr;
+  // msi.dll stays loaded for the rest of the process once a query has needed it. Two threads may
+  // both load it the first time; the loser drops its extra reference.
+  static HMODULE loaded = nullptr;
+  HMODULE msi = static_cast<HMODULE>(InterlockedCompareExchangePointer(
+      reinterpret_cast<void* volatile*>(&loaded), nullptr, nullptr));
+  if (!msi) {
+    msi = LoadSystemLibrary(L"msi.dll");
+    if (!msi) return nullptr;
+    if (void* earlier = InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&loaded),
+                                                          msi, nullptr)) {
+      FreeLibrary(msi);
+      msi = static_cast<HMODULE>(earlier);
+    }
+  }
   return reinterpret_cast<MsiGetProductInfoFn>(
       reinterpret_cast<void*>(GetProcAddress(msi, MAKEINTRESOURCEA(kMsiGetProductInfoOrdinal))));
 }

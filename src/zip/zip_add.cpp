@@ -2,11 +2,9 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include <new>
-#include <vector>
-
 #include "common/unique_any.h"
 #include "zip/zip_files.h"
+#include "zip/nothrow_array.h"
 #include "zip/zip_writer.h"
 
 namespace qrx {
@@ -32,12 +30,8 @@ bool AddFileToArchive(const wchar_t* filePath, const wchar_t* archivePath) {
   // A file of 4 GiB or more would be cut to its low 32 bits: refuse it rather than store a part.
   if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || sizeHigh != 0) return false;
 
-  std::vector<char> data;
-  try {
-    data.resize(size);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  NothrowArray<char> data;
+  if (!data.Resize(size)) return false;
   DWORD read = 0;
   if (!ReadFile(file.get(), data.data(), size, &read, nullptr) || read != size) return false;
   file.Reset();

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <new>
 
 #include "common/scope_guard.h"
 #include "zip/zip_format.h"
@@ -71,8 +70,8 @@ void ZipReader::End() {
   archiveSize_ = 0;
   centralDirectoryOffset_ = 0;
   prefixSize_ = 0;
-  std::vector<unsigned char>().swap(directory_);
-  std::vector<size_t>().swap(records_);
+  directory_.Release();
+  records_.Release();
 }
 
 bool ZipReader::ReadExact(uint64_t offset, void* buffer, size_t count) const {
@@ -84,14 +83,15 @@ bool ZipReader::FindEnd(uint64_t* endOffset, unsigned char* end) const {
   if (archiveSize_ < kEndSize) return false;
   const size_t tailSize =
       static_cast<size_t>(std::min<uint64_t>(archiveSize_, kEndSize + kMaxCommentSize));
-  std::vector<unsigned char> tail(tailSize);
+  NothrowArray<unsigned char> tail;
+  if (!tail.Resize(tailSize)) return false;
   const uint64_t tailOffset = archiveSize_ - tailSize;
   if (!ReadExact(tailOffset, tail.data(), tailSize)) return false;
   // The last record whose comment fits in the file; a comment may itself hold the signature.
   for (size_t at = tailSize - kEndSize + 1; at-- > 0;) {
     if (Read32(&tail[at]) != kEndSignature) continue;
     if (Read16(&tail[at + 20]) > tailSize - kEndSize - at) continue;
-    std::copy(tail.begin() + at, tail.begin() + at + kEndSize, end);
+    std::copy(tail.data() + at, tail.data() + at + kEndSize, end);
     *endOffset = tailOffset + at;
     return true;
   }
@@ -135,79 +135,77 @@ bool ZipReader::HasCentralSignature(uint64_t offset) const {
 bool ZipReader::ReadCentralDirectory(uint64_t archiveSize) {
   if (!initialised_ || reading_) return false;
   archiveSize_ = archiveSize;
-  try {
-    unsigned char end[kEndSize];
-    uint64_t endOffset = 0;
-    if (!FindEnd(&endOffset, end)) return false;
-    uint64_t disk = Read16(end + 4);
-    uint64_t directoryDisk = Read16(end + 6);
-    uint64_t entriesOnDisk = Read16(end + 8);
-    uint64_t count = Read16(end + 10);
-    uint64_t size = Read32(end + 12);
-    uint64_t offset = Read32(end + 16);
-    uint64_t directoryEnd = endOffset;  // where the directory really ends
+  unsigned char end[kEndSize];
+  uint64_t endOffset = 0;
+  if (!FindEnd(&endOffset, end)) return false;
+  uint64_t disk = Read16(end + 4);
+  uint64_t directoryDisk = Read16(end + 6);
+  uint64_t entriesOnDisk = Read16(end + 8);
+  uint64_t count = Read16(end + 10);
+  uint64_t size = Read32(end + 12);
+  uint64_t offset = Read32(end + 16);
+  uint64_t directoryEnd = endOffset;  // where the directory really ends
 
-    // The Zip64 end record holds the values the classic record could not (0xFFFF, 0xFFFFFFFF).
-    Zip64End end64;
-    switch (ReadZip64End(endOffset, &end64)) {
-      case Zip64Status::Invalid:
-        return false;
-      case Zip64Status::Found:
-        if (disk == 0xFFFF) disk = end64.disk;
-        if (directoryDisk == 0xFFFF) directoryDisk = end64.directoryDisk;
-        if (end64.disk != 0 || end64.directoryDisk != 0) return false;  // spanned archives
-        entriesOnDisk = end64.entriesOnDisk;
-        count = end64.count;
-        size = end64.size;
-        offset = end64.offset;
-        directoryEnd = end64.recordOffset;
-        break;
-      case Zip64Status::Absent:
-        break;
-    }
-    if (disk != 0 || directoryDisk != 0) return false;  // spanned archives
-    if (entriesOnDisk != count) return false;
-
-    // Data in front of the archive that its offsets do not count (a stub, padding) shifts
-    // everything by the gap between where the directory ends and where the records say it ends.
-    // When the shifted position holds no directory but the recorded one does, the gap lies
-    // between the directory and the end record instead.
-    if (!Fits(offset, size, directoryEnd)) return false;
-    uint64_t shift = directoryEnd - offset - size;
-    if (shift != 0 && count != 0 && !HasCentralSignature(offset + shift) && HasCentralSignature(offset)) {
-      shift = 0;
-    }
-    offset += shift;
-    if (count > size / kCentralHeaderSize) return false;
-    if (count > std::numeric_limits<uint32_t>::max()) return false;
-    if (size > std::numeric_limits<size_t>::max()) return false;
-
-    directory_.resize(static_cast<size_t>(size));
-    if (size != 0 && !ReadExact(offset, directory_.data(), directory_.size())) return false;
-    centralDirectoryOffset_ = offset;
-    prefixSize_ = shift;
-    if (!IndexEntries(count)) return false;
-  } catch (const std::bad_alloc&) {
-    directory_.clear();
-    records_.clear();
-    return false;
+  // The Zip64 end record holds the values the classic record could not (0xFFFF, 0xFFFFFFFF).
+  Zip64End end64;
+  switch (ReadZip64End(endOffset, &end64)) {
+    case Zip64Status::Invalid:
+      return false;
+    case Zip64Status::Found:
+      if (disk == 0xFFFF) disk = end64.disk;
+      if (directoryDisk == 0xFFFF) directoryDisk = end64.directoryDisk;
+      if (end64.disk != 0 || end64.directoryDisk != 0) return false;  // spanned archives
+      entriesOnDisk = end64.entriesOnDisk;
+      count = end64.count;
+      size = end64.size;
+      offset = end64.offset;
+      directoryEnd = end64.recordOffset;
+      break;
+    case Zip64Status::Absent:
+      break;
   }
+  if (disk != 0 || directoryDisk != 0) return false;  // spanned archives
+  if (entriesOnDisk != count) return false;
+
+  // Data in front of the archive that its offsets do not count (a stub, padding) shifts
+  // everything by the gap between where the directory ends and where the records say it ends.
+  // When the shifted position holds no directory but the recorded one does, the gap lies
+  // between the directory and the end record instead.
+  if (!Fits(offset, size, directoryEnd)) return false;
+  uint64_t shift = directoryEnd - offset - size;
+  if (shift != 0 && count != 0 && !HasCentralSignature(offset + shift) && HasCentralSignature(offset)) {
+    shift = 0;
+  }
+  offset += shift;
+  if (count > size / kCentralHeaderSize) return false;
+  if (count > std::numeric_limits<uint32_t>::max()) return false;
+  if (size > std::numeric_limits<size_t>::max()) return false;
+
+  // Nothing is kept from a directory that fails part way.
+  auto dropDirectory = MakeScopeGuard([this] {
+    directory_.Release();
+    records_.Release();
+  });
+  if (!directory_.Resize(static_cast<size_t>(size))) return false;
+  if (size != 0 && !ReadExact(offset, directory_.data(), directory_.size())) return false;
+  centralDirectoryOffset_ = offset;
+  prefixSize_ = shift;
+  if (!IndexEntries(count)) return false;
+  dropDirectory.release();
   reading_ = true;
   return true;
 }
 
 bool ZipReader::IndexEntries(uint64_t count) {
-  records_.clear();
-  records_.reserve(static_cast<size_t>(count));
+  if (!records_.Resize(0) || !records_.Reserve(static_cast<size_t>(count))) return false;
   size_t position = 0;
   for (uint64_t i = 0; i < count; ++i) {
     ZipEntry entry;
     size_t next = 0;
-    if (!ParseRecord(position, &entry, &next)) {
-      records_.clear();
+    if (!ParseRecord(position, &entry, &next) || !records_.Append(&position, 1)) {
+      records_.Resize(0);
       return false;
     }
-    records_.push_back(position);
     position = next;
   }
   return true;
@@ -290,59 +288,57 @@ bool ZipReader::ExtractToCallback(uint32_t index, ZipWriteFunc write, void* cont
   if (entry.compressedSize == 0 && entry.uncompressedSize == 0) return true;
   if (entry.method == kMethodStored && entry.compressedSize != entry.uncompressedSize) return false;
 
-  try {
-    std::vector<unsigned char> input(kChunk);
-    uLong crc = crc32(0L, Z_NULL, 0);
-    uint64_t written = 0;
-    uint64_t consumed = 0;
+  NothrowArray<unsigned char> input;
+  if (!input.Resize(kChunk)) return false;
+  uLong crc = crc32(0L, Z_NULL, 0);
+  uint64_t written = 0;
+  uint64_t consumed = 0;
 
-    auto deliver = [&](const unsigned char* data, size_t size) {
-      if (size == 0) return true;
-      if (size > entry.uncompressedSize - written) return false;  // more than the record says
-      crc = crc32(crc, data, static_cast<uInt>(size));
-      if (write(context, written, data, size) != size) return false;
-      written += size;
-      return true;
-    };
+  auto deliver = [&](const unsigned char* data, size_t size) {
+    if (size == 0) return true;
+    if (size > entry.uncompressedSize - written) return false;  // more than the record says
+    crc = crc32(crc, data, static_cast<uInt>(size));
+    if (write(context, written, data, size) != size) return false;
+    written += size;
+    return true;
+  };
 
-    if (entry.method == kMethodStored) {
-      while (consumed < entry.compressedSize) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, entry.compressedSize - consumed));
+  if (entry.method == kMethodStored) {
+    while (consumed < entry.compressedSize) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, entry.compressedSize - consumed));
+      if (!ReadExact(dataOffset + consumed, input.data(), n)) return false;
+      consumed += n;
+      if (!deliver(input.data(), n)) return false;
+    }
+  } else {
+    NothrowArray<unsigned char> output;
+    if (!output.Resize(kChunk)) return false;
+    z_stream stream{};
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
+    auto streamGuard = MakeScopeGuard([&stream] { inflateEnd(&stream); });
+    for (;;) {
+      if (stream.avail_in == 0 && consumed < entry.compressedSize) {
+        const size_t n =
+            static_cast<size_t>(std::min<uint64_t>(kChunk, entry.compressedSize - consumed));
         if (!ReadExact(dataOffset + consumed, input.data(), n)) return false;
         consumed += n;
-        if (!deliver(input.data(), n)) return false;
+        stream.next_in = input.data();
+        stream.avail_in = static_cast<uInt>(n);
       }
-    } else {
-      std::vector<unsigned char> output(kChunk);
-      z_stream stream{};
-      if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
-      auto streamGuard = MakeScopeGuard([&stream] { inflateEnd(&stream); });
-      for (;;) {
-        if (stream.avail_in == 0 && consumed < entry.compressedSize) {
-          const size_t n =
-              static_cast<size_t>(std::min<uint64_t>(kChunk, entry.compressedSize - consumed));
-          if (!ReadExact(dataOffset + consumed, input.data(), n)) return false;
-          consumed += n;
-          stream.next_in = input.data();
-          stream.avail_in = static_cast<uInt>(n);
-        }
-        const uInt inputBefore = stream.avail_in;
-        stream.next_out = output.data();
-        stream.avail_out = static_cast<uInt>(output.size());
-        const int status = inflate(&stream, Z_NO_FLUSH);
-        if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return false;
-        const size_t produced = output.size() - stream.avail_out;
-        if (!deliver(output.data(), produced)) return false;
-        if (status == Z_STREAM_END) break;
-        // A call that filled the output may have taken the last input and still owe output, so
-        // running out of input fails only once a call moves nothing: the data ends too early.
-        if (produced == 0 && stream.avail_in == inputBefore) return false;
-      }
+      const uInt inputBefore = stream.avail_in;
+      stream.next_out = output.data();
+      stream.avail_out = static_cast<uInt>(output.size());
+      const int status = inflate(&stream, Z_NO_FLUSH);
+      if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return false;
+      const size_t produced = output.size() - stream.avail_out;
+      if (!deliver(output.data(), produced)) return false;
+      if (status == Z_STREAM_END) break;
+      // A call that filled the output may have taken the last input and still owe output, so
+      // running out of input fails only once a call moves nothing: the data ends too early.
+      if (produced == 0 && stream.avail_in == inputBefore) return false;
     }
-    return written == entry.uncompressedSize && crc == entry.crc32;
-  } catch (const std::bad_alloc&) {
-    return false;
   }
+  return written == entry.uncompressedSize && crc == entry.crc32;
 }
 
 }  // namespace qrx

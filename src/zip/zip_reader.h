@@ -7,7 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "zip/nothrow_array.h"
 
 namespace qrx {
 
@@ -62,7 +63,7 @@ class ZipReader {
   // reader reports already includes them.
   uint64_t PrefixSize() const { return prefixSize_; }
   // The central directory's records as read (their offsets without the prefix).
-  const std::vector<unsigned char>& CentralDirectory() const { return directory_; }
+  const NothrowArray<unsigned char>& CentralDirectory() const { return directory_; }
 
  private:
   bool ReadExact(uint64_t offset, void* buffer, size_t count) const;
@@ -92,8 +93,8 @@ class ZipReader {
   uint64_t archiveSize_ = 0;
   uint64_t centralDirectoryOffset_ = 0;
   uint64_t prefixSize_ = 0;
-  std::vector<unsigned char> directory_;  // the central directory as read
-  std::vector<size_t> records_;           // where each entry's record starts in it
+  NothrowArray<unsigned char> directory_;  // the central directory as read
+  NothrowArray<size_t> records_;           // where each entry's record starts in it
 };
 
 }  // namespace qrx

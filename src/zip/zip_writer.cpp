@@ -2,8 +2,8 @@
 
 #include <zlib.h>
 
+#include <cstdint>
 #include <cstdio>
-#include <new>
 
 #include "common/scope_guard.h"
 #include "zip/zip_format.h"
@@ -48,166 +48,159 @@ size_t ReadFromFile(void* context, uint64_t offset, void* buffer, size_t count) 
   return fread(buffer, 1, count, file);
 }
 
-bool WriteAt(FILE* file, uint64_t offset, const std::vector<unsigned char>& bytes) {
+bool WriteAt(FILE* file, uint64_t offset, const NothrowArray<unsigned char>& bytes) {
   if (Seek(file, offset) != 0) return false;
   if (!bytes.empty() && fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) return false;
   return fflush(file) == 0;
 }
 
-bool Deflate(const void* data, size_t size, int level, std::vector<unsigned char>* out) {
+bool Deflate(const void* data, size_t size, int level, NothrowArray<unsigned char>* out) {
   z_stream stream{};
   if (deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
     return false;
   }
   auto guard = MakeScopeGuard([&stream] { deflateEnd(&stream); });
-  out->resize(deflateBound(&stream, static_cast<uLong>(size)));
+  if (!out->Resize(deflateBound(&stream, static_cast<uLong>(size)))) return false;
   stream.next_in = static_cast<Bytef*>(const_cast<void*>(data));
   stream.avail_in = static_cast<uInt>(size);
   stream.next_out = out->data();
   stream.avail_out = static_cast<uInt>(out->size());
   if (deflate(&stream, Z_FINISH) != Z_STREAM_END) return false;
-  out->resize(stream.total_out);
-  return true;
+  return out->Resize(stream.total_out);
 }
 
-void Append(std::vector<unsigned char>* to, const void* bytes, size_t size) {
-  const unsigned char* p = static_cast<const unsigned char*>(bytes);
-  to->insert(to->end(), p, p + size);
+bool Append(NothrowArray<unsigned char>* to, const void* bytes, size_t size) {
+  return to->Append(static_cast<const unsigned char*>(bytes), size);
 }
 
 }  // namespace
 
-bool BuildZipTail(const std::vector<unsigned char>& oldDirectory, uint32_t oldEntryCount,
+bool BuildZipTail(const unsigned char* oldDirectory, size_t oldDirectorySize, uint32_t oldEntryCount,
                   uint64_t entryOffset, const std::string& name, const void* data, size_t size,
-                  int level, std::vector<unsigned char>* tail) {
+                  int level, NothrowArray<unsigned char>* tail) {
   if (level < 0 || level > 9 || name.empty() || name.size() > 0xFFFF) return false;
   if (size > kMaxEntryData || (size != 0 && data == nullptr)) return false;
   if (oldEntryCount >= 0xFFFF) return false;
-  try {
-    const bool stored = size == 0 || level == 0;
-    std::vector<unsigned char> packed;
-    if (!stored && !Deflate(data, size, level, &packed)) return false;
-    const size_t packedSize = stored ? size : packed.size();
-    const uint32_t crc =
-        static_cast<uint32_t>(size == 0 ? 0 : crc32(crc32(0L, Z_NULL, 0), static_cast<const Bytef*>(data),
-                                                    static_cast<uInt>(size)));
-    const uint16_t method = stored ? kMethodStored : kMethodDeflated;
-    const uint16_t version = stored ? kVersionStored : kVersionDeflated;
-    const uint16_t nameLength = static_cast<uint16_t>(name.size());
+  const bool stored = size == 0 || level == 0;
+  NothrowArray<unsigned char> packed;
+  if (!stored && !Deflate(data, size, level, &packed)) return false;
+  const size_t packedSize = stored ? size : packed.size();
+  const uint32_t crc =
+      static_cast<uint32_t>(size == 0 ? 0 : crc32(crc32(0L, Z_NULL, 0), static_cast<const Bytef*>(data),
+                                                  static_cast<uInt>(size)));
+  const uint16_t method = stored ? kMethodStored : kMethodDeflated;
+  const uint16_t version = stored ? kVersionStored : kVersionDeflated;
+  const uint16_t nameLength = static_cast<uint16_t>(name.size());
 
-    const uint64_t directoryOffset = entryOffset + kLocalHeaderSize + name.size() + packedSize;
-    const uint64_t directorySize = oldDirectory.size() + kCentralHeaderSize + name.size();
-    if (entryOffset > kMax32 || directoryOffset > kMax32 || directorySize > kMax32 ||
-        directoryOffset + directorySize > kMax32) {
-      return false;
-    }
-
-    tail->clear();
-    tail->reserve(static_cast<size_t>(kLocalHeaderSize + name.size() + packedSize + directorySize +
-                                      kEndSize));
-    unsigned char local[kLocalHeaderSize] = {};
-    Write32(local, kLocalHeaderSignature);
-    Write16(local + 4, version);
-    Write16(local + 8, method);  // flags 0, time and date 0
-    Write32(local + 14, crc);
-    Write32(local + 18, static_cast<uint32_t>(packedSize));
-    Write32(local + 22, static_cast<uint32_t>(size));
-    Write16(local + 26, nameLength);
-    Append(tail, local, sizeof local);
-    Append(tail, name.data(), name.size());
-    Append(tail, stored ? data : packed.data(), packedSize);
-
-    Append(tail, oldDirectory.data(), oldDirectory.size());
-    unsigned char central[kCentralHeaderSize] = {};
-    Write32(central, kCentralHeaderSignature);
-    Write16(central + 4, kVersionMadeBy);
-    Write16(central + 6, version);
-    Write16(central + 10, method);
-    Write32(central + 16, crc);
-    Write32(central + 20, static_cast<uint32_t>(packedSize));
-    Write32(central + 24, static_cast<uint32_t>(size));
-    Write16(central + 28, nameLength);
-    Write32(central + 42, static_cast<uint32_t>(entryOffset));
-    Append(tail, central, sizeof central);
-    Append(tail, name.data(), name.size());
-
-    unsigned char end[kEndSize] = {};
-    Write32(end, kEndSignature);
-    Write16(end + 8, static_cast<uint16_t>(oldEntryCount + 1));
-    Write16(end + 10, static_cast<uint16_t>(oldEntryCount + 1));
-    Write32(end + 12, static_cast<uint32_t>(directorySize));
-    Write32(end + 16, static_cast<uint32_t>(directoryOffset));
-    Append(tail, end, sizeof end);
-    return true;
-  } catch (const std::bad_alloc&) {
+  const uint64_t directoryOffset = entryOffset + kLocalHeaderSize + name.size() + packedSize;
+  const uint64_t directorySize = oldDirectorySize + kCentralHeaderSize + name.size();
+  if (entryOffset > kMax32 || directoryOffset > kMax32 || directorySize > kMax32 ||
+      directoryOffset + directorySize > kMax32) {
     return false;
   }
+
+  const uint64_t tailSize = kLocalHeaderSize + name.size() + packedSize + directorySize + kEndSize;
+  if (!tail->Resize(0) || !tail->Reserve(static_cast<size_t>(tailSize))) return false;
+  // Everything below fits in what was reserved, so the appends cannot fail.
+  unsigned char local[kLocalHeaderSize] = {};
+  Write32(local, kLocalHeaderSignature);
+  Write16(local + 4, version);
+  Write16(local + 8, method);  // flags 0, time and date 0
+  Write32(local + 14, crc);
+  Write32(local + 18, static_cast<uint32_t>(packedSize));
+  Write32(local + 22, static_cast<uint32_t>(size));
+  Write16(local + 26, nameLength);
+  Append(tail, local, sizeof local);
+  Append(tail, name.data(), name.size());
+  Append(tail, stored ? data : packed.data(), packedSize);
+
+  Append(tail, oldDirectory, oldDirectorySize);
+  unsigned char central[kCentralHeaderSize] = {};
+  Write32(central, kCentralHeaderSignature);
+  Write16(central + 4, kVersionMadeBy);
+  Write16(central + 6, version);
+  Write16(central + 10, method);
+  Write32(central + 16, crc);
+  Write32(central + 20, static_cast<uint32_t>(packedSize));
+  Write32(central + 24, static_cast<uint32_t>(size));
+  Write16(central + 28, nameLength);
+  Write32(central + 42, static_cast<uint32_t>(entryOffset));
+  Append(tail, central, sizeof central);
+  Append(tail, name.data(), name.size());
+
+  unsigned char end[kEndSize] = {};
+  Write32(end, kEndSignature);
+  Write16(end + 8, static_cast<uint16_t>(oldEntryCount + 1));
+  Write16(end + 10, static_cast<uint16_t>(oldEntryCount + 1));
+  Write32(end + 12, static_cast<uint32_t>(directorySize));
+  Write32(end + 16, static_cast<uint32_t>(directoryOffset));
+  Append(tail, end, sizeof end);
+  return true;
 }
 
 bool ZipAddMemoryToArchiveFileInPlace(const char* archivePath, const char* name, const void* data,
                                       size_t size, int level) {
   if (archivePath == nullptr || name == nullptr) return false;
-  try {
-    FILE* file = fopen(archivePath, "r+b");
-    bool created = false;
-    if (file == nullptr) {
-      if (FILE* existing = fopen(archivePath, "rb")) {  // there, but not writable
-        fclose(existing);
-        return false;
-      }
-      file = fopen(archivePath, "wb");
-      if (file == nullptr) return false;
-      created = true;
-    }
-    bool closed = false;
-    auto cleanup = MakeScopeGuard([&] {
-      if (!closed) fclose(file);
-      if (created) remove(archivePath);
-    });
-
-    std::vector<unsigned char> oldDirectory;
-    std::vector<unsigned char> oldTail;
-    uint32_t oldCount = 0;
-    uint64_t entryOffset = 0;
-    if (!created) {
-      uint64_t fileSize = 0;
-      if (!FileSize(file, &fileSize)) return false;
-      ZipReader reader;
-      reader.Init(ReadFromFile, file);
-      if (!reader.ReadCentralDirectory(fileSize)) return false;
-      // Kept records would count from the archive proper but the new one from the file's start.
-      if (reader.PrefixSize() != 0) return false;
-      oldDirectory = reader.CentralDirectory();
-      oldCount = reader.EntryCount();
-      entryOffset = reader.CentralDirectoryOffset();
-      // Kept to put the archive back if writing fails part way.
-      oldTail.resize(static_cast<size_t>(fileSize - entryOffset));
-      if (ReadFromFile(file, entryOffset, oldTail.data(), oldTail.size()) != oldTail.size()) {
-        return false;
-      }
-      reader.End();
-    }
-
-    std::vector<unsigned char> tail;
-    if (!BuildZipTail(oldDirectory, oldCount, entryOffset, name, data, size, level, &tail)) {
+  FILE* file = fopen(archivePath, "r+b");
+  bool created = false;
+  if (file == nullptr) {
+    if (FILE* existing = fopen(archivePath, "rb")) {  // there, but not writable
+      fclose(existing);
       return false;
     }
-    // Without a way to shorten the file, a shorter tail would leave old end records behind.
-    if (tail.size() < oldTail.size()) return false;
+    file = fopen(archivePath, "wb");
+    if (file == nullptr) return false;
+    created = true;
+  }
+  bool closed = false;
+  auto cleanup = MakeScopeGuard([&] {
+    if (!closed) fclose(file);
+    if (created) remove(archivePath);
+  });
 
-    if (!WriteAt(file, entryOffset, tail)) {
-      if (!created) WriteAt(file, entryOffset, oldTail);
+  NothrowArray<unsigned char> oldDirectory;
+  NothrowArray<unsigned char> oldTail;
+  uint32_t oldCount = 0;
+  uint64_t entryOffset = 0;
+  if (!created) {
+    uint64_t fileSize = 0;
+    if (!FileSize(file, &fileSize)) return false;
+    ZipReader reader;
+    reader.Init(ReadFromFile, file);
+    if (!reader.ReadCentralDirectory(fileSize)) return false;
+    // Kept records would count from the archive proper but the new one from the file's start.
+    if (reader.PrefixSize() != 0) return false;
+    const NothrowArray<unsigned char>& directory = reader.CentralDirectory();
+    if (!oldDirectory.Assign(directory.data(), directory.size())) return false;
+    oldCount = reader.EntryCount();
+    entryOffset = reader.CentralDirectoryOffset();
+    // Kept to put the archive back if writing fails part way.
+    const uint64_t tailSize = fileSize - entryOffset;
+    if (tailSize > SIZE_MAX || !oldTail.Resize(static_cast<size_t>(tailSize))) return false;
+    if (ReadFromFile(file, entryOffset, oldTail.data(), oldTail.size()) != oldTail.size()) {
       return false;
     }
-    closed = true;
-    if (fclose(file) != 0) {
-      return false;
-    }
-    cleanup.release();
-    return true;
-  } catch (const std::bad_alloc&) {
+    reader.End();
+  }
+
+  NothrowArray<unsigned char> tail;
+  if (!BuildZipTail(oldDirectory.data(), oldDirectory.size(), oldCount, entryOffset, name, data, size,
+                    level, &tail)) {
     return false;
   }
+  // Without a way to shorten the file, a shorter tail would leave old end records behind.
+  if (tail.size() < oldTail.size()) return false;
+
+  if (!WriteAt(file, entryOffset, tail)) {
+    if (!created) WriteAt(file, entryOffset, oldTail);
+    return false;
+  }
+  closed = true;
+  if (fclose(file) != 0) {
+    return false;
+  }
+  cleanup.release();
+  return true;
 }
 
 }  // namespace qrx

@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "zip/nothrow_array.h"
 
 namespace qrx {
 
@@ -21,10 +22,11 @@ bool ZipAddMemoryToArchiveFileInPlace(const char* archivePath, const char* name,
                                       size_t size, int level);
 
 // The bytes that follow the existing entries: the new entry's local header and data, the
-// central directory (`oldDirectory`, then the new record) and the end record. `entryOffset` is
-// where the new local header will start. False when the result would need Zip64 records.
-bool BuildZipTail(const std::vector<unsigned char>& oldDirectory, uint32_t oldEntryCount,
+// central directory (the `oldDirectorySize` bytes of `oldDirectory`, then the new record) and
+// the end record. `entryOffset` is where the new local header will start. False when the result
+// would need Zip64 records, or when memory runs out.
+bool BuildZipTail(const unsigned char* oldDirectory, size_t oldDirectorySize, uint32_t oldEntryCount,
                   uint64_t entryOffset, const std::string& name, const void* data, size_t size,
-                  int level, std::vector<unsigned char>* tail);
+                  int level, NothrowArray<unsigned char>* tail);
 
 }  // namespace qrx

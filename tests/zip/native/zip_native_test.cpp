@@ -46,12 +46,13 @@ Bytes MakeArchive(const std::vector<Item>& items) {
   Bytes directory;
   uint32_t count = 0;
   for (const Item& item : items) {
-    Bytes tail;
-    if (!qrx::BuildZipTail(directory, count, archive.size(), item.name, item.data.data(),
-                           item.data.size(), item.level, &tail)) {
+    qrx::NothrowArray<unsigned char> built;
+    if (!qrx::BuildZipTail(directory.data(), directory.size(), count, archive.size(), item.name,
+                           item.data.data(), item.data.size(), item.level, &built)) {
       fprintf(stderr, "BuildZipTail failed for %s\n", item.name.c_str());
       exit(2);
     }
+    const Bytes tail(built.data(), built.data() + built.size());
     // The tail is entry + directory + end record; keep the entry, remember the new directory.
     const size_t entrySize = kLocalHeaderSize + item.name.size() +
                              Read32(&tail[18]);  // compressed size of the local header
