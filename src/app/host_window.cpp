@@ -161,8 +161,12 @@ bool CreateHostWindow(const std::wstring& pageUrl, htmlui::DocumentExternal* bri
 }
 
 bool RequestHostWindowClose(HWND window) {
-  if (!window || !hostClassAtom) return false;
-  if (static_cast<ATOM>(GetClassLongPtrW(window, GCW_ATOM)) != hostClassAtom) return false;
+  if (!window) return false;
+  // By the class name: a window of the class is a host window whoever registered the class.
+  WNDCLASSEXW hostClass = {};
+  hostClass.cbSize = sizeof(hostClass);
+  const ATOM atom = static_cast<ATOM>(GetClassInfoExW(GetModuleHandleW(nullptr), kHostWindowClass, &hostClass));
+  if (atom == 0 || static_cast<ATOM>(GetClassLongPtrW(window, GCW_ATOM)) != atom) return false;
   WindowData* data = GetWindowData(window);
   if (!data || !data->closeFlag || *data->closeFlag) return false;
   *data->closeFlag = true;

@@ -5,6 +5,10 @@
 
 #include <string>
 
+namespace downloadmanagercore {
+class WindowControl;
+}  // namespace downloadmanagercore
+
 namespace htmlui {
 class DocumentExternal;
 class MSHTMLClient;
@@ -19,7 +23,8 @@ bool RegisterHostClass();
 // Creates the window on `pageUrl`, runs its message loop until it closes; false when it could not
 // be created.
 bool CreateHostWindow(const std::wstring& pageUrl, htmlui::DocumentExternal* bridge);
-// The run sequence's form: the product's bridge.
+// The run sequence's form: the product's bridge, which reaches the window through
+// HostWindowControl.
 bool CreateHostWindow(const std::wstring& pageUrl, QRXExternal* bridge);
 
 // Runs the thread's messages, offering each to the document first, until `closeFlag` is set or
@@ -29,5 +34,8 @@ void RunMessageLoop(htmlui::MSHTMLClient* site, const bool* closeFlag);
 // Asks a host window's loop to end after the current message: true when `window` is a window of
 // this class whose close flag was not yet set.
 bool RequestHostWindowClose(HWND window);
+
+// The window operations of the script bridge on a host window; closing is RequestHostWindowClose.
+downloadmanagercore::WindowControl& HostWindowControl();
 
 }  // namespace qrx

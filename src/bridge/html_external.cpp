@@ -4,10 +4,9 @@
 
 #include <cwchar>
 
-#include "app/run_sequence.h"
-#include "app/window_data.h"
 #include "bridge/method_arguments.h"
 #include "bridge/property_text.h"
+#include "bridge/window_control.h"
 #include "bridge/window_rect.h"
 #include "bridge/worker_pool.h"
 #include "bridge/worker_threads.h"
@@ -45,8 +44,6 @@ const wchar_t kLogOpenPageRefused[] = L"ZSOpenPage refused, only http and https 
 const wchar_t kLogRetryMessageBox[] = L"ZSRetryMessageBox: %s";
 const wchar_t kLogFolderKeptForSetup[] = L"Setup still runs: download folder %s scheduled for removal at restart";
 
-// The caption-drag form of SC_MOVE.
-constexpr WPARAM kCaptionDrag = 0xF012;
 constexpr UINT_PTR kCloseGuardId = 0;
 
 }  // namespace
@@ -111,7 +108,7 @@ LRESULT CALLBACK HtmlExternal::CloseGuardProc(HWND window, UINT message, WPARAM 
                                               DWORD_PTR refData) {
   auto* bridge = reinterpret_cast<HtmlExternal*>(refData);
   if (message == WM_CLOSE && bridge && bridge->closeDisabled_) {
-    ShowWindow(bridge->hostWindow_, SW_MINIMIZE);
+    if (bridge->window_) bridge->window_->Minimize(bridge->hostWindow_, false);
     return 0;
   }
   return DefSubclassProc(window, message, wParam, lParam);
@@ -146,7 +143,7 @@ void HtmlExternal::ApplyWindowSize(int width, int height) {
   if (w == windowWidth_ && h == windowHeight_) return;
   windowWidth_ = w;
   windowHeight_ = h;
-  SetWindowPos(hostWindow_, nullptr, rect.left, rect.top, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+  if (window_) window_->Place(hostWindow_, rect);
 }
 
 void HtmlExternal::OnDocumentReady(htmlui::MSHTMLClient*) {
@@ -277,13 +274,7 @@ HRESULT HtmlExternal::CloseWindowMethod(WORD flags, DISPPARAMS* params, VARIANT*
   const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {});
   if (FAILED(hr)) return hr;
   qrx::LogDebug(log_, kLogClose);
-  if (!hostWindow_) return S_OK;
-  WNDCLASSEXW hostClass = {};
-  hostClass.cbSize = sizeof(hostClass);
-  const ATOM atom = static_cast<ATOM>(GetClassInfoExW(GetModuleHandleW(nullptr), qrx::kHostWindowClass, &hostClass));
-  if (atom == 0 || static_cast<ATOM>(GetClassLongPtrW(hostWindow_, GCW_ATOM)) != atom) return S_OK;
-  qrx::WindowData* data = qrx::GetWindowData(hostWindow_);
-  if (data && data->closeFlag && !*data->closeFlag) *data->closeFlag = true;
+  if (hostWindow_ && window_) window_->RequestClose(hostWindow_);
   return S_OK;
 }
 
@@ -349,7 +340,7 @@ HRESULT HtmlExternal::HideWindowMethod(WORD flags, DISPPARAMS* params, VARIANT*)
   const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {});
   if (FAILED(hr)) return hr;
   qrx::LogDebug(log_, kLogHideWindow);
-  ShowWindow(hostWindow_, SW_SHOWMINIMIZED);
+  if (window_) window_->Minimize(hostWindow_, true);
   return S_OK;
 }
 
@@ -357,7 +348,7 @@ HRESULT HtmlExternal::DragWindowMethod(WORD flags, DISPPARAMS* params, VARIANT*)
   const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {});
   if (FAILED(hr)) return hr;
   qrx::LogDebug(log_, kLogDragWindow);
-  SendMessageW(hostWindow_, WM_SYSCOMMAND, kCaptionDrag, 0);
+  if (window_) window_->Drag(hostWindow_);
   return S_OK;
 }
 
@@ -367,7 +358,7 @@ HRESULT HtmlExternal::MessageBoxMethod(WORD flags, DISPPARAMS* params, VARIANT*)
   const std::wstring text = ArgumentText(ScriptArgument(*params, 0));
   const std::wstring caption = ArgumentText(ScriptArgument(*params, 1));
   qrx::LogDebug(log_, kLogMessageBox, text.c_str(), caption.c_str());
-  MessageBoxW(hostWindow_, text.c_str(), caption.c_str(), MB_OK);
+  if (window_) window_->ShowMessageBox(hostWindow_, text.c_str(), caption.c_str(), MB_OK);
   return S_OK;
 }
 
@@ -384,8 +375,7 @@ HRESULT HtmlExternal::RestoreWindowMethod(WORD flags, DISPPARAMS* params, VARIAN
   const HRESULT hr = CheckMethodArguments(flags, *params, DISPATCH_METHOD, {});
   if (FAILED(hr)) return hr;
   qrx::LogDebug(log_, kLogRestoreWindow);
-  SetForegroundWindow(hostWindow_);
-  if (IsIconic(hostWindow_)) ShowWindow(hostWindow_, SW_RESTORE);
+  if (window_) window_->Restore(hostWindow_);
   return S_OK;
 }
 
@@ -412,7 +402,7 @@ HRESULT HtmlExternal::RetryMessageBoxMethod(WORD flags, DISPPARAMS* params, VARI
   VariantClear(result);
   result->vt = VT_BOOL;
   result->boolVal = VARIANT_FALSE;
-  const int choice = MessageBoxW(hostWindow_, text.c_str(), nullptr, MB_RETRYCANCEL);
+  const int choice = window_ ? window_->ShowMessageBox(hostWindow_, text.c_str(), nullptr, MB_RETRYCANCEL) : IDCANCEL;
   result->boolVal = choice == IDRETRY ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
 }

@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "app/session_info.h"
 #include "common/critical_section.h"
 #include "download/download_owner.h"
 #include "htmlhost/mshtml_external.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
+#include "reporting/session_info.h"
 
 namespace downloadmanagercore {
 
+class WindowControl;
 class WorkerPool;
 
 // Launches a file or URL through the desktop shell; the bridge ignores the result.
@@ -47,6 +48,9 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner {
   // The run's worker pool, which runs the download and install workers; without one the two
   // methods fail with E_UNEXPECTED.
   void AttachWorkers(WorkerPool* workers) { workers_ = workers; }
+  // What changes the host window (its size, close, minimise, drag, message boxes); without one
+  // the window methods change nothing.
+  void AttachWindowControl(WindowControl* control) { window_ = control; }
   // Records a worker's failure in the run record, under the bridge lock.
   void SetErrorFields(int wrapperError, int msiError);
   // The page is going away: workers call no page back from now on.
@@ -130,6 +134,7 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner {
   int windowHeight_ = 0;
   ShellLauncher launcher_;
   WorkerPool* workers_ = nullptr;
+  WindowControl* window_ = nullptr;
   std::atomic<bool> closing_{false};
 };
 

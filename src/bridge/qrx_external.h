@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "app/session_info.h"
 #include "bridge/html_external.h"
 #include "installer/install_owner.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
+#include "reporting/session_info.h"
 
 namespace qrx {
 

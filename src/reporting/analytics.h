@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/session_info.h"
+#include "reporting/session_info.h"
 
 namespace qrx {
 

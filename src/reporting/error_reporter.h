@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session_info.h"
+#include "reporting/session_info.h"
 
 namespace qrx {
 

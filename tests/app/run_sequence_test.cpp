@@ -3,8 +3,8 @@
 
 #include "app/leftover_cleaner.h"
 #include "app/run_sequence.h"
-#include "app/session_info.h"
 #include "common/unique_any.h"
+#include "reporting/session_info.h"
 #include "support/test_support.h"
 #include "sysinfo/languages.h"
 #include "sysinfo/os_facts.h"

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/host_window.h"
 #include "support/test_support.h"
 
 namespace bridgetest {
@@ -24,6 +25,7 @@ TestBridge::TestBridge(const qrx::StartFacts& facts)
     : info(L"QRX", L"1.0.79.1"), reporter(&info), logger(new qrx::Logger()) {
   bridge = new qrx::QRXExternal(&info, &reporter, logger.get(), facts);
   bridge->AttachWorkers(&workers);
+  bridge->AttachWindowControl(&qrx::HostWindowControl());
 }
 
 TestBridge::~TestBridge() {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/session_info.h"
 #include "bridge/qrx_external.h"
 #include "bridge/worker_pool.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
+#include "reporting/session_info.h"
 
 namespace bridgetest {
 

@@ -183,6 +183,20 @@ TEST_F(HostWindow, CloseWindowSetsTheFlagOnceAndNeverDestroys) {
   EXPECT_EQ(t_.LogMessages(), expected);
 }
 
+TEST_F(HostWindow, WithoutAWindowControlTheWindowIsLeftAlone) {
+  t_.bridge->AttachWindowControl(nullptr);
+  ASSERT_EQ(CallMethod(t_.bridge, kCloseWindow, DISPATCH_METHOD, {}, nullptr), S_OK);
+  ASSERT_EQ(CallMethod(t_.bridge, kHideWindow, DISPATCH_METHOD, {}, nullptr), S_OK);
+  const RECT before = WindowRect();
+  ASSERT_EQ(CallMethod(t_.bridge, kSetWindowSize, DISPATCH_METHOD, {IntArg(647), IntArg(505)}, nullptr), S_OK);
+  EXPECT_FALSE(closeFlag_);
+  EXPECT_FALSE(IsIconic(window_));
+  ExpectRect(WindowRect(), before);
+  // The log still records each call.
+  const std::vector<std::string> expected = {"ZSClose", "ZSHideWindow", "ZSWindowSize: 647"};
+  EXPECT_EQ(t_.LogMessages(), expected);
+}
+
 TEST(HostWindowClass, CloseWindowIgnoresAWindowOfAnotherClass) {
   ASSERT_NE(RegisterClassNamed(L"NotTheHost"), 0);
   HWND other = CreateWindowExW(0, L"NotTheHost", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,

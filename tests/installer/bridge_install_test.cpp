@@ -2,12 +2,12 @@
 // which unpacks the package, runs setup and calls the page back.
 #include <gtest/gtest.h>
 
-#include "app/session_info.h"
 #include "bridge/qrx_external.h"
 #include "bridge/worker_pool.h"
 #include "installer/test_install_owner.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
+#include "reporting/session_info.h"
 #include "support/page_callback.h"
 #include "support/test_support.h"
 

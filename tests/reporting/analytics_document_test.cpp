@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/run_sequence.h"
-#include "app/session_info.h"
 #include "reporting/analytics.h"
+#include "reporting/session_info.h"
 #include "sysinfo/text.h"
 
 namespace {

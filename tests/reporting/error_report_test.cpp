@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "app/run_sequence.h"
-#include "app/session_info.h"
 #include "reporting/analytics.h"
 #include "reporting/error_reporter.h"
+#include "reporting/session_info.h"
 #include "support/report_server.h"
 #include "support/test_support.h"
 #include "support/zip_entries.h"

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "app/run_sequence.h"
-#include "app/session_info.h"
 #include "common/unique_any.h"
 #include "identity/machine_id.h"
 #include "reporting/analytics.h"
 #include "reporting/report_transport.h"
+#include "reporting/session_info.h"
 #include "support/report_server.h"
 #include "support/test_support.h"
 #include "sysinfo/text.h"

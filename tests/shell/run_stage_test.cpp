@@ -8,12 +8,12 @@
 
 #include "app/resume_shortcut.h"
 #include "app/run_sequence.h"
-#include "app/session_info.h"
 #include "bridge/qrx_external.h"
 #include "bridge/worker_pool.h"
 #include "common/com_ptr.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
+#include "reporting/session_info.h"
 #include "support/report_server.h"
 #include "support/test_support.h"
 #include "support/zip_entries.h"

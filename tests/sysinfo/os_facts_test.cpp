@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/session_info.h"
+#include "reporting/session_info.h"
 #include "sysinfo/os_facts.h"
 #include "sysinfo/text.h"
 

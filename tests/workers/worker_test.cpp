@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "app/session_info.h"
 #include "bridge/html_external.h"
 #include "bridge/worker_pool.h"
 #include "bridge/worker_threads.h"
 #include "download/fixture.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
+#include "reporting/session_info.h"
 #include "support/page_callback.h"
 #include "support/test_support.h"
 

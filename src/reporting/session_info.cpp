@@ -1,4 +1,4 @@
-#include "app/session_info.h"
+#include "reporting/session_info.h"
 
 #include "identity/machine_id.h"
 #include "sysinfo/languages.h"
