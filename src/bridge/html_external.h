@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "bridge/worker_host.h"
 #include "common/critical_section.h"
 #include "download/download_owner.h"
-#include "bridge/worker_host.h"
 #include "htmlhost/mshtml_external.h"
 #include "log/logger.h"
 #include "reporting/error_reporter.h"
