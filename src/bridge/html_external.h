@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/worker_host.h"
 #include "common/critical_section.h"
 #include "download/download_owner.h"
 #include "htmlhost/mshtml_external.h"
@@ -23,7 +24,7 @@ class WorkerPool;
 // Launches a file or URL through the desktop shell; the bridge ignores the result.
 using ShellLauncher = HRESULT (*)(const std::wstring& file, const std::wstring& arguments);
 
-class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner {
+class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner, public WorkerHost {
  public:
   static constexpr ULONG kMethodCount = 15;
   // The page size used when the page never sizes the window.
@@ -34,46 +35,51 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner {
   HtmlExternal(qrx::SessionInfo* session, qrx::ErrorReporter* reporter, qrx::Logger* logger);
   ~HtmlExternal() override;
 
+  // IUnknown and WorkerHost: the one count of the bridge.
+  ULONG STDMETHODCALLTYPE AddRef() override { return MSHTMLExternal::AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return MSHTMLExternal::Release(); }
+
   void SetHostWindow(HWND window) override;
   void OnDocumentReady(htmlui::MSHTMLClient* site) override;
   ULONG GetMethodTable(const MethodEntry** table) override;
   // Sizes and centres the window for a page size in units at 96 DPI.
   virtual void ApplyWindowSize(int width, int height);
-  // The work of the download worker: a download result code.
-  virtual int DownloadFile(const std::wstring& url);
-  // The work of the install worker: an install result code (2 here: no installer).
-  virtual int InstallPackage(const std::wstring& packagePath, const std::wstring& parameters);
-  // Fills `path` with the installed product's program; false (path untouched) here.
-  virtual bool GetInstalledStartProgram(std::wstring& path);
   // The run's worker pool, which runs the download and install workers; without one the two
   // methods fail with E_UNEXPECTED.
   void AttachWorkers(WorkerPool* workers) { workers_ = workers; }
   // What changes the host window (its size, close, minimise, drag, message boxes); without one
   // the window methods change nothing.
   void AttachWindowControl(WindowControl* control) { window_ = control; }
-  // Records a worker's failure in the run record, under the bridge lock.
-  void SetErrorFields(int wrapperError, int msiError);
   // The page is going away: workers call no page back from now on.
   void BeginShutdown();
-  bool closing() const;
-  // Shut-down has asked the workers to stop.
-  bool stopRequested() const;
+
+  // WorkerHost (and the logger of DownloadOwner):
+  qrx::Logger* GetLogger() override;
+  // Downloads into the download folder.
+  int DownloadFile(const std::wstring& url) override;
+  // 2 here: no installer.
+  int InstallPackage(const std::wstring& packagePath, const std::wstring& parameters) override;
+  // False (path untouched) here.
+  bool GetInstalledStartProgram(std::wstring& path) override;
+  // Records a worker's failure in the run record.
+  void SetErrorFields(int wrapperError, int msiError) override;
+  std::wstring downloadPath() override;
+  void SetStartProgram(const std::wstring& path) override;
+  bool closing() const override;
+  bool stopRequested() const override;
 
   // DownloadOwner:
   std::wstring GetDownloadFolder() override;
   void SetDownloadPath(const std::wstring& path) override;
   void SetDownloadTotal(ULONG value) override;
   void SetDownloadCurrent(ULONG value) override;
-  qrx::Logger* GetLogger() override;
   HANDLE GetStopEvent() override;
 
   // Shared state, each read and store under the bridge lock; callable from any thread.
   void SetInstallProgress(LONG value);
   std::wstring GetPropertyValue(const std::wstring& key);
   void SetPropertyValue(const std::wstring& key, const std::wstring& value);
-  std::wstring downloadPath();
   std::wstring startProgram();
-  void SetStartProgram(const std::wstring& path);
   void SetProductVersion(const std::wstring& version);
   void SetStatus(int status);
   void AddAttachment(const std::wstring& path);

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "bridge/html_external.h"
+#include "bridge/worker_host.h"
 #include "bridge/worker_pool.h"
 #include "common/com_ptr.h"
 #include "common/scoped_com_init.h"
@@ -28,11 +28,11 @@ const wchar_t kLogCallJsCallbackReturn[] = L"callJscallback return %x.";
 
 namespace {
 
-// What every worker task holds: a counted reference on the bridge for the task's life and the
-// marshalled page callback.
+// What every worker task holds: a counted reference on the bridge (seen only as its WorkerHost)
+// for the task's life, and the marshalled page callback.
 class CallbackTask : public WorkerTask {
  public:
-  explicit CallbackTask(HtmlExternal* owner) : owner_(owner) {}
+  explicit CallbackTask(WorkerHost* host) : host_(host) {}
   // A stream that never reached its thread still holds the marshalled callback: released here so
   // the page's object loses that reference too.
   ~CallbackTask() override {
@@ -53,13 +53,13 @@ class CallbackTask : public WorkerTask {
   }
   // Calls back unless shut-down has begun (the page is gone).
   void CallBack(IDispatch* callback, int code) {
-    if (owner_->closing()) return;
-    callJscallback(callback, code, owner_->logger());
+    if (host_->closing()) return;
+    callJscallback(callback, code, host_->GetLogger());
   }
   // Gives up the bridge on this thread, inside its apartment: the last reference may be this one.
-  void ReleaseOwner() { owner_.Reset(); }
+  void ReleaseHost() { host_.Reset(); }
 
-  qrx::ComPtr<HtmlExternal> owner_;
+  qrx::ComPtr<WorkerHost> host_;
 
  private:
   qrx::ComPtr<IStream> stream_;
@@ -67,7 +67,7 @@ class CallbackTask : public WorkerTask {
 
 class DownloadTask final : public CallbackTask {
  public:
-  DownloadTask(HtmlExternal* owner, const std::wstring& url) : CallbackTask(owner), url_(url) {}
+  DownloadTask(WorkerHost* host, const std::wstring& url) : CallbackTask(host), url_(url) {}
   void Run() override;
 
  private:
@@ -76,8 +76,8 @@ class DownloadTask final : public CallbackTask {
 
 class InstallTask final : public CallbackTask {
  public:
-  InstallTask(HtmlExternal* owner, const std::wstring& packagePath, const std::wstring& parameters)
-      : CallbackTask(owner), packagePath_(packagePath), parameters_(parameters) {}
+  InstallTask(WorkerHost* host, const std::wstring& packagePath, const std::wstring& parameters)
+      : CallbackTask(host), packagePath_(packagePath), parameters_(parameters) {}
   void Run() override;
 
  private:
@@ -88,59 +88,61 @@ class InstallTask final : public CallbackTask {
 // The download thread's work.
 void DownloadTask::Run() {
   qrx::ScopedComInit com(COINIT_MULTITHREADED);
-  HtmlExternal* owner = owner_.get();
-  qrx::LogDebug(owner->logger(), kLogDownloadThread);
+  WorkerHost* host = host_.get();
+  qrx::Logger* log = host->GetLogger();
+  qrx::LogDebug(log, kLogDownloadThread);
   qrx::ComPtr<IDispatch> callback;
   const HRESULT hr = Unmarshal(callback);
   if (FAILED(hr)) {
-    qrx::LogError(owner->logger(), kLogDownloadUnmarshalFailed, static_cast<unsigned>(hr));
+    qrx::LogError(log, kLogDownloadUnmarshalFailed, static_cast<unsigned>(hr));
   } else {
-    const int code = owner->DownloadFile(url_);
-    if (owner->stopRequested()) {
+    const int code = host->DownloadFile(url_);
+    if (host->stopRequested()) {
       // Not a failure: the error fields stay as they stood and the closed page hears nothing.
-      qrx::LogDebug(owner->logger(), kLogDownloadStopped);
+      qrx::LogDebug(log, kLogDownloadStopped);
     } else {
       if (code != 0) {
-        owner->SetErrorFields(1, code);
-        qrx::LogError(owner->logger(), kLogDownloadFailed, owner->downloadPath().c_str(), code);
+        host->SetErrorFields(1, code);
+        qrx::LogError(log, kLogDownloadFailed, host->downloadPath().c_str(), code);
       }
       CallBack(callback.get(), code);
     }
     callback.Reset();
   }
-  ReleaseOwner();
+  ReleaseHost();
 }
 
 // The install thread's work.
 void InstallTask::Run() {
   qrx::ScopedComInit com(COINIT_MULTITHREADED);
-  HtmlExternal* owner = owner_.get();
-  qrx::LogDebug(owner->logger(), kLogInstallThread);
+  WorkerHost* host = host_.get();
+  qrx::Logger* log = host->GetLogger();
+  qrx::LogDebug(log, kLogInstallThread);
   qrx::ComPtr<IDispatch> callback;
   const HRESULT hr = Unmarshal(callback);
   if (FAILED(hr)) {
-    qrx::LogError(owner->logger(), kLogInstallUnmarshalFailed, static_cast<unsigned>(hr));
+    qrx::LogError(log, kLogInstallUnmarshalFailed, static_cast<unsigned>(hr));
   } else {
-    const int code = owner->InstallPackage(packagePath_, parameters_);
-    if (owner->stopRequested()) {
-      qrx::LogDebug(owner->logger(), kLogInstallStopped);
+    const int code = host->InstallPackage(packagePath_, parameters_);
+    if (host->stopRequested()) {
+      qrx::LogDebug(log, kLogInstallStopped);
     } else {
       if (code == 0) {
         std::wstring startProgram;
-        if (owner->GetInstalledStartProgram(startProgram)) {
-          owner->SetStartProgram(startProgram);
+        if (host->GetInstalledStartProgram(startProgram)) {
+          host->SetStartProgram(startProgram);
         } else {
-          qrx::LogError(owner->logger(), kLogStartProgramFailed);
-          owner->SetErrorFields(3, 0);
+          qrx::LogError(log, kLogStartProgramFailed);
+          host->SetErrorFields(3, 0);
         }
       } else if (code != 2) {
-        owner->SetErrorFields(2, code);
+        host->SetErrorFields(2, code);
       }
       CallBack(callback.get(), code);
     }
     callback.Reset();
   }
-  ReleaseOwner();
+  ReleaseHost();
 }
 
 // Marshals the callback and hands the task to the pool; logs either failure with its format.
@@ -162,14 +164,14 @@ HRESULT StartWorker(WorkerPool& pool, std::unique_ptr<CallbackTask> task, IDispa
 
 }  // namespace
 
-HRESULT StartDownloadWorker(WorkerPool& pool, HtmlExternal* owner, const std::wstring& url, IDispatch* callback) {
-  return StartWorker(pool, std::make_unique<DownloadTask>(owner, url), callback, owner->logger(),
+HRESULT StartDownloadWorker(WorkerPool& pool, WorkerHost* host, const std::wstring& url, IDispatch* callback) {
+  return StartWorker(pool, std::make_unique<DownloadTask>(host, url), callback, host->GetLogger(),
                      kLogDownloadMarshalFailed, true, kLogDownloadThreadFailed);
 }
 
-HRESULT StartInstallWorker(WorkerPool& pool, HtmlExternal* owner, const std::wstring& packagePath,
+HRESULT StartInstallWorker(WorkerPool& pool, WorkerHost* host, const std::wstring& packagePath,
                            const std::wstring& parameters, IDispatch* callback) {
-  return StartWorker(pool, std::make_unique<InstallTask>(owner, packagePath, parameters), callback, owner->logger(),
+  return StartWorker(pool, std::make_unique<InstallTask>(host, packagePath, parameters), callback, host->GetLogger(),
                      kLogInstallMarshalFailed, false, kLogInstallThreadFailed);
 }
 

@@ -12,7 +12,7 @@
 
 namespace downloadmanagercore {
 
-class HtmlExternal;
+class WorkerHost;
 class WorkerPool;
 
 // Log lines of the workers.
@@ -32,9 +32,10 @@ extern const char kLogCallJsCallback[];
 extern const wchar_t kLogCallJsCallbackReturn[];
 
 // Starts a worker in `pool`; S_OK, the marshalling HRESULT, or the thread creation's
-// HResultFromLastError. On failure nothing runs and the callback is never called.
-HRESULT StartDownloadWorker(WorkerPool& pool, HtmlExternal* owner, const std::wstring& url, IDispatch* callback);
-HRESULT StartInstallWorker(WorkerPool& pool, HtmlExternal* owner, const std::wstring& packagePath,
+// HResultFromLastError. On failure nothing runs and the callback is never called. The task holds a
+// reference on `host` until its thread ends (or, when it never starts, until the call returns).
+HRESULT StartDownloadWorker(WorkerPool& pool, WorkerHost* host, const std::wstring& url, IDispatch* callback);
+HRESULT StartInstallWorker(WorkerPool& pool, WorkerHost* host, const std::wstring& packagePath,
                            const std::wstring& parameters, IDispatch* callback);
 
 // Calls the page's function with one VT_I4 argument; returns what Invoke returned.
