@@ -27,6 +27,35 @@ bool RelativePart(const std::wstring& top, const std::wstring& path, std::wstrin
   return true;
 }
 
+// An existing folder, not a link.
+bool IsRealFolder(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && !IsLinkAttributes(attributes) &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// What a visit of one path component decides.
+enum class Walk { kGoOn, kStopTrue, kStopFalse };
+
+// Visits `top` joined with each leading part of `relative` in turn ("top\a", "top\a\b", ...);
+// true when every visit goes on or one stops with kStopTrue.
+template <typename Visit>
+bool ForEachFolderBelow(const std::wstring& top, const std::wstring& relative, Visit visit) {
+  std::wstring current = WithoutTrailingBackslash(top);
+  size_t start = 0;
+  while (start < relative.size()) {
+    size_t end = relative.find(L'\\', start);
+    if (end == std::wstring::npos) end = relative.size();
+    if (end > start) {
+      if (current.back() != L'\\') current += L'\\';
+      current.append(relative, start, end - start);
+      const Walk next = visit(current);
+      if (next != Walk::kGoOn) return next == Walk::kStopTrue;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 PathAttributesFunction SetPathAttributesFunction(PathAttributesFunction function) {
@@ -44,55 +73,30 @@ bool IsLinkPath(const std::wstring& path) { return IsLinkAttributes(GetPathAttri
 bool PathBelowIsLinkFree(const std::wstring& top, const std::wstring& path) {
   std::wstring relative;
   if (!RelativePart(top, path, relative)) return false;
-  std::wstring current = WithoutTrailingBackslash(top);
-  if (IsLinkPath(current)) return false;
-  size_t start = 0;
-  while (start < relative.size()) {
-    size_t end = relative.find(L'\\', start);
-    if (end == std::wstring::npos) end = relative.size();
-    if (end > start) {
-      if (current.back() != L'\\') current += L'\\';
-      current.append(relative, start, end - start);
-      const DWORD attributes = GetPathAttributes(current);
-      // Below a missing component nothing exists yet that could be a link.
-      if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-      if (IsLinkAttributes(attributes)) return false;
-    }
-    start = end + 1;
-  }
-  return true;
+  if (IsLinkPath(WithoutTrailingBackslash(top))) return false;
+  return ForEachFolderBelow(top, relative, [](const std::wstring& current) {
+    const DWORD attributes = GetPathAttributes(current);
+    // Below a missing component nothing exists yet that could be a link.
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Walk::kStopTrue;
+    return IsLinkAttributes(attributes) ? Walk::kStopFalse : Walk::kGoOn;
+  });
 }
 
 bool CreateFoldersBelow(const std::wstring& top, const std::wstring& path) {
   std::wstring relative;
   if (!RelativePart(top, path, relative)) return false;
-  std::wstring current = WithoutTrailingBackslash(top);
-  DWORD attributes = GetPathAttributes(current);
-  if (attributes == INVALID_FILE_ATTRIBUTES || IsLinkAttributes(attributes) ||
-      !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return false;
-  }
-  size_t start = 0;
-  while (start < relative.size()) {
-    size_t end = relative.find(L'\\', start);
-    if (end == std::wstring::npos) end = relative.size();
-    if (end > start) {
-      if (current.back() != L'\\') current += L'\\';
-      current.append(relative, start, end - start);
+  if (!IsRealFolder(GetPathAttributes(WithoutTrailingBackslash(top)))) return false;
+  return ForEachFolderBelow(top, relative, [](const std::wstring& current) {
+    DWORD attributes = GetPathAttributes(current);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      // A name taken in the meantime is looked at again below rather than trusted.
+      if (!CreateDirectoryW(current.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        return Walk::kStopFalse;
+      }
       attributes = GetPathAttributes(current);
-      if (attributes == INVALID_FILE_ATTRIBUTES) {
-        // A name taken in the meantime is looked at again below rather than trusted.
-        if (!CreateDirectoryW(current.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-        attributes = GetPathAttributes(current);
-      }
-      if (attributes == INVALID_FILE_ATTRIBUTES || IsLinkAttributes(attributes) ||
-          !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return false;
-      }
     }
-    start = end + 1;
-  }
-  return true;
+    return IsRealFolder(attributes) ? Walk::kGoOn : Walk::kStopFalse;
+  });
 }
 
 }  // namespace qrx
