@@ -5,6 +5,7 @@
 #include "app/run_sequence.h"
 #include "common/unique_any.h"
 #include "reporting/session_info.h"
+#include "support/ended_process.h"
 #include "support/test_support.h"
 #include "sysinfo/languages.h"
 #include "sysinfo/os_facts.h"
@@ -97,23 +98,6 @@ TEST(RunSequence, TempPathWithoutRoomForWorkingFoldersLeavesTempUntouched) {
   }
 }
 
-qrx::ProcessStamp EndedProcess() {
-  wchar_t command[] = L"cmd.exe /c exit 0";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  qrx::ProcessStamp stamp;
-  if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                      &process)) {
-    return stamp;
-  }
-  qrx::GetProcessStamp(process.hProcess, stamp);
-  WaitForSingleObject(process.hProcess, 30000);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return stamp;
-}
-
 bool MakeMarkedFolder(const std::wstring& folder, const std::string& marker) {
   return CreateDirectoryW(folder.c_str(), nullptr) && qrxtest::WriteFileBytes(folder + L"\\package.zip", "PK") &&
          (marker.empty() || qrxtest::WriteFileBytes(folder + L"\\" + qrx::kRunMarkerName, marker));
@@ -121,7 +105,7 @@ bool MakeMarkedFolder(const std::wstring& folder, const std::string& marker) {
 
 // A whole run removes what killed runs left, and only that.
 TEST(RunSequence, RunRemovesFoldersOfEndedRunsOnly) {
-  const qrx::ProcessStamp ended = EndedProcess();
+  const qrx::ProcessStamp ended = qrxtest::EndedProcess();
   ASSERT_NE(ended.id, 0u);
   qrx::ProcessStamp self;
   ASSERT_TRUE(qrx::GetProcessStamp(GetCurrentProcess(), self));
@@ -138,7 +122,7 @@ TEST(RunSequence, RunRemovesFoldersOfEndedRunsOnly) {
 }
 
 TEST(LeftoverCleaner, WorkerRemovesEndedRunsFoldersAndLogsTheCount) {
-  const qrx::ProcessStamp ended = EndedProcess();
+  const qrx::ProcessStamp ended = qrxtest::EndedProcess();
   TempDir temp;
   qrxtest::ScopedEnv tmp(L"TMP", temp.path());
   ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"c0ffee", qrx::FormatMarkerLine(ended)));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/unique_any.h"
+#include "support/ended_process.h"
 #include "support/test_support.h"
 #include "sysinfo/leftover_folders.h"
 #include "sysinfo/run_marker.h"
@@ -67,24 +68,6 @@ TEST(LeftoverFolders, WorkingFolderNames) {
                {L"01a", false},       {L"1A2B", false}, {L"", false},        {L"1a2g", false},
                {L"qrx-e2e-x", false}, {L"1a.tmp", false}};
   for (const Case& c : cases) EXPECT_EQ(qrx::IsWorkingFolderName(c.name), c.ours) << qrxtest::Narrow(c.name);
-}
-
-// A process that has ended, by its stamp.
-qrx::ProcessStamp EndedProcess() {
-  wchar_t command[] = L"cmd.exe /c exit 0";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  qrx::ProcessStamp stamp;
-  if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                      &process)) {
-    return stamp;
-  }
-  qrx::GetProcessStamp(process.hProcess, stamp);
-  WaitForSingleObject(process.hProcess, 30000);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return stamp;
 }
 
 qrx::ProcessStamp Self() {
@@ -160,7 +143,7 @@ class PendingRenames {
 };
 
 TEST(LeftoverFolders, OnlyMarkedFoldersOfEndedRunsGo) {
-  const qrx::ProcessStamp ended = EndedProcess();
+  const qrx::ProcessStamp ended = qrxtest::EndedProcess();
   ASSERT_NE(ended.id, 0u);
   qrx::ProcessStamp reused = Self();
   reused.creationTime -= 10000000;  // this process's id, another creation time: a reused id
@@ -195,7 +178,7 @@ TEST(LeftoverFolders, OnlyMarkedFoldersOfEndedRunsGo) {
 
 TEST(LeftoverFolders, FolderWithALockedFileIsScheduledAndKeepsItsMarker) {
   PendingRenames restore;
-  const qrx::ProcessStamp ended = EndedProcess();
+  const qrx::ProcessStamp ended = qrxtest::EndedProcess();
   TempDir temp;
   const std::wstring folder = temp.path() + L"b1";
   ASSERT_TRUE(MakeFolder(folder, MarkerOf({ended})));
@@ -228,7 +211,7 @@ TEST(LeftoverFolders, FolderWithALockedFileIsScheduledAndKeepsItsMarker) {
 
 TEST(LeftoverFolders, EndedRunWhoseSetupStillRunsIsOnlyScheduled) {
   PendingRenames restore;
-  const qrx::ProcessStamp ended = EndedProcess();
+  const qrx::ProcessStamp ended = qrxtest::EndedProcess();
   TempDir temp;
   const std::wstring folder = temp.path() + L"c1";
   // This test process stands in for the setup that is still running.
@@ -241,7 +224,7 @@ TEST(LeftoverFolders, EndedRunWhoseSetupStillRunsIsOnlyScheduled) {
 }
 
 TEST(LeftoverFolders, StopRequestLeavesTheRestForTheNextRun) {
-  const qrx::ProcessStamp ended = EndedProcess();
+  const qrx::ProcessStamp ended = qrxtest::EndedProcess();
   TempDir temp;
   ASSERT_TRUE(MakeFolder(temp.path() + L"d1", MarkerOf({ended})));
   const std::atomic<bool> stop(true);
