@@ -7,6 +7,7 @@
 #include "identity/machine_id.h"
 #include "reporting/report_transport.h"
 #include "sysinfo/temp_folder.h"
+#include "sysinfo/working_parent.h"
 
 namespace qrx {
 
@@ -16,7 +17,7 @@ void SendCrashReport(const std::wstring& dumpPath) { SendFileReport(dumpPath, st
 
 LONG WINAPI CrashFilter(EXCEPTION_POINTERS* exception) {
   std::wstring folder;
-  if (!GetTempFolder(folder) || !CreateUniqueTempFolder(folder)) return EXCEPTION_EXECUTE_HANDLER;
+  if (!CreateWorkingFolder(folder)) return EXCEPTION_EXECUTE_HANDLER;
   wchar_t dumpPath[MAX_PATH] = {};
   if (!PathCombineW(dumpPath, folder.c_str(), kCrashDumpName)) {
     DeleteFolderTree(folder);

@@ -1,7 +1,7 @@
 #include "app/leftover_cleaner.h"
 
 #include "sysinfo/leftover_folders.h"
-#include "sysinfo/temp_folder.h"
+#include "sysinfo/working_parent.h"
 
 namespace qrx {
 
@@ -26,9 +26,11 @@ bool LeftoverCleaner::WaitForFinish(DWORD timeoutMs) {
 
 DWORD WINAPI LeftoverCleaner::ThreadProc(LPVOID parameter) {
   LeftoverCleaner* self = static_cast<LeftoverCleaner*>(parameter);
-  std::wstring temp;
-  if (!GetTempFolder(temp)) return 0;
-  const LeftoverCleaning cleaning = CleanLeftoverFolders(temp, &self->stop_);
+  // Only the working parent is looked at: nothing in the user's temp folder is deleted on the
+  // strength of a marker the user could have written.
+  std::wstring parent;
+  if (!GetWorkingParent(parent)) return 0;
+  const LeftoverCleaning cleaning = CleanLeftoverFolders(parent, FolderOwnerTrusted(parent), &self->stop_);
   LogDebug(self->logger_, kLogLeftoversRemoved, cleaning.removed, cleaning.scheduled);
   return 0;
 }

@@ -60,11 +60,6 @@ void ShowHostWindow(const std::wstring& pagePath, QRXExternal* bridge) {
   CreateHostWindow(pagePath, bridge);
 }
 
-void DeleteResumeShortcut(const std::wstring& shortcutName) {
-  const std::wstring shortcut = GetShortcutPath(shortcutName);
-  if (!shortcut.empty()) DeleteFileW(shortcut.c_str());
-}
-
 }  // namespace
 
 void LoadRefusalTexts(int languageIndex, std::wstring& text, std::wstring& caption) {
@@ -103,7 +98,7 @@ bool RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::w
     ScopedComInit com(COINIT_APARTMENTTHREADED);
     const std::wstring shortcut = GetShortcutPath(shortcutName);
     std::wstring copy;
-    if (!shortcut.empty() && CopySelfToTemp(copy)) CreateResumeShortcut(copy, shortcut);
+    if (!shortcut.empty() && CopySelfToTemp(copy, logger)) CreateResumeShortcut(copy, shortcut, logger);
     wchar_t pagePath[MAX_PATH] = {};
     PathCombineW(pagePath, pageFolder.c_str(), kFirstPage);
     runWindow(pagePath, bridge);
@@ -111,7 +106,7 @@ bool RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::w
     // this thread is still in its apartment, so calls they make into it are dispatched meanwhile.
     bridge->BeginShutdown();
     stopped = StopWorkers(workers, logger);
-    if (bridge->SessionSnapshot().status == kCompleted) DeleteResumeShortcut(shortcutName);
+    if (bridge->SessionSnapshot().status == kCompleted) DeleteResumeShortcut(GetShortcutPath(shortcutName), logger);
     com.Uninitialize();
   } else {
     bridge->SetStatus(kError);
@@ -124,12 +119,12 @@ bool RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::w
       LogDebug(logger, L"Property %s: %s\n", property.first.c_str(), property.second.c_str());
     }
     if (logger) {
-      logger->CloseFile();
       SessionInfo reportInfo = info;
       ErrorReporter report(&reportInfo);
       report.attachments = bridge->AttachmentsSnapshot();
       report.attachments.push_back(logger->path());
-      SendErrorReport(report);
+      // Closes the log once the report's files are open.
+      SendErrorReport(report, logger);
     }
   }
   return stopped;

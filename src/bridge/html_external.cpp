@@ -19,6 +19,7 @@
 #include "installer/install_texts.h"
 #include "sysinfo/delayed_removal.h"
 #include "sysinfo/temp_folder.h"
+#include "sysinfo/working_parent.h"
 
 namespace downloadmanagercore {
 
@@ -54,8 +55,9 @@ HtmlExternal::HtmlExternal(qrx::SessionInfo* session, qrx::ErrorReporter* report
   SetDownloadCurrent(0);
   SetInstallProgress(0);
   std::wstring folder;
-  // Only a fresh subfolder is ours to delete later, never the temp folder itself.
-  if (qrx::GetTempFolder(folder) && qrx::CreateUniqueTempFolder(folder)) downloadFolder_ = folder;
+  // Only a fresh subfolder is ours to delete later; it lies under the protected working parent,
+  // so the package hashed while written is what is later unpacked from it.
+  if (qrx::CreateWorkingFolder(folder)) downloadFolder_ = folder;
 }
 
 HtmlExternal::~HtmlExternal() {
@@ -160,7 +162,23 @@ void HtmlExternal::OnDocumentReady(htmlui::MSHTMLClient*) {
 
 // Worker operations.
 
-int HtmlExternal::DownloadFile(const std::wstring& url) { return downloadmanagercore::DownloadFile(*this, url); }
+int HtmlExternal::DownloadFile(const std::wstring& url) {
+  {
+    auto hold = lock_.Lock();
+    checkedPackage_.clear();
+  }
+  const int code = downloadmanagercore::DownloadFile(*this, url);
+  if (code == 0) {
+    auto hold = lock_.Lock();
+    checkedPackage_ = downloadPath_;
+  }
+  return code;
+}
+
+bool HtmlExternal::IsCheckedPackage(const std::wstring& path) {
+  auto hold = lock_.Lock();
+  return !checkedPackage_.empty() && checkedPackage_ == path;
+}
 
 int HtmlExternal::InstallPackage(const std::wstring&, const std::wstring&) { return 2; }
 

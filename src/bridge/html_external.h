@@ -55,8 +55,11 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner, public
 
   // WorkerHost (and the logger of DownloadOwner):
   qrx::Logger* GetLogger() override;
-  // Downloads into the download folder.
+  // Downloads into the download folder. A download that ends with 0 (and, when a hash was given,
+  // matched it) makes its file the run's checked package; any other clears it.
   int DownloadFile(const std::wstring& url) override;
+  // Whether `path` is the package of this run's last download that ended with 0.
+  bool IsCheckedPackage(const std::wstring& path);
   // 2 here: no installer.
   int InstallPackage(const std::wstring& packagePath, const std::wstring& parameters) override;
   // False (path untouched) here.
@@ -133,6 +136,7 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner, public
   qrx::CriticalSection lock_;
   std::wstring startProgram_;
   std::wstring downloadPath_;
+  std::wstring checkedPackage_;
   bool keepFolderForSetup_ = false;
   std::wstring downloadFolder_;
   bool closeDisabled_ = false;

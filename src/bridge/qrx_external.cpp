@@ -3,10 +3,13 @@
 #include "bridge/property_text.h"
 #include "installer/product_codes.h"
 #include "installer/install_package.h"
+#include "installer/install_progress.h"
 #include "installer/product_detection.h"
 #include "sysinfo/os_facts.h"
 
 namespace qrx {
+
+const wchar_t kLogInstallNotDownloaded[] = L"ZSInstall refused, no package downloaded and checked in this run: %s";
 
 namespace {
 
@@ -49,6 +52,11 @@ void QRXExternal::StoreStartProperties(const StartFacts& facts) {
 }
 
 int QRXExternal::InstallPackage(const std::wstring& packagePath, const std::wstring& parameters) {
+  // A page may call install after a failed or missing download: nothing unchecked runs elevated.
+  if (!IsCheckedPackage(packagePath)) {
+    LogError(logger(), kLogInstallNotDownloaded, packagePath.c_str());
+    return kInstallFatal;
+  }
   return qrx::InstallPackage(*this, packagePath, parameters, ProductInstallOperations());
 }
 

@@ -14,6 +14,9 @@
 
 namespace qrx {
 
+// Logged when `install` names no package that this run downloaded with result 0.
+extern const wchar_t kLogInstallNotDownloaded[];
+
 // The facts behind the start properties.
 struct StartFacts {
   bool productInstalled = false;
@@ -34,6 +37,7 @@ class QRXExternal : public downloadmanagercore::HtmlExternal, public InstallOwne
   // Stores the start properties from the given facts.
   QRXExternal(SessionInfo* info, ErrorReporter* reporter, Logger* logger, const StartFacts& facts);
 
+  // Refused with the fatal result 3 unless `packagePath` is this run's checked download.
   int InstallPackage(const std::wstring& packagePath, const std::wstring& parameters) override;
   bool GetInstalledStartProgram(std::wstring& path) override;
 

@@ -99,4 +99,75 @@ bool CreateFoldersBelow(const std::wstring& top, const std::wstring& path) {
   });
 }
 
+const wchar_t* LinkCheckText(LinkCheck check) {
+  switch (check) {
+    case LinkCheck::kPlain:
+      return L"a plain file";
+    case LinkCheck::kMissing:
+      return L"missing";
+    case LinkCheck::kLink:
+      return L"a link or below one";
+    case LinkCheck::kHardLink:
+      return L"a hard link";
+    case LinkCheck::kMoved:
+      return L"at another place";
+  }
+  return L"";
+}
+
+std::wstring FinalPathOf(HANDLE file) {
+  wchar_t buffer[MAX_PATH + 16];
+  const DWORD length = GetFinalPathNameByHandleW(file, buffer, MAX_PATH + 16, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= MAX_PATH + 16) return std::wstring();
+  std::wstring path(buffer, length);
+  if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\" + path.substr(7);
+  if (path.compare(0, 4, L"\\\\?\\") == 0) return path.substr(4);
+  return path;
+}
+
+namespace {
+
+// The full, long form of a path that exists.
+std::wstring CanonicalPath(const std::wstring& path) {
+  wchar_t full[MAX_PATH];
+  const DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
+  if (length == 0 || length >= MAX_PATH) return std::wstring();
+  wchar_t longPath[MAX_PATH];
+  const DWORD longLength = GetLongPathNameW(full, longPath, MAX_PATH);
+  if (longLength == 0 || longLength >= MAX_PATH) return full;
+  return longPath;
+}
+
+}  // namespace
+
+bool HandleIsAt(HANDLE file, const std::wstring& path) {
+  const std::wstring expected = CanonicalPath(path);
+  const std::wstring actual = FinalPathOf(file);
+  return !expected.empty() && !actual.empty() && _wcsicmp(expected.c_str(), actual.c_str()) == 0;
+}
+
+bool DeleteByHandle(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = TRUE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
+}
+
+LinkCheck OpenLinkFreeFile(const std::wstring& top, const std::wstring& path, DWORD access, DWORD share,
+                           UniqueFile& file) {
+  file.Reset();
+  std::wstring relative;
+  if (!RelativePart(top, path, relative) || relative.empty()) return LinkCheck::kMoved;
+  if (!PathBelowIsLinkFree(top, path)) return LinkCheck::kLink;
+  UniqueFile opened(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!opened) return LinkCheck::kMissing;
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!GetFileInformationByHandle(opened.get(), &info)) return LinkCheck::kMissing;
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return LinkCheck::kLink;
+  if (info.nNumberOfLinks > 1) return LinkCheck::kHardLink;
+  if (!HandleIsAt(opened.get(), path)) return LinkCheck::kMoved;
+  file = std::move(opened);
+  return LinkCheck::kPlain;
+}
+
 }  // namespace qrx

@@ -11,6 +11,7 @@
 #include "identity/machine_id.h"
 #include "identity/machine_id_rules.h"
 #include "log/logger.h"
+#include "sysinfo/privilege_scope.h"
 
 namespace qrx {
 
@@ -36,41 +37,6 @@ bool StoreDescriptor(UniqueHLocal& descriptor) {
   descriptor.Reset(built);
   return true;
 }
-
-// Taking a folder over may need the administrators' ownership and restore rights, which an elevated
-// token holds but has not enabled. Enabled for the scope's lifetime only.
-class PrivilegeScope {
- public:
-  PrivilegeScope() {
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token_.put())) return;
-    struct {
-      DWORD count;
-      LUID_AND_ATTRIBUTES privileges[3];
-    } wanted = {};
-    const wchar_t* const names[] = {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME, SE_BACKUP_NAME};
-    for (const wchar_t* name : names) {
-      if (!LookupPrivilegeValueW(nullptr, name, &wanted.privileges[wanted.count].Luid)) continue;
-      wanted.privileges[wanted.count].Attributes = SE_PRIVILEGE_ENABLED;
-      ++wanted.count;
-    }
-    DWORD size = sizeof(previous_);
-    adjusted_ = AdjustTokenPrivileges(token_.get(), FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&wanted),
-                                      sizeof(previous_), reinterpret_cast<TOKEN_PRIVILEGES*>(&previous_), &size) != FALSE;
-  }
-  ~PrivilegeScope() {
-    if (adjusted_) AdjustTokenPrivileges(token_.get(), FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&previous_), 0, nullptr, nullptr);
-  }
-  PrivilegeScope(const PrivilegeScope&) = delete;
-  PrivilegeScope& operator=(const PrivilegeScope&) = delete;
-
- private:
-  UniqueHandle token_;
-  struct {
-    DWORD count;
-    LUID_AND_ATTRIBUTES privileges[3];
-  } previous_ = {};
-  bool adjusted_ = false;
-};
 
 // Re-owns the folder behind `folder` by Administrators and gives it the store's protected DACL.
 bool Reclaim(const std::wstring& path, ReadStoreFolderFactsFn readFacts) {

@@ -15,6 +15,7 @@
 #include "installer/setup_search.h"
 #include "installer/setup_signer.h"
 #include "sysinfo/run_marker.h"
+#include "sysinfo/temp_folder.h"
 #include "zip/zip_files.h"
 
 namespace qrx {
@@ -114,6 +115,21 @@ int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const s
     }
   }
 
+  // Setup's own temp folder: a new protected folder inside the package folder, never the user's
+  // temp folder, so the prerequisite logs read for the report are where nobody else writes.
+  std::wstring setupTemp = packageFolder;
+  if (!CreateUniqueTempFolder(setupTemp)) {
+    owner.SetInstallErrors(kWrapperErrorCreateProcess, static_cast<int>(GetLastError()));
+    LogDebug(log, kLogSetupTempFailed, setupTemp.c_str());
+    return kInstallFatal;
+  }
+  std::wstring environment;
+  {
+    wchar_t* block = GetEnvironmentStringsW();
+    environment = BuildSetupEnvironment(block, setupTemp);
+    if (block) FreeEnvironmentStringsW(block);
+  }
+
   // A desktop nobody sees; if it cannot be made, setup is still started with its name.
   std::vector<wchar_t> desktopName(kSetupDesktopName, kSetupDesktopName + wcslen(kSetupDesktopName) + 1);
   UniqueDesktop desktop(CreateDesktopW(desktopName.data(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
@@ -131,8 +147,8 @@ int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const s
   GetLocalTime(&startTime);
 
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, commandBuffer.data(), nullptr, nullptr, FALSE, 0, nullptr, packageFolder.c_str(),
-                      &startup, &process)) {
+  if (!CreateProcessW(nullptr, commandBuffer.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                      &environment[0], packageFolder.c_str(), &startup, &process)) {
     const DWORD error = GetLastError();
     owner.SetInstallErrors(kWrapperErrorCreateProcess, static_cast<int>(error));
     LogDebug(log, kLogCreateProcessFailed, commandLine.c_str());
@@ -178,8 +194,8 @@ int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const s
     owner.SetInstallProgress(kCompleteProgress);
   }
 
-  CollectRedistLogs(owner, startTime, endTime);
-  CollectDotNetLog(owner);
+  CollectRedistLogs(owner, setupTemp, startTime, endTime);
+  CollectDotNetLog(owner, setupTemp);
   return result;
 }
 

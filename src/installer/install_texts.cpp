@@ -21,6 +21,7 @@ const wchar_t kLogUnzipFailed[] = L"Unzip failed, installer_path: %s, unzip to: 
 const wchar_t kLogSetupNotFound[] = L"Can not find setup.exe, unzip path : %s";
 const wchar_t kLogSetupCommandLine[] = L"Install : cmd line: %s";
 const wchar_t kLogCreateProcessFailed[] = L"Create process failed, setup cmd line: %s";
+const wchar_t kLogSetupTempFailed[] = L"Setup temp folder could not be made in %s";
 const wchar_t kLogSetupExitCode[] = L"Install error: %d\n";
 const wchar_t kLogSetupLeftRunning[] = L"Stopped waiting for setup; it runs on by itself";
 const wchar_t kLogProductCodeInstalled[] = L"productcode: %s  installed\n";

@@ -23,6 +23,7 @@ extern const wchar_t kLogUnzipFailed[];
 extern const wchar_t kLogSetupNotFound[];
 extern const wchar_t kLogSetupCommandLine[];
 extern const wchar_t kLogCreateProcessFailed[];
+extern const wchar_t kLogSetupTempFailed[];
 extern const wchar_t kLogSetupExitCode[];
 extern const wchar_t kLogSetupLeftRunning[];
 extern const wchar_t kLogProductCodeInstalled[];

@@ -9,6 +9,12 @@ namespace qrx {
 std::wstring BuildSetupCommandLine(const std::wstring& setupPath, const std::wstring& parameters,
                                    const std::wstring& logPath);
 
+// The environment block for setup: `block` (entries "NAME=value", each ended by a null, the whole
+// ended by one more null) without its TEMP and TMP entries (names compared without case), with
+// "TEMP=<tempFolder>" and "TMP=<tempFolder>" added in name order. The result carries the same
+// terminators; an empty or null `block` gives just the two entries.
+std::wstring BuildSetupEnvironment(const wchar_t* block, const std::wstring& tempFolder);
+
 // "amd64" when "osbits" is exactly "64", "x86" otherwise; and the matching search pattern.
 const wchar_t* RedistArchFor(const std::wstring& osBits);
 const wchar_t* RedistPatternFor(const std::wstring& osBits);

@@ -8,29 +8,18 @@
 
 namespace qrx {
 
-namespace {
-
-// The temp folder as GetTempPathW returns it; false when it does not fit the buffer.
-bool TempFolderPath(wchar_t (&buffer)[MAX_PATH]) {
-  const DWORD length = GetTempPathW(MAX_PATH, buffer);
-  return length != 0 && length < MAX_PATH;
-}
-
-}  // namespace
-
 std::wstring RedistLogBoundName(const wchar_t* arch, const SYSTEMTIME& time) {
   return FormatRedistLogName(arch, time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
                              time.wSecond);
 }
 
-void CollectRedistLogs(InstallOwner& owner, const SYSTEMTIME& start, const SYSTEMTIME& end) {
+void CollectRedistLogs(InstallOwner& owner, const std::wstring& folder, const SYSTEMTIME& start, const SYSTEMTIME& end) {
   const std::wstring osBits = owner.GetProperty(kOsBitsKey);
   const wchar_t* arch = RedistArchFor(osBits);
   const std::wstring lower = RedistLogBoundName(arch, start);
   const std::wstring upper = RedistLogBoundName(arch, end);
 
-  wchar_t temp[MAX_PATH] = {};
-  if (!TempFolderPath(temp)) return;
+  const wchar_t* temp = folder.c_str();
   wchar_t pattern[MAX_PATH] = {};
   if (!PathCombineW(pattern, temp, RedistPatternFor(osBits))) return;
 
@@ -46,10 +35,9 @@ void CollectRedistLogs(InstallOwner& owner, const SYSTEMTIME& start, const SYSTE
   } while (FindNextFileW(find.get(), &entry));
 }
 
-void CollectDotNetLog(InstallOwner& owner) {
+void CollectDotNetLog(InstallOwner& owner, const std::wstring& folder) {
   wchar_t path[MAX_PATH] = {};
-  if (!TempFolderPath(path)) return;
-  if (!PathAppendW(path, kDotNetLogName)) return;
+  if (!PathCombineW(path, folder.c_str(), kDotNetLogName)) return;
   if (PathFileExistsW(path)) owner.AddAttachment(path);
 }
 

@@ -26,12 +26,13 @@ std::vector<Sha256Digest> ParseSignerList(const wchar_t* list) {
   return digests;
 }
 
-SignerVerdict DecideSigner(LONG trust, bool haveThumbprint, const Sha256Digest& thumbprint,
-                           const std::vector<Sha256Digest>& listed) {
+SignerVerdict DecideSigner(LONG trust, const std::vector<Sha256Digest>& chain, const std::vector<Sha256Digest>& listed) {
   if (trust != ERROR_SUCCESS) return SignerVerdict::kNotTrusted;
-  if (!haveThumbprint) return SignerVerdict::kNoSigner;
-  return std::find(listed.begin(), listed.end(), thumbprint) != listed.end() ? SignerVerdict::kListed
-                                                                              : SignerVerdict::kNotListed;
+  if (chain.empty()) return SignerVerdict::kNoSigner;
+  for (const Sha256Digest& certificate : chain) {
+    if (std::find(listed.begin(), listed.end(), certificate) != listed.end()) return SignerVerdict::kListed;
+  }
+  return SignerVerdict::kNotListed;
 }
 
 SignerCheck CheckSetupSigner(const std::wstring& path, HANDLE file, const std::vector<Sha256Digest>& listed) {
@@ -51,20 +52,23 @@ SignerCheck CheckSetupSigner(const std::wstring& path, HANDLE file, const std::v
 
   SignerCheck check;
   check.trust = WinVerifyTrust(noUi, &action, &data);
-  bool haveThumbprint = false;
+  std::vector<Sha256Digest> chain;
   if (check.trust == ERROR_SUCCESS) {
-    // The signer's own certificate is the first of its chain. Its thumbprint is hashed here: the
-    // certificate property for it is not available everywhere.
+    // The signer's own certificate is the first of its chain, then its issuers. The thumbprints are
+    // hashed here: the certificate property for them is not available everywhere.
     CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data.hWVTStateData);
     CRYPT_PROVIDER_SGNR* signer = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
-    if (signer && signer->csCertChain > 0 && signer->pasCertChain && signer->pasCertChain[0].pCert) {
-      const CERT_CONTEXT* certificate = signer->pasCertChain[0].pCert;
-      haveThumbprint = Sha256Of(certificate->pbCertEncoded, certificate->cbCertEncoded, check.thumbprint);
+    for (DWORD i = 0; signer && signer->pasCertChain && i < signer->csCertChain; ++i) {
+      const CERT_CONTEXT* certificate = signer->pasCertChain[i].pCert;
+      Sha256Digest thumbprint{};
+      if (!certificate || !Sha256Of(certificate->pbCertEncoded, certificate->cbCertEncoded, thumbprint)) break;
+      chain.push_back(thumbprint);
     }
+    if (!chain.empty()) check.thumbprint = chain[0];
   }
   data.dwStateAction = WTD_STATEACTION_CLOSE;
   WinVerifyTrust(noUi, &action, &data);
-  check.verdict = DecideSigner(check.trust, haveThumbprint, check.thumbprint, listed);
+  check.verdict = DecideSigner(check.trust, chain, listed);
   return check;
 }
 

@@ -31,12 +31,13 @@ struct SignerCheck {
   Sha256Digest thumbprint{};
 };
 
-// The decision alone, from the facts the platform gave.
-SignerVerdict DecideSigner(LONG trust, bool haveThumbprint, const Sha256Digest& thumbprint,
-                           const std::vector<Sha256Digest>& listed);
+// The decision alone, from the facts the platform gave: `chain` holds the thumbprints of the
+// signer's certificate chain, leaf first. A listed thumbprint matches the leaf or any certificate of
+// the chain, so a vendor may list its own CA.
+SignerVerdict DecideSigner(LONG trust, const std::vector<Sha256Digest>& chain, const std::vector<Sha256Digest>& listed);
 
 // Checks the open file (path for the platform's messages) with WinVerifyTrust, no UI, and
-// compares the signer certificate's SHA-256 thumbprint with `listed`.
+// compares the SHA-256 thumbprints of the signer's chain with `listed`; `thumbprint` is the leaf's.
 SignerCheck CheckSetupSigner(const std::wstring& path, HANDLE file, const std::vector<Sha256Digest>& listed);
 
 // The log text of a refusal: "<path>" and what was wrong.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sysinfo/temp_folder.h"
+#include "sysinfo/working_parent.h"
 
 namespace qrx {
 
@@ -71,9 +72,9 @@ std::string FormatLogPrefix(const std::string& timestamp, int level) {
 Logger::Logger() {
   InitializeCriticalSection(&lock_);
   std::wstring folder;
-  // The folder is kept only once this logger made it: with a temp path too long for a
-  // subfolder, keeping the temp folder itself would delete all of temp at close.
-  if (!GetTempFolder(folder) || !CreateUniqueTempFolder(folder)) return;
+  // The folder is kept only once this logger made it, under the protected working parent: the
+  // error report reads the log back by path, which nobody else may swap there.
+  if (!CreateWorkingFolder(folder)) return;
   folder_ = folder;
   wchar_t path[MAX_PATH] = {};
   if (!PathCombineW(path, folder_.c_str(), kLogFileName)) return;

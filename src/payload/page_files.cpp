@@ -3,13 +3,12 @@
 #include "payload/payload_reader.h"
 #include "payload/payload_texts.h"
 #include "sysinfo/temp_folder.h"
+#include "sysinfo/working_parent.h"
 
 namespace qrx {
 
 PageFiles::PageFiles(Logger* logger) : logger_(logger) {
-  if (!GetTempFolder(folder_) || !CreateUniqueTempFolder(folder_)) {
-    // A temp folder found but no subfolder made: there is nothing of ours to delete later.
-    folder_.clear();
+  if (!CreateWorkingFolder(folder_)) {
     LogError(logger_, kLogCreateTempFolderFailed);
     return;
   }

@@ -1,21 +1,74 @@
 #include "reporting/error_reporter.h"
 
+#include <vector>
+
+#include "common/no_links.h"
+#include "common/unique_any.h"
 #include "reporting/report_transport.h"
 #include "sysinfo/temp_folder.h"
+#include "sysinfo/working_parent.h"
+#include "zip/nothrow_array.h"
 #include "zip/zip_files.h"
 
 namespace qrx {
 
 const wchar_t kLogArchiveName[] = L"log.zip";
+const wchar_t kLogReportFileRefused[] = L"Report file %s not sent: %s";
 
-void SendErrorReport(ErrorReporter& reporter) {
+bool ReadFileTail(HANDLE file, DWORD cap, NothrowArray<char>& data) {
+  LARGE_INTEGER size = {};
+  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) return false;
+  const LONGLONG start = size.QuadPart > cap ? size.QuadPart - cap : 0;
+  const DWORD length = static_cast<DWORD>(size.QuadPart - start);
+  LARGE_INTEGER offset = {};
+  offset.QuadPart = start;
+  if (!SetFilePointerEx(file, offset, nullptr, FILE_BEGIN)) return false;
+  if (!data.Resize(length)) return false;
+  DWORD read = 0;
+  if (length > 0 && !ReadFile(file, data.data(), length, &read, nullptr)) return false;
+  return data.Resize(read);
+}
+
+namespace {
+
+struct OpenAttachment {
+  std::wstring path;
+  UniqueFile file;
+};
+
+}  // namespace
+
+void SendErrorReport(ErrorReporter& reporter, Logger* logger) {
+  // Every file of the report lies under the working parent; each is opened once, never through a
+  // link, and read from that handle. A refusal is logged while the log is still open.
+  std::vector<OpenAttachment> files;
+  std::wstring top;
+  const bool haveTop = GetWorkingParent(top);
+  for (const std::wstring& attachment : reporter.attachments) {
+    OpenAttachment open;
+    open.path = attachment;
+    const LinkCheck check =
+        haveTop ? OpenLinkFreeFile(top, attachment, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, open.file)
+                : LinkCheck::kMoved;
+    if (check == LinkCheck::kPlain) {
+      files.push_back(std::move(open));
+    } else if (check != LinkCheck::kMissing) {
+      LogError(logger, kLogReportFileRefused, attachment.c_str(), LinkCheckText(check));
+    }
+  }
+  if (logger) logger->CloseFile();
+
   std::wstring folder;
-  if (!GetTempFolder(folder) || !CreateUniqueTempFolder(folder)) return;
+  if (!CreateWorkingFolder(folder)) return;
   // The folder ends with a backslash.
   const std::wstring archive = folder + kLogArchiveName;
-  for (const std::wstring& attachment : reporter.attachments) {
+  for (OpenAttachment& open : files) {
+    NothrowArray<char> data;
     // A file that cannot be read is left out; the others still go.
-    AddFileToArchive(attachment.c_str(), archive.c_str());
+    if (ReadFileTail(open.file.get(), kReportFileCap, data)) {
+      AddBytesToArchive(open.path.c_str(), data.data(), data.size(), archive.c_str());
+    }
+    open.file.Reset();
   }
   if (reporter.info) SendFileReport(archive, reporter.info->requestToken, reporter.info->machineId);
   DeleteFolderTree(folder);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/unique_any.h"
+#include "sysinfo/working_parent.h"
 
 namespace qrx {
 
@@ -17,7 +18,8 @@ bool ScheduleRemoval(const std::wstring& path) {
 bool ScheduleFolderTreeRemoval(const std::wstring& folder) {
   std::wstring base = folder;
   while (!base.empty() && base.back() == L'\\') base.pop_back();
-  if (base.empty()) return false;
+  // A path the user could redirect before the restart is never handed to the system's delete.
+  if (base.empty() || !IsBelowWorkingParent(base)) return false;
   WIN32_FIND_DATAW entry;
   UniqueFind find(FindFirstFileW((base + L"\\*").c_str(), &entry));
   if (find) {

@@ -86,6 +86,16 @@ bool OwnersAllEnded(const std::vector<ProcessStamp>& owners, bool& setupRunning)
   return !setupRunning;
 }
 
+// The facts of the folder entry itself; all false when it cannot be read.
+FolderFacts FactsOf(const std::wstring& folder, ReadFolderFactsFn readFacts) {
+  FolderFacts facts;
+  UniqueFile entry(CreateFileW(folder.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!entry || !readFacts(entry.get(), facts)) return FolderFacts();
+  return facts;
+}
+
 }  // namespace
 
 bool IsWorkingFolderName(const std::wstring& name) {
@@ -97,10 +107,15 @@ bool IsWorkingFolderName(const std::wstring& name) {
   return true;
 }
 
+bool MayRemoveLeftover(const FolderFacts& facts, bool ownersRecorded) {
+  if (!facts.isDirectory || facts.isReparsePoint) return false;
+  return facts.ownerTrusted || !ownersRecorded;
+}
+
 bool ScheduleRemovalAtRestart(const std::wstring& folder) {
   std::wstring top = folder;
   while (!top.empty() && top.back() == L'\\') top.pop_back();
-  if (!MayDeleteFolderTree(top)) return false;
+  if (!MayDeleteFolderTree(top) || !IsBelowWorkingParent(top)) return false;
   const std::vector<std::wstring> pending = PendingRenameSources();
   bool all = true;
   if (!IsLinkPath(top)) ScheduleContents(pending, top, all);
@@ -108,9 +123,10 @@ bool ScheduleRemovalAtRestart(const std::wstring& folder) {
   return all;
 }
 
-LeftoverCleaning CleanLeftoverFolders(const std::wstring& tempFolder, const std::atomic<bool>* stop) {
+LeftoverCleaning CleanLeftoverFolders(const std::wstring& parent, bool ownersRecorded, const std::atomic<bool>* stop,
+                                      ReadFolderFactsFn readFacts) {
   LeftoverCleaning result;
-  std::wstring base = tempFolder;
+  std::wstring base = parent;
   if (!base.empty() && base.back() != L'\\') base += L'\\';
   WIN32_FIND_DATAW entry;
   UniqueFind find(FindFirstFileW((base + L"*").c_str(), &entry));
@@ -121,6 +137,7 @@ LeftoverCleaning CleanLeftoverFolders(const std::wstring& tempFolder, const std:
     if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsWorkingFolderName(name)) continue;
     const std::wstring folder = base + name;
     if (IsLinkAttributes(entry.dwFileAttributes) || IsLinkPath(folder)) continue;
+    if (!MayRemoveLeftover(FactsOf(folder, readFacts), ownersRecorded)) continue;
     std::vector<ProcessStamp> owners;
     if (!ReadRunMarker(folder, owners)) continue;
     bool setupRunning = false;

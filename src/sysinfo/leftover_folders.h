@@ -1,10 +1,12 @@
-// Removing the working folders that earlier, interrupted runs left directly under the temp folder.
+// Removing the working folders that earlier, interrupted runs left directly under the working parent.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 #include <string>
+
+#include "sysinfo/working_parent.h"
 
 namespace qrx {
 
@@ -17,14 +19,21 @@ struct LeftoverCleaning {
   int scheduled = 0;  // folders that could not go now, scheduled for removal at restart
 };
 
-// Walks the folders directly under `tempFolder` and removes those that carry our run marker,
-// are no links and whose owners have all ended. A folder whose run ended but whose setup still
-// runs is scheduled for removal at restart instead. Starts no further folder once `*stop` is
-// set; what is left waits for the next run.
-LeftoverCleaning CleanLeftoverFolders(const std::wstring& tempFolder, const std::atomic<bool>* stop);
+// Whether a marked folder with ended owners may go: a real folder, no link, and, where the file
+// system keeps owners (`ownersRecorded`), owned by Administrators, SYSTEM or TrustedInstaller.
+bool MayRemoveLeftover(const FolderFacts& facts, bool ownersRecorded);
+
+// Walks the folders directly under `parent` (the working parent) and removes those that carry our
+// run marker, pass MayRemoveLeftover and whose owners have all ended. A folder whose run ended but
+// whose setup still runs is scheduled for removal at restart instead. Starts no further folder
+// once `*stop` is set; what is left waits for the next run.
+LeftoverCleaning CleanLeftoverFolders(const std::wstring& parent, bool ownersRecorded, const std::atomic<bool>* stop,
+                                      ReadFolderFactsFn readFacts = ReadFolderFacts);
 
 // Schedules the folder and everything in it for deletion at restart (MOVEFILE_DELAY_UNTIL_REBOOT):
 // contents before their folder, links as links. Already scheduled entries are not added again.
+// Only a folder below the working parent is scheduled: a path the user could redirect before the
+// restart would turn the system's delete into one of anything.
 bool ScheduleRemovalAtRestart(const std::wstring& folder);
 
 }  // namespace qrx

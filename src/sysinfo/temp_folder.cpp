@@ -14,7 +14,25 @@ namespace {
 // Long enough for any path the system hands out, including over-long temp paths.
 constexpr DWORD kLongPathBuffer = 32768;
 
+CreateFolderFunction g_createFolder = &CreateDirectoryW;
+
 }  // namespace
+
+CreateFolderFunction SetCreateFolderFunction(CreateFolderFunction function) {
+  const CreateFolderFunction previous = g_createFolder;
+  g_createFolder = function ? function : &CreateDirectoryW;
+  return previous;
+}
+
+bool CreateProtectedFolder(const std::wstring& path) {
+  // Without its descriptor the folder would inherit what its parent grants.
+  SecurityAttributes security(kWorkingFolderSecurity);
+  if (!security.get()) {
+    SetLastError(ERROR_INVALID_SECURITY_DESCR);
+    return false;
+  }
+  return g_createFolder(path.c_str(), security.get()) != FALSE;
+}
 
 bool TempPathLengthFits(DWORD length) { return length < MAX_PATH - 1; }
 
@@ -41,16 +59,13 @@ bool GetTempFolder(std::wstring& path) {
 
 bool CreateUniqueTempFolderFrom(std::wstring& path, DWORD firstCandidate) {
   if (!PathFileExistsW(path.c_str())) return false;
-  // Without its descriptor the folder would inherit what the user's temp folder grants.
-  SecurityAttributes security(kWorkingFolderSecurity);
-  if (!security.get()) return false;
   for (DWORD candidate = firstCandidate;; ++candidate) {
     wchar_t folder[MAX_PATH] = {};
     if (!PathCombineW(folder, path.c_str(), TempFolderName(candidate).c_str())) return false;
     if (!PathAddBackslashW(folder)) return false;
     // Only a folder this call made is ours: any existing name, be it a folder, a file or a
     // link, moves on to the next candidate.
-    if (CreateDirectoryW(folder, security.get())) {
+    if (CreateProtectedFolder(folder)) {
       WriteRunMarker(folder);
       path = folder;
       return true;

@@ -12,6 +12,13 @@ bool TempPathLengthFits(DWORD length);
 // The folder name for a candidate number: lower-case hexadecimal, no prefix.
 std::wstring TempFolderName(DWORD number);
 
+// The folder creation used for every working folder and their parent; tests replace it to see the
+// descriptor passed. Returns the previous one.
+using CreateFolderFunction = BOOL(WINAPI*)(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
+CreateFolderFunction SetCreateFolderFunction(CreateFolderFunction function);
+// Creates the new folder `path` (never an existing one) with the working-folder descriptor.
+bool CreateProtectedFolder(const std::wstring& path);
+
 // Replaces `path` with the user's temp folder (long form, trailing backslash).
 bool GetTempFolder(std::wstring& path);
 // Creates a new folder named by the tick count inside the existing folder `path`, protected

@@ -9,7 +9,7 @@
 
 namespace qrx {
 
-bool AddFileToArchive(const wchar_t* filePath, const wchar_t* archivePath) {
+bool AddBytesToArchive(const wchar_t* filePath, const char* data, size_t size, const wchar_t* archivePath) {
   if (filePath == nullptr || archivePath == nullptr) return false;
   // The library opens the archive by a narrow path; names are stored in the ANSI code page.
   char narrowArchive[MAX_PATH];
@@ -21,7 +21,11 @@ bool AddFileToArchive(const wchar_t* filePath, const wchar_t* archivePath) {
                           nullptr) == 0) {
     return false;
   }
+  return ZipAddMemoryToArchiveFileInPlace(narrowArchive, entryName, data, size, kZipBestCompression);
+}
 
+bool AddFileToArchive(const wchar_t* filePath, const wchar_t* archivePath) {
+  if (filePath == nullptr || archivePath == nullptr) return false;
   UniqueFile file(CreateFileW(filePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
@@ -36,8 +40,7 @@ bool AddFileToArchive(const wchar_t* filePath, const wchar_t* archivePath) {
   if (!ReadFile(file.get(), data.data(), size, &read, nullptr) || read != size) return false;
   file.Reset();
 
-  return ZipAddMemoryToArchiveFileInPlace(narrowArchive, entryName, data.data(), data.size(),
-                                          kZipBestCompression);
+  return AddBytesToArchive(filePath, data.data(), data.size(), archivePath);
 }
 
 }  // namespace qrx

@@ -23,5 +23,7 @@ bool ExtractEntry(ZipReader* reader, uint32_t index, const wchar_t* targetFolder
 // name alone, creating the archive with its first entry. True when the entry was added and the
 // archive written back completely.
 bool AddFileToArchive(const wchar_t* filePath, const wchar_t* archivePath);
+// As above with the entry's bytes given, named by the file name of `filePath`.
+bool AddBytesToArchive(const wchar_t* filePath, const char* data, size_t size, const wchar_t* archivePath);
 
 }  // namespace qrx

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
+
 #include "app/leftover_cleaner.h"
 #include "app/run_sequence.h"
 #include "common/unique_any.h"
@@ -10,6 +12,7 @@
 #include "sysinfo/languages.h"
 #include "sysinfo/os_facts.h"
 #include "sysinfo/run_marker.h"
+#include "sysinfo/temp_folder.h"
 #include "log/logger.h"
 
 namespace {
@@ -103,30 +106,42 @@ bool MakeMarkedFolder(const std::wstring& folder, const std::string& marker) {
          (marker.empty() || qrxtest::WriteFileBytes(folder + L"\\" + qrx::kRunMarkerName, marker));
 }
 
-// A whole run removes what killed runs left, and only that.
+// A whole run removes what killed runs left under the working parent, and only that; a marked
+// folder in the user's temp folder is never touched, whatever its marker says.
 TEST(RunSequence, RunRemovesFoldersOfEndedRunsOnly) {
   const qrx::ProcessStamp ended = qrxtest::EndedProcess();
   ASSERT_NE(ended.id, 0u);
   qrx::ProcessStamp self;
   ASSERT_TRUE(qrx::GetProcessStamp(GetCurrentProcess(), self));
   TempDir temp;
-  ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"5eed1", qrx::FormatMarkerLine(ended)));
-  ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"5eed2", qrx::FormatMarkerLine(self)));
-  ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"5eed3", ""));
+  const std::wstring parent = qrxtest::WorkingParent();
+  ASSERT_FALSE(parent.empty());
+  for (const wchar_t* name : {L"5eed1", L"5eed2", L"5eed3"}) qrx::DeleteFolderTree(parent + name);
+  ASSERT_TRUE(MakeMarkedFolder(parent + L"5eed1", qrx::FormatMarkerLine(ended)));
+  ASSERT_TRUE(MakeMarkedFolder(parent + L"5eed2", qrx::FormatMarkerLine(self)));
+  ASSERT_TRUE(MakeMarkedFolder(parent + L"5eed3", ""));
+  ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"5eed4", qrx::FormatMarkerLine(ended)));
   const auto result = RunProcess(ProductCommand(), {{L"TMP", temp.path()}, {L"TEMP", temp.path()}}, 60000);
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exitCode, 0u);
-  EXPECT_FALSE(qrxtest::FileExists(temp.path() + L"5eed1"));
-  EXPECT_TRUE(qrxtest::FileExists(temp.path() + L"5eed2\\package.zip"));
-  EXPECT_TRUE(qrxtest::FileExists(temp.path() + L"5eed3\\package.zip"));
+  EXPECT_FALSE(qrxtest::FileExists(parent + L"5eed1"));
+  EXPECT_TRUE(qrxtest::FileExists(parent + L"5eed2\\package.zip"));
+  EXPECT_TRUE(qrxtest::FileExists(parent + L"5eed3\\package.zip"));
+  EXPECT_EQ(qrxtest::ReadFileBytes(temp.path() + L"5eed4\\package.zip"), "PK");
+  EXPECT_TRUE(qrxtest::FileExists(temp.path() + L"5eed4\\" + qrx::kRunMarkerName));
+  for (const wchar_t* name : {L"5eed2", L"5eed3"}) qrx::DeleteFolderTree(parent + name);
 }
 
 TEST(LeftoverCleaner, WorkerRemovesEndedRunsFoldersAndLogsTheCount) {
   const qrx::ProcessStamp ended = qrxtest::EndedProcess();
   TempDir temp;
   qrxtest::ScopedEnv tmp(L"TMP", temp.path());
-  ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"c0ffee", qrx::FormatMarkerLine(ended)));
-  ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"c0ffef", qrx::FormatMarkerLine(ended)));
+  qrxtest::ScopedEnv tempVariable(L"TEMP", temp.path());
+  const std::wstring parent = qrxtest::WorkingParent();
+  ASSERT_FALSE(parent.empty());
+  ASSERT_TRUE(MakeMarkedFolder(parent + L"c0ffee", qrx::FormatMarkerLine(ended)));
+  ASSERT_TRUE(MakeMarkedFolder(parent + L"c0ffef", qrx::FormatMarkerLine(ended)));
+  ASSERT_TRUE(MakeMarkedFolder(temp.path() + L"c0ff00", qrx::FormatMarkerLine(ended)));
   std::string log;
   {
     qrx::Logger logger;
@@ -136,11 +151,19 @@ TEST(LeftoverCleaner, WorkerRemovesEndedRunsFoldersAndLogsTheCount) {
     }
     log = qrxtest::ReadFileBytes(logger.path());
   }
-  EXPECT_FALSE(qrxtest::FileExists(temp.path() + L"c0ffee"));
-  EXPECT_FALSE(qrxtest::FileExists(temp.path() + L"c0ffef"));
-  EXPECT_NE(log.find(" DEBUG] Removed 2 folders of earlier runs, 0 scheduled for removal at restart\r\n"),
-            std::string::npos)
-      << log;
+  EXPECT_FALSE(qrxtest::FileExists(parent + L"c0ffee"));
+  EXPECT_FALSE(qrxtest::FileExists(parent + L"c0ffef"));
+  EXPECT_TRUE(qrxtest::FileExists(temp.path() + L"c0ff00\\package.zip"));
+  // Other suites' killed runs may have left more; the line's shape and our two are what count.
+  const size_t at = log.find(" DEBUG] Removed ");
+  ASSERT_NE(at, std::string::npos) << log;
+  const size_t end = log.find("\r\n", at);
+  int removed = -1;
+  char rest[128] = {};
+  ASSERT_EQ(sscanf(log.substr(at).c_str(), " DEBUG] Removed %d folders of earlier runs, %127[^\r]", &removed, rest), 2);
+  EXPECT_GE(removed, 2);
+  EXPECT_STREQ(rest, "0 scheduled for removal at restart");
+  EXPECT_NE(end, std::string::npos);
 }
 
 }  // namespace

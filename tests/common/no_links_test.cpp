@@ -74,4 +74,60 @@ TEST(NoLinks, CreateFoldersBelowMakesMissingFoldersAndStopsAtLinksAndFiles) {
   EXPECT_FALSE(FileExists(top + L"\\junction\\inside"));
 }
 
+TEST(NoLinks, OpenLinkFreeFileOpensOnlyAPlainFileWithOneNameAtThePathAsked) {
+  TempDir top;
+  TempDir outside;
+  ASSERT_TRUE(qrxtest::WriteFileBytes(outside.Join(L"victim.txt"), "victim"));
+  ASSERT_TRUE(CreateDirectoryW(top.Join(L"sub").c_str(), nullptr));
+  ASSERT_TRUE(qrxtest::WriteFileBytes(top.Join(L"sub\\plain.txt"), "plain"));
+  ASSERT_TRUE(qrxtest::WriteFileBytes(top.Join(L"seam.txt"), "seam"));
+  ASSERT_TRUE(CreateHardLinkW(top.Join(L"hard.txt").c_str(), outside.Join(L"victim.txt").c_str(), nullptr));
+  ASSERT_TRUE(qrxtest::MakeUnixLink(top.Join(L"linked"), outside.path()));
+  qrxtest::ScopedFakeLinks fake({top.Join(L"seam.txt")});
+  using qrx::LinkCheck;
+  struct Case {
+    std::wstring top;
+    std::wstring path;
+    LinkCheck check;
+  } cases[] = {
+      {top.path(), top.Join(L"sub\\plain.txt"), LinkCheck::kPlain},
+      {top.path(), top.Join(L"sub\\missing.txt"), LinkCheck::kMissing},
+      {top.path(), top.Join(L"hard.txt"), LinkCheck::kHardLink},
+      {top.path(), top.Join(L"seam.txt"), LinkCheck::kLink},
+      {top.path(), top.Join(L"linked\\victim.txt"), LinkCheck::kLink},
+      {top.path(), top.Join(L"linked\\missing.txt"), LinkCheck::kLink},
+      {top.Join(L"linked\\"), top.Join(L"linked\\victim.txt"), LinkCheck::kLink},
+      {top.path(), top.Join(L"sub"), LinkCheck::kMissing},  // a folder: not openable as a file
+      {top.path(), outside.Join(L"victim.txt"), LinkCheck::kMoved},
+      {top.path(), top.path(), LinkCheck::kMoved},
+  };
+  for (const Case& c : cases) {
+    qrx::UniqueFile file;
+    EXPECT_EQ(qrx::OpenLinkFreeFile(c.top, c.path, GENERIC_READ, FILE_SHARE_READ, file), c.check)
+        << qrxtest::Narrow(c.path);
+    EXPECT_EQ(file.valid(), c.check == LinkCheck::kPlain) << qrxtest::Narrow(c.path);
+  }
+  EXPECT_EQ(qrxtest::ReadFileBytes(outside.Join(L"victim.txt")), "victim");
+  // The texts of the refusal lines.
+  EXPECT_STREQ(qrx::LinkCheckText(LinkCheck::kLink), L"a link or below one");
+  EXPECT_STREQ(qrx::LinkCheckText(LinkCheck::kHardLink), L"a hard link");
+  EXPECT_STREQ(qrx::LinkCheckText(LinkCheck::kMoved), L"at another place");
+  EXPECT_STREQ(qrx::LinkCheckText(LinkCheck::kMissing), L"missing");
+  EXPECT_STREQ(qrx::LinkCheckText(LinkCheck::kPlain), L"a plain file");
+}
+
+TEST(NoLinks, DeleteByHandleRemovesTheOpenFileOnly) {
+  TempDir top;
+  ASSERT_TRUE(qrxtest::WriteFileBytes(top.Join(L"a.txt"), "a"));
+  {
+    qrx::UniqueFile file(CreateFileW(top.Join(L"a.txt").c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    ASSERT_TRUE(file.valid());
+    EXPECT_TRUE(qrx::HandleIsAt(file.get(), top.Join(L"a.txt")));
+    EXPECT_FALSE(qrx::HandleIsAt(file.get(), top.Join(L"b.txt")));
+    EXPECT_TRUE(qrx::DeleteByHandle(file.get()));
+  }
+  EXPECT_FALSE(FileExists(top.Join(L"a.txt")));
+}
+
 }  // namespace

@@ -134,6 +134,7 @@ class WholeRun(unittest.TestCase):
         self.wizard = None
         self.runs = 0
         self.temp_before = temp_entries()
+        self.parent_before = wh.marked_folders(PREFIX)
 
     def tearDown(self):
         if self.wizard:
@@ -162,12 +163,13 @@ class WholeRun(unittest.TestCase):
         return self.wizard.page_log()
 
     def assert_nothing_left_in_temp(self, allowed=()):
-        # Everything the run made in the temp folder is gone again but the resume copy (and the
-        # names in `allowed`).
-        left = sorted(n for n in temp_entries() - self.temp_before
-                      if os.path.basename(n) not in (RESUME_COPY,) + tuple(allowed)
-                      and not os.path.basename(n).startswith("dd_"))
+        # The run makes nothing in the user's temp folder but the resume copy: its working folders,
+        # its log and setup's prerequisite logs are below the working parent. Of those, nothing
+        # new stays (but the names in `allowed`).
+        left = sorted(n for n in temp_entries() - self.temp_before if os.path.basename(n) != RESUME_COPY)
         self.assertEqual(left, [], "left behind in the temp folder")
+        left = sorted(wh.marked_folders(PREFIX) - self.parent_before - set(allowed))
+        self.assertEqual(left, [], "left behind below the working parent")
 
     def error_report_log(self):
         """The lines of installer_log.txt in the run's error report."""
@@ -301,6 +303,35 @@ class WholeRun(unittest.TestCase):
                 self.assert_error_report()
                 self.assertEqual(len(wh.desktop_shortcuts(PREFIX)), 1, "the resume shortcut stays")
                 self.assert_not_installed()
+
+    def test_install_after_failed_download_and_a_marked_folder_in_temp(self):
+        # A folder in the user's temp folder that looks like a killed run's (a working-folder name,
+        # a marker naming an ended process): the elevated run leaves it and its content alone.
+        temp = wh.temp_folder(PREFIX)
+        planted = os.path.join(temp, "5eedf00")
+        os.makedirs(planted, exist_ok=True)
+        with open(os.path.join(planted, wh.RUN_MARKER), "w", newline="") as f:
+            f.write("%d %016x\r\n" % (0x7FFFFFF0, 1))
+        with open(os.path.join(planted, "canary.txt"), "w") as f:
+            f.write("alive")
+        self.temp_before = temp_entries()
+        try:
+            # The page calls install although the download failed: refused with the fatal result.
+            self.start(packed_exe(), packageUrl=self.packages.url("/missing/HalvardLumenaryPro.zip"),
+                       installAfterFailure=True)
+            log = self.finish()
+            self.assertIn("callback: install 3", log)
+            self.assert_not_installed()
+            self.assertEqual(self.final_status().element("status"), "error occurred")
+            refused = [l for l in self.error_report_log()
+                       if "ZSInstall refused, no package downloaded and checked in this run: " in l]
+            self.assertEqual(len(refused), 1)
+            self.assertIn(" ERROR] ", refused[0])
+            with open(os.path.join(planted, "canary.txt")) as f:
+                self.assertEqual(f.read(), "alive")
+            self.assertTrue(os.path.isfile(os.path.join(planted, wh.RUN_MARKER)))
+        finally:
+            shutil.rmtree(planted, ignore_errors=True)
 
     def test_busy_installer_declined(self):
         # The setup answers "another install is running" (1618): the page asks whether to retry and
@@ -464,7 +495,7 @@ class WholeRun(unittest.TestCase):
             self.start(packed_exe(), **config)
             self.kill_when(ready)
             now = wh.marked_folders(PREFIX) - earlier
-            print("measure: killed %s, %d working folders in temp" % (name, len(now)))
+            print("measure: killed %s, %d working folders below the working parent" % (name, len(now)))
             left |= now
         self.assertGreaterEqual(len(left), 3, "the killed runs left their folders (pages, log, download)")
 
@@ -476,7 +507,7 @@ class WholeRun(unittest.TestCase):
         self.assertIn("callback: install 0", log)
         self.assertIsNotNone(wh.installed_directory(), "the further run installs the product")
 
-        temp_windows = "c:\\users\\%s\\temp\\" % os.path.basename(os.path.dirname(wh.temp_folder(PREFIX))).lower()
+        temp_windows = wh.WORKING_PARENT_WINDOWS
         remaining = wh.marked_folders(PREFIX) - earlier
         pending = wh.pending_removals()
         scheduled = {name for name in remaining if ("\\??\\" + temp_windows + name) in pending}
@@ -488,7 +519,7 @@ class WholeRun(unittest.TestCase):
                          "only folders scheduled for removal at restart may remain")
         self.assertLessEqual(scheduled, left)
         for name in scheduled:
-            top = os.path.join(wh.temp_folder(PREFIX), name)
+            top = os.path.join(wh.working_parent(PREFIX), name)
             for root, dirs, files in os.walk(top):
                 for entry in dirs + files:
                     inside = os.path.relpath(os.path.join(root, entry), top).replace("/", "\\").lower()

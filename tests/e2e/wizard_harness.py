@@ -374,19 +374,29 @@ def temp_folder(prefix):
     return found[0] if found else None
 
 
-def marked_folders(prefix):
-    """Names of the folders directly in temp that carry a run marker: the wizard's working folders."""
-    temp = temp_folder(prefix)
-    if not temp:
+def working_parent(prefix):
+    """The Unix path of the parent of the wizard's working folders (C:\\ProgramData\\QRX)."""
+    return os.path.join(prefix, "drive_c", "ProgramData", "QRX")
+
+
+WORKING_PARENT_WINDOWS = "c:\\programdata\\qrx\\"
+
+
+def marked_folders(prefix, folder=None):
+    """Names of the folders directly in `folder` (the working parent unless given) that carry a
+    run marker: the wizard's working folders."""
+    folder = folder or working_parent(prefix)
+    if not os.path.isdir(folder):
         return set()
-    return {name for name in os.listdir(temp)
-            if os.path.isdir(os.path.join(temp, name)) and not os.path.islink(os.path.join(temp, name))
-            and os.path.isfile(os.path.join(temp, name, RUN_MARKER))}
+    return {name for name in os.listdir(folder)
+            if os.path.isdir(os.path.join(folder, name)) and not os.path.islink(os.path.join(folder, name))
+            and os.path.isfile(os.path.join(folder, name, RUN_MARKER))}
 
 
-def marker_lines(prefix, name):
+def marker_lines(prefix, name, folder=None):
     try:
-        with open(os.path.join(temp_folder(prefix), name, RUN_MARKER), encoding="ascii", errors="replace") as f:
+        with open(os.path.join(folder or working_parent(prefix), name, RUN_MARKER), encoding="ascii",
+                  errors="replace") as f:
             return f.read().splitlines()
     except OSError:
         return []

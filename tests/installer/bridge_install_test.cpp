@@ -9,6 +9,7 @@
 #include "reporting/error_reporter.h"
 #include "reporting/session_info.h"
 #include "support/page_callback.h"
+#include "support/report_server.h"
 #include "support/test_support.h"
 
 namespace {
@@ -40,6 +41,27 @@ class BridgeInstallTest : public ::testing::Test {
     return qrxtest::CallWithCallback(bridge_, L"install", parameters, callback);
   }
 
+  // Serves `package` of the test build (or 404 for an empty name) on a loopback port and lets the
+  // page download it, as a run does; the download callback's code.
+  int Download(const std::wstring& package) {
+    std::string body;
+    if (!package.empty()) body = qrxtest::ReadFileBytes(std::wstring(QRX_TEST_PACKAGE_DIR) + L"\\" + package);
+    server_.Stop();
+    server_.ServeWith([body](const qrxtest::RecordedRequest&) {
+      if (body.empty()) return std::string("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+      return "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: " + std::to_string(body.size()) +
+             "\r\nConnection: close\r\n\r\n" + body;
+    });
+    if (!server_.Start(0)) return -1;
+    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(server_.port()) + L"/pkg/setup.zip";
+    qrxtest::PageCallback callback;
+    if (qrxtest::CallWithCallback(bridge_, L"download", url, &callback) != S_OK) return -1;
+    if (!qrxtest::PumpUntil(callback.called(), 120000) || callback.calls.size() != 1) return -1;
+    workers_.Join(10000);
+    return callback.calls[0].value;
+  }
+
+  qrxtest::ReportServer server_;
   downloadmanagercore::WorkerPool workers_;
   qrxtest::TempDir temp_;
   qrxtest::ScopedEnv tmp_{L"TMP", temp_.path()};
@@ -51,9 +73,7 @@ class BridgeInstallTest : public ::testing::Test {
 };
 
 TEST_F(BridgeInstallTest, InstallFromScriptRunsSetupAndFindsTheProgram) {
-  const std::wstring package = bridge_->downloadFolder() + L"setup.zip";
-  ASSERT_TRUE(CopyFileW((std::wstring(QRX_TEST_PACKAGE_DIR) + L"\\product.zip").c_str(), package.c_str(), FALSE));
-  bridge_->SetDownloadPath(package);
+  ASSERT_EQ(Download(L"product.zip"), 0);
 
   qrxtest::PageCallback callback;
   ASSERT_EQ(Install(L"PAUSEMS=100", &callback), S_OK);
@@ -77,9 +97,7 @@ TEST_F(BridgeInstallTest, InstallFromScriptRunsSetupAndFindsTheProgram) {
 }
 
 TEST_F(BridgeInstallTest, BusyInstallerAsksForARetryThatGoesOnFromTheValueLeft) {
-  const std::wstring package = bridge_->downloadFolder() + L"setup.zip";
-  ASSERT_TRUE(CopyFileW((std::wstring(QRX_TEST_PACKAGE_DIR) + L"\\product.zip").c_str(), package.c_str(), FALSE));
-  bridge_->SetDownloadPath(package);
+  ASSERT_EQ(Download(L"product.zip"), 0);
 
   qrxtest::PageCallback first;
   ASSERT_EQ(Install(L"MSI=0 EXITCODE=1618", &first), S_OK);
@@ -100,6 +118,35 @@ TEST_F(BridgeInstallTest, BusyInstallerAsksForARetryThatGoesOnFromTheValueLeft) 
   EXPECT_EQ(info_->wrapperError, 2);
   EXPECT_EQ(info_->msiError, 3);
   EXPECT_GE(_wtoi(bridge_->GetPropertyValue(L"installProgress").c_str()), left);
+}
+
+// `install` runs only the package that this run downloaded with result 0: not a package put in the
+// download folder some other way, not after a failed download, not after a later failed one.
+TEST_F(BridgeInstallTest, InstallWithoutASuccessfulDownloadIsRefused) {
+  const std::wstring package = bridge_->downloadFolder() + L"setup.zip";
+  ASSERT_TRUE(CopyFileW((std::wstring(QRX_TEST_PACKAGE_DIR) + L"\\product.zip").c_str(), package.c_str(), FALSE));
+  bridge_->SetDownloadPath(package);
+  const std::string refusal = " ERROR] ZSInstall refused, no package downloaded and checked in this run: ";
+  const auto installRefused = [&](const char* when) {
+    qrxtest::PageCallback callback;
+    ASSERT_EQ(Install(L"MSI=0", &callback), S_OK) << when;
+    ASSERT_TRUE(qrxtest::PumpUntil(callback.called(), 120000)) << when;
+    EXPECT_EQ(callback.calls[0].value, 3) << when;
+    EXPECT_TRUE(workers_.Join(10000));
+    EXPECT_FALSE(qrxtest::FileExists(bridge_->downloadFolder() + L"log.txt")) << when << ": setup never ran";
+  };
+  installRefused("no download");
+  ASSERT_NE(Download(L""), 0);
+  installRefused("failed download");
+  ASSERT_EQ(Download(L"product.zip"), 0);
+  ASSERT_NE(Download(L""), 0);
+  installRefused("a failed download after a good one");
+  const std::string log = qrxtest::ReadFileBytes(logger_->path());
+  size_t count = 0;
+  for (size_t at = log.find(refusal); at != std::string::npos; at = log.find(refusal, at + 1)) ++count;
+  EXPECT_EQ(count, 3u) << log;
+  EXPECT_EQ(info_->wrapperError, 2);
+  EXPECT_EQ(info_->msiError, 3);
 }
 
 }  // namespace

@@ -53,10 +53,10 @@ class InstallPackageTest : public ::testing::Test {
   }
   std::wstring Folder() const { return download_.path().substr(0, download_.path().size() - 1); }
 
-  TempDir temp_;  // the temp folder of this test, where the redistributable logs go
+  TempDir temp_;  // the user's temp folder of this test: setup gets another
   qrxtest::ScopedEnv tmp_;
   qrxtest::ScopedEnv tempEnv_;
-  TempDir download_;
+  TempDir download_{qrxtest::WorkingParent()};
 };
 
 TEST_F(InstallPackageTest, SuccessfulSetupRegistersEveryStageAndEndsAtOneHundred) {
@@ -103,12 +103,18 @@ TEST_F(InstallPackageTest, SuccessfulSetupRegistersEveryStageAndEndsAtOneHundred
   const std::wstring log = download_.Join(L"log.txt");
   EXPECT_EQ(Recorded(log, "desktop"), "QRXVirtualDesktop");
   EXPECT_EQ(Recorded(log, "cwd"), Utf8(Folder()));
+  // Setup's temp folder is a new folder of the run inside the package folder, not the user's.
+  const std::string setupTemp = Recorded(log, "temp");
+  EXPECT_EQ(Recorded(log, "tmp"), setupTemp);
+  EXPECT_EQ(setupTemp.rfind(Utf8(download_.path()), 0), 0u) << setupTemp;
+  EXPECT_GT(setupTemp.size(), download_.path().size()) << setupTemp;
 
   const std::vector<std::wstring>& attachments = owner.attachments();
   ASSERT_EQ(attachments.size(), 3u);
   EXPECT_EQ(attachments[0], log);
   EXPECT_EQ(attachments[1], download_.Join(L"log.txt.xml"));
-  EXPECT_EQ(attachments[2].rfind(temp_.Join(L"dd_vcredist_amd64_"), 0), 0u) << Utf8(attachments[2]);
+  EXPECT_EQ(Utf8(attachments[2]).rfind(setupTemp + "dd_vcredist_amd64_", 0), 0u) << Utf8(attachments[2]);
+  EXPECT_TRUE(qrxtest::FolderIsEmpty(temp_.path())) << "nothing in the user's temp folder";
   for (const std::wstring& path : attachments) EXPECT_TRUE(qrxtest::FileExists(path)) << Utf8(path);
 
   // The main package wrote where the program went.
@@ -496,13 +502,30 @@ TEST(SetupSigners, Decision) {
   listed[0] = 1;
   qrx::Sha256Digest other{};
   other[0] = 2;
+  qrx::Sha256Digest ca{};
+  ca[0] = 3;
   using qrx::SignerVerdict;
-  EXPECT_EQ(qrx::DecideSigner(0, true, listed, {other, listed}), SignerVerdict::kListed);
-  EXPECT_EQ(qrx::DecideSigner(0, true, other, {listed}), SignerVerdict::kNotListed);
-  EXPECT_EQ(qrx::DecideSigner(0, true, other, {}), SignerVerdict::kNotListed);
-  EXPECT_EQ(qrx::DecideSigner(0, false, listed, {listed}), SignerVerdict::kNoSigner);
-  EXPECT_EQ(qrx::DecideSigner(static_cast<LONG>(TRUST_E_BAD_DIGEST), true, listed, {listed}),
-            SignerVerdict::kNotTrusted);
+  const LONG badDigest = static_cast<LONG>(TRUST_E_BAD_DIGEST);
+  struct Case {
+    LONG trust;
+    std::vector<qrx::Sha256Digest> chain;
+    std::vector<qrx::Sha256Digest> list;
+    SignerVerdict verdict;
+  } cases[] = {
+      {0, {listed}, {other, listed}, SignerVerdict::kListed},
+      {0, {other}, {listed}, SignerVerdict::kNotListed},
+      {0, {other}, {}, SignerVerdict::kNotListed},
+      {0, {}, {listed}, SignerVerdict::kNoSigner},
+      {badDigest, {listed}, {listed}, SignerVerdict::kNotTrusted},
+      // The vendor lists its CA: a leaf it issued passes, wherever in the chain the CA is.
+      {0, {other, ca}, {ca}, SignerVerdict::kListed},
+      {0, {other, listed, ca}, {ca}, SignerVerdict::kListed},
+      {0, {other, ca}, {listed}, SignerVerdict::kNotListed},
+      {badDigest, {other, ca}, {ca}, SignerVerdict::kNotTrusted},
+  };
+  for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
+    EXPECT_EQ(qrx::DecideSigner(cases[i].trust, cases[i].chain, cases[i].list), cases[i].verdict) << "row " << i;
+  }
 }
 
 }  // namespace

@@ -62,4 +62,38 @@ TEST(RedistLogNames, BoundsAreInclusiveToTheSecond) {
   for (const auto& c : cases) EXPECT_EQ(qrx::RedistLogNameInBounds(c.name, lower, upper), c.in) << c.name;
 }
 
+// Blocks are written with "|" for each terminator here.
+std::wstring Block(const std::wstring& text) {
+  std::wstring block = text;
+  for (wchar_t& c : block) {
+    if (c == L'|') c = L'\0';
+  }
+  return block;
+}
+
+TEST(SetupEnvironment, TempAndTmpPointAtTheGivenFolderAndNothingElseChanges) {
+  const std::wstring t = L"C:\\ProgramData\\QRX\\1a\\2b\\";
+  struct Case {
+    const wchar_t* block;
+    std::wstring expected;
+  } cases[] = {
+      // The user's TEMP and TMP are replaced, whatever their case; the rest stays in order.
+      {L"=C:=C:\\x|ALLUSERSPROFILE=C:\\ProgramData|Path=C:\\w|TEMP=C:\\u\\t|TMP=C:\\u\\t|windir=C:\\w||",
+       L"=C:=C:\\x|ALLUSERSPROFILE=C:\\ProgramData|Path=C:\\w|TEMP=" + t + L"|TMP=" + t + L"|windir=C:\\w||"},
+      {L"A=1|temp=C:\\u|Tmp=C:\\u|Z=2||", L"A=1|TEMP=" + t + L"|TMP=" + t + L"|Z=2||"},
+      // Missing ones are added in name order, also at the end.
+      {L"A=1|B=2||", L"A=1|B=2|TEMP=" + t + L"|TMP=" + t + L"||"},
+      {L"U=1|W=2||", L"TEMP=" + t + L"|TMP=" + t + L"|U=1|W=2||"},
+      {L"TEMPLATE=x|TMPDIR=y||", L"TEMP=" + t + L"|TEMPLATE=x|TMP=" + t + L"|TMPDIR=y||"},
+      // Names that only start like them stay; a value naming TEMP stays.
+      {L"TEMP2=a|X=TEMP=b||", L"TEMP=" + t + L"|TEMP2=a|TMP=" + t + L"|X=TEMP=b||"},
+      {L"||", L"TEMP=" + t + L"|TMP=" + t + L"||"},
+  };
+  for (const Case& c : cases) {
+    const std::wstring block = Block(c.block);
+    EXPECT_EQ(qrx::BuildSetupEnvironment(block.c_str(), t), Block(c.expected)) << c.block;
+  }
+  EXPECT_EQ(qrx::BuildSetupEnvironment(nullptr, t), Block(L"TEMP=" + t + L"|TMP=" + t + L"||"));
+}
+
 }  // namespace

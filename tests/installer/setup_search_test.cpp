@@ -78,10 +78,18 @@ TEST(FindSetupFolder, AFolderWhoseLogPathsWouldNotFitIsNotUsed) {
   EXPECT_FALSE(qrx::FindSetupFolder(NoSlash(dir.path()), L"setup.exe", found));
 }
 
+// The logs are read from the folder setup was given as its temp folder, never from the user's.
 class RedistLogs : public ::testing::Test {
  protected:
-  RedistLogs() : tmp_(L"TMP", temp_.path()), tempEnv_(L"TEMP", temp_.path()) {}
+  RedistLogs() : tmp_(L"TMP", userTemp_.path()), tempEnv_(L"TEMP", userTemp_.path()) {
+    // The same names in the user's temp folder are never picked up.
+    for (const wchar_t* name : {L"dd_vcredist_amd64_20261208100100.log", L"dd_vcredist_x86_20261208100100.log",
+                                L"dd_dotnetfx40_full_setup_decompression_log.txt"}) {
+      MakeFile(userTemp_.Join(name));
+    }
+  }
   TempDir temp_;
+  TempDir userTemp_;
   qrxtest::ScopedEnv tmp_;
   qrxtest::ScopedEnv tempEnv_;
 };
@@ -104,7 +112,7 @@ TEST_F(RedistLogs, CollectsTheLogsStampedBetweenStartAndEndInclusive) {
     MakeFile(temp_.Join(name));
   }
   qrxtest::TestInstallOwner owner(L"64");
-  qrx::CollectRedistLogs(owner, Time(10, 0, 0), Time(10, 2, 30));
+  qrx::CollectRedistLogs(owner, temp_.path(), Time(10, 0, 0), Time(10, 2, 30));
   std::vector<std::wstring> names;
   for (const std::wstring& path : owner.attachments()) {
     ASSERT_EQ(path.rfind(temp_.path(), 0), 0u) << path;
@@ -120,22 +128,22 @@ TEST_F(RedistLogs, ThirtyTwoBitSystemsCollectTheX86Logs) {
   MakeFile(temp_.Join(L"dd_vcredist_amd64_20261208100100.log"));
   MakeFile(temp_.Join(L"dd_vcredist_x86_20261208100100.log"));
   qrxtest::TestInstallOwner owner(L"32");
-  qrx::CollectRedistLogs(owner, Time(10, 1, 0), Time(10, 1, 0));
+  qrx::CollectRedistLogs(owner, temp_.path(), Time(10, 1, 0), Time(10, 1, 0));
   ASSERT_EQ(owner.attachments().size(), 1u);
   EXPECT_EQ(owner.attachments()[0], temp_.Join(L"dd_vcredist_x86_20261208100100.log"));
 }
 
 TEST_F(RedistLogs, NothingMatchingAddsNothing) {
   qrxtest::TestInstallOwner owner(L"64");
-  qrx::CollectRedistLogs(owner, Time(10, 0, 0), Time(11, 0, 0));
-  qrx::CollectDotNetLog(owner);
+  qrx::CollectRedistLogs(owner, temp_.path(), Time(10, 0, 0), Time(11, 0, 0));
+  qrx::CollectDotNetLog(owner, temp_.path());
   EXPECT_TRUE(owner.attachments().empty());
 }
 
 TEST_F(RedistLogs, TheDotNetLogIsAttachedWhenItExists) {
   MakeFile(temp_.Join(L"dd_dotnetfx40_full_setup_decompression_log.txt"));
   qrxtest::TestInstallOwner owner(L"64");
-  qrx::CollectDotNetLog(owner);
+  qrx::CollectDotNetLog(owner, temp_.path());
   ASSERT_EQ(owner.attachments().size(), 1u);
   EXPECT_EQ(owner.attachments()[0], temp_.Join(L"dd_dotnetfx40_full_setup_decompression_log.txt"));
 }

@@ -5,12 +5,29 @@
 
 #include "common/unique_any.h"
 #include "sysinfo/temp_folder.h"
+#include "sysinfo/working_parent.h"
 
 namespace qrxtest {
 
-TempDir::TempDir() {
+namespace {
+
+std::wstring UserTemp() {
   wchar_t base[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, base);
+  return base;
+}
+
+}  // namespace
+
+std::wstring WorkingParent() {
+  std::wstring parent;
+  return qrx::GetWorkingParent(parent) ? parent : std::wstring();
+}
+
+TempDir::TempDir() : TempDir(UserTemp()) {}
+
+TempDir::TempDir(const std::wstring& baseFolder) {
+  const wchar_t* base = baseFolder.c_str();
   static LONG counter = 0;
   for (;;) {
     wchar_t name[MAX_PATH];

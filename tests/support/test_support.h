@@ -12,7 +12,10 @@ namespace qrxtest {
 // A fresh folder under the temp folder, deleted with its contents on destruction.
 class TempDir {
  public:
+  // A new folder in the user's temp folder.
   TempDir();
+  // A new folder in `base` (with its trailing backslash), e.g. the working parent.
+  explicit TempDir(const std::wstring& base);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -24,6 +27,9 @@ class TempDir {
  private:
   std::wstring path_;
 };
+
+// The program's working parent (trailing backslash), prepared; empty when it cannot be had.
+std::wstring WorkingParent();
 
 // Sets an environment variable for the life of the object, then restores it.
 class ScopedEnv {

@@ -8,6 +8,7 @@
 #include "common/unique_any.h"
 #include "support/ended_process.h"
 #include "support/test_support.h"
+#include "sysinfo/delayed_removal.h"
 #include "sysinfo/leftover_folders.h"
 #include "sysinfo/run_marker.h"
 #include "sysinfo/temp_folder.h"
@@ -147,7 +148,7 @@ TEST(LeftoverFolders, OnlyMarkedFoldersOfEndedRunsGo) {
   ASSERT_NE(ended.id, 0u);
   qrx::ProcessStamp reused = Self();
   reused.creationTime -= 10000000;  // this process's id, another creation time: a reused id
-  TempDir temp;
+  TempDir temp(qrxtest::WorkingParent());
   TempDir outside;
   const std::wstring base = temp.path();
   ASSERT_TRUE(MakeFolder(base + L"a1", MarkerOf({ended})));
@@ -163,7 +164,7 @@ TEST(LeftoverFolders, OnlyMarkedFoldersOfEndedRunsGo) {
   ASSERT_TRUE(qrxtest::MakeUnixLink(base + L"a8", outside.path()));  // a link to a marked folder
   ASSERT_TRUE(qrxtest::WriteFileBytes(base + L"QRXDownloadManager.exe", "MZ"));  // the resume copy
 
-  const qrx::LeftoverCleaning cleaning = qrx::CleanLeftoverFolders(base, nullptr);
+  const qrx::LeftoverCleaning cleaning = qrx::CleanLeftoverFolders(base, false, nullptr);
   EXPECT_EQ(cleaning.removed, 3);
   EXPECT_EQ(cleaning.scheduled, 0);
   for (const wchar_t* gone : {L"a1", L"a2", L"a6"}) EXPECT_FALSE(FileExists(base + gone)) << qrxtest::Narrow(gone);
@@ -179,13 +180,13 @@ TEST(LeftoverFolders, OnlyMarkedFoldersOfEndedRunsGo) {
 TEST(LeftoverFolders, FolderWithALockedFileIsScheduledAndKeepsItsMarker) {
   PendingRenames restore;
   const qrx::ProcessStamp ended = qrxtest::EndedProcess();
-  TempDir temp;
+  TempDir temp(qrxtest::WorkingParent());
   const std::wstring folder = temp.path() + L"b1";
   ASSERT_TRUE(MakeFolder(folder, MarkerOf({ended})));
   const std::wstring locked = folder + L"\\unpacked\\setup.exe";
   HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);
-  qrx::LeftoverCleaning cleaning = qrx::CleanLeftoverFolders(temp.path(), nullptr);
+  qrx::LeftoverCleaning cleaning = qrx::CleanLeftoverFolders(temp.path(), false, nullptr);
   CloseHandle(hold);
   EXPECT_EQ(cleaning.removed, 0);
   EXPECT_EQ(cleaning.scheduled, 1);
@@ -204,7 +205,7 @@ TEST(LeftoverFolders, FolderWithALockedFileIsScheduledAndKeepsItsMarker) {
   EXPECT_TRUE(qrx::ScheduleRemovalAtRestart(folder));
   EXPECT_EQ(PendingRenames::Strings().size(), before.size());
   // Unlocked, the next run removes it.
-  cleaning = qrx::CleanLeftoverFolders(temp.path(), nullptr);
+  cleaning = qrx::CleanLeftoverFolders(temp.path(), false, nullptr);
   EXPECT_EQ(cleaning.removed, 1);
   EXPECT_FALSE(FileExists(folder));
 }
@@ -212,11 +213,11 @@ TEST(LeftoverFolders, FolderWithALockedFileIsScheduledAndKeepsItsMarker) {
 TEST(LeftoverFolders, EndedRunWhoseSetupStillRunsIsOnlyScheduled) {
   PendingRenames restore;
   const qrx::ProcessStamp ended = qrxtest::EndedProcess();
-  TempDir temp;
+  TempDir temp(qrxtest::WorkingParent());
   const std::wstring folder = temp.path() + L"c1";
   // This test process stands in for the setup that is still running.
   ASSERT_TRUE(MakeFolder(folder, MarkerOf({ended, Self()})));
-  const qrx::LeftoverCleaning cleaning = qrx::CleanLeftoverFolders(temp.path(), nullptr);
+  const qrx::LeftoverCleaning cleaning = qrx::CleanLeftoverFolders(temp.path(), false, nullptr);
   EXPECT_EQ(cleaning.removed, 0);
   EXPECT_EQ(cleaning.scheduled, 1);
   EXPECT_TRUE(FileExists(folder + L"\\unpacked\\setup.exe"));
@@ -225,13 +226,78 @@ TEST(LeftoverFolders, EndedRunWhoseSetupStillRunsIsOnlyScheduled) {
 
 TEST(LeftoverFolders, StopRequestLeavesTheRestForTheNextRun) {
   const qrx::ProcessStamp ended = qrxtest::EndedProcess();
-  TempDir temp;
+  TempDir temp(qrxtest::WorkingParent());
   ASSERT_TRUE(MakeFolder(temp.path() + L"d1", MarkerOf({ended})));
   const std::atomic<bool> stop(true);
-  EXPECT_EQ(qrx::CleanLeftoverFolders(temp.path(), &stop).removed, 0);
+  EXPECT_EQ(qrx::CleanLeftoverFolders(temp.path(), false, &stop).removed, 0);
   EXPECT_TRUE(FileExists(temp.path() + L"d1"));
   const std::atomic<bool> go(false);
-  EXPECT_EQ(qrx::CleanLeftoverFolders(temp.path(), &go).removed, 1);
+  EXPECT_EQ(qrx::CleanLeftoverFolders(temp.path(), false, &go).removed, 1);
+}
+
+TEST(LeftoverFolders, RemovalDecision) {
+  struct Case {
+    bool directory;
+    bool link;
+    bool trusted;
+    bool ownersRecorded;
+    bool removed;
+  } cases[] = {
+      {true, false, true, true, true},     // ours, where owners are kept
+      {true, false, false, true, false},   // someone else's folder under the parent
+      {true, false, false, false, true},   // Wine: every owner reads as the Wine user
+      {true, false, true, false, true},
+      {true, true, true, true, false},     // a link never goes by path
+      {true, true, false, false, false},
+      {false, false, true, true, false},   // a file
+      {false, false, false, false, false},
+  };
+  for (const Case& c : cases) {
+    qrx::FolderFacts facts;
+    facts.isDirectory = c.directory;
+    facts.isReparsePoint = c.link;
+    facts.ownerTrusted = c.trusted;
+    EXPECT_EQ(qrx::MayRemoveLeftover(facts, c.ownersRecorded), c.removed)
+        << c.directory << c.link << c.trusted << c.ownersRecorded;
+  }
+}
+
+bool OwnedByUser(HANDLE folder, qrx::FolderFacts& facts) {
+  if (!qrx::ReadFolderFacts(folder, facts)) return false;
+  facts.ownerTrusted = false;
+  return true;
+}
+bool OwnedByAdministrators(HANDLE folder, qrx::FolderFacts& facts) {
+  if (!qrx::ReadFolderFacts(folder, facts)) return false;
+  facts.ownerTrusted = true;
+  return true;
+}
+
+TEST(LeftoverFolders, WhereOwnersAreKeptOnlyAdministratorsFoldersGo) {
+  const qrx::ProcessStamp ended = qrxtest::EndedProcess();
+  TempDir temp(qrxtest::WorkingParent());
+  ASSERT_TRUE(MakeFolder(temp.path() + L"e1", MarkerOf({ended})));
+  EXPECT_EQ(qrx::CleanLeftoverFolders(temp.path(), true, nullptr, OwnedByUser).removed, 0);
+  EXPECT_TRUE(FileExists(temp.path() + L"e1\\unpacked\\setup.exe"));
+  EXPECT_EQ(qrx::CleanLeftoverFolders(temp.path(), true, nullptr, OwnedByAdministrators).removed, 1);
+  EXPECT_FALSE(FileExists(temp.path() + L"e1"));
+}
+
+TEST(LeftoverFolders, NothingOutsideTheWorkingParentIsScheduled) {
+  PendingRenames restore;
+  TempDir temp;
+  const std::wstring folder = temp.path() + L"f1";
+  ASSERT_TRUE(MakeFolder(folder, ""));
+  const size_t before = PendingRenames::Strings().size();
+  EXPECT_FALSE(qrx::ScheduleRemovalAtRestart(folder));
+  EXPECT_FALSE(qrx::ScheduleFolderTreeRemoval(folder));
+  EXPECT_EQ(PendingRenames::Strings().size(), before);
+  EXPECT_FALSE(PendingRenames::Contains(folder));
+  // The same folder below the working parent is.
+  TempDir ours(qrxtest::WorkingParent());
+  ASSERT_TRUE(MakeFolder(ours.path() + L"f1", ""));
+  EXPECT_TRUE(qrx::ScheduleRemovalAtRestart(ours.path() + L"f1"));
+  EXPECT_TRUE(PendingRenames::Contains(ours.path() + L"f1"));
 }
 
 TEST(LeftoverFolders, SetupIsAddedToTheMarker) {

@@ -81,7 +81,7 @@ function downloaded(code) {
   stopPolling();
   readDownload();
   say("callback: download " + code);
-  if (code === 0) {
+  if (code === 0 || config.installAfterFailure) {
     install();
   } else {
     finish(Status.Error);

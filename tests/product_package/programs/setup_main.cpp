@@ -6,7 +6,7 @@
 // Parameters: EXITCODE=<n> (default 0), MSI=0 (install nothing), PAUSEMS=<n> (pause after each
 // package, default 1500), REDIST=0 (no redistributable log in the temp folder), WAITMS=<n>
 // (wait before exiting, default 0).
-// It records what it saw in the log: "commandline=", "desktop=", "cwd=" lines (UTF-8).
+// It records what it saw in the log: "commandline=", "desktop=", "cwd=", "temp=", "tmp=" lines (UTF-8).
 #include <windows.h>
 
 #include <cstdio>
@@ -111,6 +111,12 @@ int wmain() {
   std::string record = "commandline=" + Utf8(line) + "\r\n";
   record += "desktop=" + Utf8(desktop) + "\r\n";
   record += "cwd=" + Utf8(cwd) + "\r\n";
+  wchar_t variable[MAX_PATH] = L"";
+  GetEnvironmentVariableW(L"TEMP", variable, MAX_PATH);
+  record += "temp=" + Utf8(variable) + "\r\n";
+  variable[0] = L'\0';
+  GetEnvironmentVariableW(L"TMP", variable, MAX_PATH);
+  record += "tmp=" + Utf8(variable) + "\r\n";
 
   const std::wstring logPath = LogPath(line);
   if (!logPath.empty()) {
