@@ -12,6 +12,7 @@
 #include "identity/machine_id_rules.h"
 #include "log/logger.h"
 #include "sysinfo/privilege_scope.h"
+#include "sysinfo/working_parent.h"
 
 namespace qrx {
 
@@ -75,18 +76,11 @@ MachineIdLogScope::MachineIdLogScope(Logger* logger) { storeLogger.store(logger)
 MachineIdLogScope::~MachineIdLogScope() { storeLogger.store(nullptr); }
 
 bool ReadStoreFolderFacts(HANDLE folder, StoreFolderFacts& facts) {
-  BY_HANDLE_FILE_INFORMATION info = {};
-  if (!GetFileInformationByHandle(folder, &info)) return false;
-  facts.isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  facts.isReparsePoint = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                      &descriptor) != ERROR_SUCCESS) {
-    return false;
-  }
-  UniqueHLocal owned(descriptor);
-  facts.ownerTrusted = owner && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid));
+  FolderFacts read;
+  if (!ReadFolderFacts(folder, read)) return false;
+  facts.isDirectory = read.isDirectory;
+  facts.isReparsePoint = read.isReparsePoint;
+  facts.ownerTrusted = read.ownerTrusted;
   return true;
 }
 

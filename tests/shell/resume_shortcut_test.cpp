@@ -3,17 +3,22 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app/resume_shortcut.h"
 #include "app/run_sequence.h"
 #include "common/com_ptr.h"
+#include "common/no_links.h"
+#include "log/logger.h"
 #include "support/test_support.h"
 
 namespace {
 
 using qrxtest::FileExists;
 using qrxtest::GetEnv;
+using qrxtest::ReadFileBytes;
 using qrxtest::ScopedEnv;
 using qrxtest::TempDir;
 
@@ -139,6 +144,131 @@ TEST_F(ResumeShortcut, RunFromTheCopyDoesNotCopyOntoItself) {
   ASSERT_TRUE(GetFileAttributesExW(copy.c_str(), GetFileExInfoStandard, &data));
   EXPECT_EQ(data.ftLastWriteTime.dwLowDateTime, marked.dwLowDateTime);
   EXPECT_EQ(data.ftLastWriteTime.dwHighDateTime, marked.dwHighDateTime);
+}
+
+// The resume copy and the desktop shortcut lie where the user writes. A hard link, a file link
+// or a linked folder at their names is refused and logged, and what it points at stays as it was.
+enum class Act { kCopy, kShortcut, kRemoveShortcut };
+enum class Planted { kHardLink, kFileLink, kFolderLink };
+
+const char* ActName(Act act) {
+  return act == Act::kCopy ? "copy" : act == Act::kShortcut ? "shortcut" : "remove shortcut";
+}
+
+// The refusal line the act writes, for a name and the check's words.
+std::string RefusalLine(Act act, const std::wstring& name, const wchar_t* what) {
+  wchar_t line[1024];
+  _snwprintf(line, 1024, act == Act::kCopy ? qrx::kLogResumeCopyRefused : qrx::kLogShortcutRefused, name.c_str(),
+             what);
+  line[1023] = L'\0';
+  return qrxtest::Narrow(line);
+}
+
+class NoLinkActs : public ::testing::Test {
+ protected:
+  void SetUp() override { CoInitialize(nullptr); }
+  void TearDown() override { CoUninitialize(); }
+
+  // Runs the act with the user's folder (temp or desktop) at `folder`; true when it went ahead.
+  bool Run(Act act, const std::wstring& folder, qrx::Logger* logger) {
+    ScopedEnv tmp(L"TMP", folder);
+    ScopedEnv tempVariable(L"TEMP", folder);
+    std::wstring copy;
+    switch (act) {
+      case Act::kCopy:
+        return qrx::CopySelfToTemp(copy, logger);
+      case Act::kShortcut:
+        return qrx::CreateResumeShortcut(L"C:\\copy.exe", folder + L"resume.lnk", logger);
+      case Act::kRemoveShortcut:
+        return qrx::DeleteResumeShortcut(folder + L"resume.lnk", logger);
+    }
+    return false;
+  }
+  static std::wstring NameIn(Act act, const std::wstring& folder) {
+    return folder + (act == Act::kCopy ? FileName(SelfPath()) : std::wstring(L"resume.lnk"));
+  }
+};
+
+TEST_F(NoLinkActs, PlantedLinksAreRefusedAndTheirTargetsKeepTheirContent) {
+  for (Act act : {Act::kCopy, Act::kShortcut, Act::kRemoveShortcut}) {
+    for (Planted planted : {Planted::kHardLink, Planted::kFileLink, Planted::kFolderLink}) {
+      SCOPED_TRACE(std::string(ActName(act)) + " / " + std::to_string(static_cast<int>(planted)));
+      TempDir user;
+      TempDir outside;
+      const std::wstring victim = outside.path() + (planted == Planted::kFolderLink ? NameIn(act, L"") : L"victim");
+      ASSERT_TRUE(qrxtest::WriteFileBytes(victim, "victim"));
+      std::wstring folder = user.path();
+      const wchar_t* what = L"";
+      std::unique_ptr<qrxtest::ScopedFakeLinks> fake;
+      switch (planted) {
+        case Planted::kHardLink:
+          ASSERT_TRUE(CreateHardLinkW(NameIn(act, folder).c_str(), victim.c_str(), nullptr));
+          what = qrx::LinkCheckText(qrx::LinkCheck::kHardLink);
+          break;
+        case Planted::kFileLink:
+          // Wine shows a Unix link to a file as a plain file: the seam shows what Windows reports.
+          ASSERT_TRUE(qrxtest::WriteFileBytes(NameIn(act, folder), "planted"));
+          fake = std::make_unique<qrxtest::ScopedFakeLinks>(std::initializer_list<std::wstring>{NameIn(act, folder)});
+          what = qrx::LinkCheckText(qrx::LinkCheck::kLink);
+          break;
+        case Planted::kFolderLink:
+          // The user's folder itself is a link to another folder, for real.
+          ASSERT_TRUE(qrxtest::MakeUnixLink(user.path() + L"linked", outside.path()));
+          folder = user.path() + L"linked\\";
+          what = qrx::LinkCheckText(qrx::LinkCheck::kLink);
+          break;
+      }
+      std::string log;
+      {
+        qrx::Logger logger;
+        EXPECT_FALSE(Run(act, folder, &logger));
+        log = ReadFileBytes(logger.path());
+      }
+      fake.reset();
+      EXPECT_EQ(ReadFileBytes(victim), "victim");
+      EXPECT_NE(log.find(" ERROR] " + RefusalLine(act, NameIn(act, folder), what)), std::string::npos) << log;
+      // Refused, not removed: the name stays for the user to see.
+      EXPECT_TRUE(FileExists(NameIn(act, folder)));
+    }
+  }
+}
+
+TEST_F(NoLinkActs, PlainOlderFilesAreReplacedAndRemoved) {
+  TempDir user;
+  ASSERT_TRUE(qrxtest::WriteFileBytes(user.path() + L"resume.lnk", "older"));
+  qrx::Logger logger;
+  EXPECT_TRUE(Run(Act::kShortcut, user.path(), &logger));
+  const std::string written = ReadFileBytes(user.path() + L"resume.lnk");
+  ASSERT_GE(written.size(), 4u);
+  // A shell link starts with its header size, 0x4C.
+  EXPECT_EQ(written.substr(0, 4), std::string("\x4C\0\0\0", 4));
+  EXPECT_TRUE(Run(Act::kRemoveShortcut, user.path(), &logger));
+  EXPECT_FALSE(FileExists(user.path() + L"resume.lnk"));
+  // Nothing there: nothing to remove, and no refusal.
+  EXPECT_TRUE(Run(Act::kRemoveShortcut, user.path(), &logger));
+  EXPECT_EQ(ReadFileBytes(logger.path()).find("ERROR]"), std::string::npos);
+}
+
+// What Wine's GetFinalPathNameByHandleW says for a file opened through a linked folder.
+TEST(FinalPath, ThroughALinkedFolder) {
+  TempDir user;
+  TempDir outside;
+  ASSERT_TRUE(qrxtest::WriteFileBytes(outside.path() + L"file.txt", "x"));
+  ASSERT_TRUE(qrxtest::MakeUnixLink(user.path() + L"linked", outside.path()));
+  const std::wstring throughLink = user.path() + L"linked\\file.txt";
+  qrx::UniqueFile file(CreateFileW(throughLink.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  ASSERT_TRUE(file.valid());
+  const std::wstring final = qrx::FinalPathOf(file.get());
+  const bool showsTarget = _wcsicmp(final.c_str(), (outside.path() + L"file.txt").c_str()) == 0;
+  std::printf("measure: GetFinalPathNameByHandleW through a linked folder gives %s (%s)\n",
+              qrxtest::Narrow(final).c_str(), showsTarget ? "the target" : "the path opened");
+  EXPECT_FALSE(final.empty());
+  // Either way the check refuses it: the folder walk sees the link.
+  qrx::UniqueFile checked;
+  EXPECT_EQ(qrx::OpenLinkFreeFile(user.path(), throughLink, GENERIC_READ, FILE_SHARE_READ, checked),
+            qrx::LinkCheck::kLink);
+  EXPECT_FALSE(checked.valid());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "common/unique_any.h"
 #include "support/ended_process.h"
 #include "support/test_support.h"
+#include "sysinfo/folder_facts_seams.h"
 #include "sysinfo/delayed_removal.h"
 #include "sysinfo/leftover_folders.h"
 #include "sysinfo/run_marker.h"
@@ -262,16 +263,8 @@ TEST(LeftoverFolders, RemovalDecision) {
   }
 }
 
-bool OwnedByUser(HANDLE folder, qrx::FolderFacts& facts) {
-  if (!qrx::ReadFolderFacts(folder, facts)) return false;
-  facts.ownerTrusted = false;
-  return true;
-}
-bool OwnedByAdministrators(HANDLE folder, qrx::FolderFacts& facts) {
-  if (!qrx::ReadFolderFacts(folder, facts)) return false;
-  facts.ownerTrusted = true;
-  return true;
-}
+using sysinfotest::OwnedByAdministrators;
+using sysinfotest::OwnedByUser;
 
 TEST(LeftoverFolders, WhereOwnersAreKeptOnlyAdministratorsFoldersGo) {
   const qrx::ProcessStamp ended = qrxtest::EndedProcess();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/test_support.h"
+#include "sysinfo/folder_facts_seams.h"
 #include "sysinfo/temp_folder.h"
 #include "sysinfo/working_parent.h"
 
@@ -145,21 +146,9 @@ TEST(WorkingParent, ExistingNamesAreNeverAdopted) {
   EXPECT_EQ(qrxtest::ReadFileBytes(parent.Join(L"a2\\planted.dll")), "MZ");
 }
 
-bool TrustedFolder(HANDLE folder, qrx::FolderFacts& facts) {
-  if (!qrx::ReadFolderFacts(folder, facts)) return false;
-  facts.ownerTrusted = true;
-  return true;
-}
-bool UserFolder(HANDLE folder, qrx::FolderFacts& facts) {
-  if (!qrx::ReadFolderFacts(folder, facts)) return false;
-  facts.ownerTrusted = false;
-  return true;
-}
-bool ReportsLink(HANDLE folder, qrx::FolderFacts& facts) {
-  if (!qrx::ReadFolderFacts(folder, facts)) return false;
-  facts.isReparsePoint = true;
-  return true;
-}
+using sysinfotest::OwnedByAdministrators;
+using sysinfotest::OwnedByUser;
+using sysinfotest::ReportsLink;
 bool Unreadable(HANDLE, qrx::FolderFacts&) { return false; }
 
 TEST(WorkingParent, ExistingParentIsUsedReclaimedOrRefusedByItsFacts) {
@@ -167,8 +156,8 @@ TEST(WorkingParent, ExistingParentIsUsedReclaimedOrRefusedByItsFacts) {
   const std::wstring parent = base.path() + L"QRX";
   ASSERT_TRUE(CreateDirectoryW(parent.c_str(), nullptr));
   ASSERT_TRUE(qrxtest::WriteFileBytes(parent + L"\\kept.txt", "kept"));
-  EXPECT_TRUE(qrx::PrepareWorkingParentWith(parent, TrustedFolder));
-  EXPECT_TRUE(qrx::PrepareWorkingParentWith(parent, UserFolder));
+  EXPECT_TRUE(qrx::PrepareWorkingParentWith(parent, OwnedByAdministrators));
+  EXPECT_TRUE(qrx::PrepareWorkingParentWith(parent, OwnedByUser));
   EXPECT_FALSE(qrx::PrepareWorkingParentWith(parent, ReportsLink));
   EXPECT_FALSE(qrx::PrepareWorkingParentWith(parent, Unreadable));
   // Taking a folder over never empties it.
