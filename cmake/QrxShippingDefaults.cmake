@@ -7,7 +7,7 @@ endif()
 set(qrx_unchecked "")
 if(QRX_SETUP_SIGNER_LIST STREQUAL "")
   string(APPEND qrx_unchecked
-    "  - QRX_SETUP_SIGNERS is empty: the package's setup.exe runs elevated without a signer check.\n")
+    "  - QRX_SETUP_SIGNERS is empty: setup.exe and the package's .exe, .dll and .msi files run elevated without a signer check.\n")
 endif()
 
 set(qrx_params ${CMAKE_SOURCE_DIR}/pages/js/installparams.js)
@@ -22,6 +22,11 @@ string(REGEX MATCH "\"PACKAGE_SHA256\"[ \t]*:[ \t]*\\{([^}]*)\\}" qrx_hash_match
 if(NOT CMAKE_MATCH_1 MATCHES "[0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]")
   string(APPEND qrx_unchecked
     "  - PACKAGE_SHA256 in pages/js/installparams.js lists no hash: the downloaded package is not checked.\n")
+endif()
+
+if(NOT (QRX_SIGN_CERT AND QRX_SIGN_KEY))
+  string(APPEND qrx_unchecked
+    "  - QRX_SIGN_CERT/QRX_SIGN_KEY are not set: the executable is signed with a development certificate.\n")
 endif()
 
 if(NOT qrx_unchecked STREQUAL "")

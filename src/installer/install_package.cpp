@@ -10,6 +10,7 @@
 #include "installer/install_texts.h"
 #include "installer/product_detection.h"
 #include "installer/product_codes.h"
+#include "installer/package_signers.h"
 #include "installer/setup_command.h"
 #include "installer/setup_logs.h"
 #include "installer/setup_search.h"
@@ -95,23 +96,32 @@ int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const s
     if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return kInstallFatal;
   }
 
-  // Only a setup program signed by a listed certificate runs (elevated, as this process). The file
-  // stays open without write or delete sharing from the check until the process has started, so
-  // what was checked is what runs.
-  UniqueFile checkedSetup;
+  // Only a package whose setup program and every other program, library and installer package
+  // are signed by a listed certificate runs (elevated, as this process). The files stay open
+  // without write or delete sharing from the check until the process has started, so what was
+  // checked is what runs.
+  std::vector<UniqueFile> checkedFiles;
   if (operations.setupSigners && operations.setupSigners[0] != L'\0') {
-    checkedSetup.Reset(CreateFileW(setupPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    SignerCheck check;
-    if (checkedSetup) {
-      check = CheckSetupSigner(setupPath, checkedSetup.get(), ParseSignerList(operations.setupSigners));
-    } else {
-      check.trust = static_cast<LONG>(HResultFromLastError());
-    }
-    if (check.verdict != SignerVerdict::kListed) {
-      owner.SetInstallErrors(kWrapperErrorSetupSigner, static_cast<int>(check.trust));
-      LogError(log, kLogSetupSignerRefused, setupPath.c_str(), SignerRefusalReason(check).c_str());
-      return kInstallFatal;
+    const std::vector<Sha256Digest> listed = ParseSignerList(operations.setupSigners);
+    std::vector<std::wstring> files = FilesNeedingSigner(packageFolder);
+    files.insert(files.begin(), setupPath);
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (i > 0 && _wcsicmp(files[i].c_str(), setupPath.c_str()) == 0) continue;
+      UniqueFile file(CreateFileW(files[i].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+      SignerCheck check;
+      if (file) {
+        check = CheckSetupSigner(files[i], file.get(), listed);
+      } else {
+        check.trust = static_cast<LONG>(HResultFromLastError());
+      }
+      if (check.verdict != SignerVerdict::kListed) {
+        owner.SetInstallErrors(kWrapperErrorSetupSigner, static_cast<int>(check.trust));
+        LogError(log, i == 0 ? kLogSetupSignerRefused : kLogPackageSignerRefused, files[i].c_str(),
+                 SignerRefusalReason(check).c_str());
+        return kInstallFatal;
+      }
+      checkedFiles.push_back(std::move(file));
     }
   }
 
@@ -154,7 +164,7 @@ int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const s
     LogDebug(log, kLogCreateProcessFailed, commandLine.c_str());
     return kInstallFatal;
   }
-  checkedSetup.Reset();
+  checkedFiles.clear();
   UniqueHandle processHandle(process.hProcess);
   UniqueHandle threadHandle(process.hThread);
   // Setup now owns the folder too: a later run leaves it alone while setup still runs.

@@ -8,6 +8,7 @@
 #include "installer/install_package.h"
 #include "installer/install_progress.h"
 #include "installer/product_codes.h"
+#include "installer/package_signers.h"
 #include "installer/setup_signer.h"
 #include "installer/test_install_owner.h"
 #include "support/test_support.h"
@@ -455,6 +456,56 @@ TEST_F(InstallPackageTest, SetupNotSignedByAListedCertificateIsNotStarted) {
       EXPECT_NE(line.substr(prefix.size()), Utf8(QRX_TEST_SIGNER_THUMBPRINT));
     }
   }
+}
+
+// With a signer list, every program, library and installer package of the unpacked package must
+// be signed by a listed certificate: a package whose main .msi was swapped for one of another
+// signer, or an unsigned one, is refused before setup starts.
+TEST_F(InstallPackageTest, InstallerPackageNotSignedByAListedCertificateIsRefused) {
+  const std::string refused = "Package file signature refused, file: ";
+  const struct {
+    const wchar_t* package;
+    std::string reason;
+    long trust;
+  } cases[] = {
+      {L"unsignedmsi.zip", "signature not valid, WinVerifyTrust 800b0100", static_cast<long>(TRUST_E_NOSIGNATURE)},
+      {L"othersignermsi.zip", "signer certificate not listed, sha256 ", 0},
+  };
+  for (const auto& c : cases) {
+    TempDir download;
+    const std::wstring package = download.Join(L"QRXPackage.zip");
+    ASSERT_TRUE(CopyFileW(PackageFile(c.package).c_str(), package.c_str(), FALSE));
+    TestInstallOwner owner(L"64");
+    EXPECT_EQ(qrx::InstallPackage(owner, package, L"REDIST=0", qrxtest::RealOperations()), 3) << Utf8(c.package);
+    EXPECT_FALSE(SetupRan(download)) << Utf8(c.package);
+    EXPECT_EQ(owner.wrapperError(), 7) << Utf8(c.package);
+    EXPECT_EQ(owner.msiError(), c.trust) << Utf8(c.package);
+    const std::string prefix = refused + Utf8(download.Join(L"4_lumenary.msi")) + ", reason: " + c.reason;
+    std::string line;
+    for (const std::string& message : owner.LogMessages()) {
+      if (message.compare(0, refused.size(), refused) == 0) line = message;
+    }
+    EXPECT_EQ(line.compare(0, prefix.size(), prefix), 0) << line;
+  }
+}
+
+TEST(PackageSigners, ProgramsLibrariesAndInstallerPackagesNeedOne) {
+  const struct {
+    const wchar_t* name;
+    bool needs;
+  } cases[] = {{L"setup.exe", true}, {L"a.DLL", true}, {L"4_lumenary.msi", true}, {L"X.Msi", true},
+               {L"readme.txt", false}, {L"packages.txt", false}, {L"setup.ex", false}, {L"msi", false},
+               {L".exe", false}, {L"a.exe.txt", false}, {L"a.msp", false}};
+  for (const auto& c : cases) EXPECT_EQ(qrx::NeedsSigner(c.name), c.needs) << Utf8(c.name);
+  TempDir folder;
+  ASSERT_TRUE(CreateDirectoryW(folder.Join(L"sub").c_str(), nullptr));
+  for (const wchar_t* name : {L"a.exe", L"b.txt", L"sub\\c.dll", L"sub\\d.msi", L"sub\\e.log"}) {
+    ASSERT_TRUE(qrxtest::WriteFileBytes(folder.Join(name), "x"));
+  }
+  std::vector<std::wstring> found = qrx::FilesNeedingSigner(folder.path());
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (std::vector<std::wstring>{folder.Join(L"a.exe"), folder.Join(L"sub\\c.dll"),
+                                              folder.Join(L"sub\\d.msi")}));
 }
 
 TEST_F(InstallPackageTest, ValidSignatureOfAnUnlistedCertificateIsRefused) {

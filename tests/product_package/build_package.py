@@ -14,6 +14,9 @@ DIR/compressible.zip is product.zip written to a stream (data descriptors, zero 
 headers) with setup.exe padded by zeros and large files of one repeated byte, each sized so that
 the inflater still owes output after taking its last input; DIR/compressible.txt lists those
 files' names and sizes.
+With --sign-cert/--sign-key every .msi of the zips is signed by osslsigncode (the test signer);
+DIR/othersignermsi.zip and DIR/unsignedmsi.zip are product.zip with the main .msi signed by
+--other-cert/--other-key instead, or not signed at all.
 codes.txt holds the six product codes in list order, one a line; the fourth is the main package.
 """
 import argparse
@@ -91,6 +94,13 @@ def build_msis(codes, program, out):
     return folder, names
 
 
+def sign(source, target, cert, key):
+    if os.path.exists(target):
+        os.remove(target)
+    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-h", "sha256", "-in", source,
+                    "-out", target], check=True, stdout=subprocess.DEVNULL)
+
+
 def write_zip(path, entries):
     """entries: (archive name, file path or bytes)."""
     tmp = path + ".tmp"
@@ -164,6 +174,10 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--codes", required=True)
     parser.add_argument("--out", required=True)
+    parser.add_argument("--sign-cert", required=True)
+    parser.add_argument("--sign-key", required=True)
+    parser.add_argument("--other-cert", required=True)
+    parser.add_argument("--other-key", required=True)
     args = parser.parse_args()
 
     with open(args.codes, encoding="utf-8") as f:
@@ -174,10 +188,18 @@ def main():
     os.makedirs(args.out, exist_ok=True)
     msi_folder, msi_names = build_msis(codes, args.program, args.out)
     package_list = ("\r\n".join(msi_names) + "\r\n").encode("ascii")
+    signed_folder = os.path.join(msi_folder, "signed")
+    os.makedirs(signed_folder, exist_ok=True)
+    for name in msi_names:
+        sign(os.path.join(msi_folder, name), os.path.join(signed_folder, name), args.sign_cert, args.sign_key)
+    main_name = msi_names[MAIN_POSITION]
+    other_main = os.path.join(signed_folder, "other-" + main_name)
+    sign(os.path.join(msi_folder, main_name), other_main, args.other_cert, args.other_key)
 
-    def product_files(prefix, setup=args.setup):
+    def product_files(prefix, setup=args.setup, main=None):
         files = [(prefix + "setup.exe", setup), (prefix + "packages.txt", package_list)]
-        files += [(prefix + name, os.path.join(msi_folder, name)) for name in msi_names]
+        files += [(prefix + name, main if (main and name == main_name) else os.path.join(signed_folder, name))
+                  for name in msi_names]
         return files
 
     write_zip(os.path.join(args.out, "product.zip"), product_files(""))
@@ -196,6 +218,9 @@ def main():
         sys.exit("build_package: no DOS stub text in " + args.setup)
     tampered[stub] ^= 0x20  # "this program ..."
     write_zip(os.path.join(args.out, "tampered.zip"), product_files("", bytes(tampered)))
+    write_zip(os.path.join(args.out, "othersignermsi.zip"), product_files("", main=other_main))
+    write_zip(os.path.join(args.out, "unsignedmsi.zip"),
+              product_files("", main=os.path.join(msi_folder, main_name)))
     write_zip(os.path.join(args.out, "notprogram.zip"),
               [("setup.exe", b"this text is not a program\r\n"), ("packages.txt", package_list)])
     write_compressible_zip(args.out, product_files(""))

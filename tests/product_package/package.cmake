@@ -1,7 +1,8 @@
 # The test product package: our setup.exe and product program built with the cross compiler,
 # Windows Installer packages built with wixl for the 64-bit list of product codes, zipped in
-# several layouts into ${QRX_PRODUCT_PACKAGE_DIR}. setup.exe is signed with osslsigncode by the test
-# signer; unsigned.zip, othersigner.zip and tampered.zip carry the refused forms. Target: qrx_product_package. The programs live in
+# several layouts into ${QRX_PRODUCT_PACKAGE_DIR}. setup.exe and the .msi files are signed with
+# osslsigncode by the test signer; unsigned.zip, othersigner.zip, tampered.zip, unsignedmsi.zip and
+# othersignermsi.zip carry the refused forms. Target: qrx_product_package. The programs live in
 # programs/ so that this folder is not taken for a test folder.
 if(TARGET qrx_product_package)
   return()
@@ -54,12 +55,16 @@ set(QRX_PRODUCT_PACKAGE_ZIPS
   ${QRX_PRODUCT_PACKAGE_DIR}/nosetup.zip ${QRX_PRODUCT_PACKAGE_DIR}/notprogram.zip
   ${QRX_PRODUCT_PACKAGE_DIR}/setuponly.zip ${QRX_PRODUCT_PACKAGE_DIR}/compressible.zip
   ${QRX_PRODUCT_PACKAGE_DIR}/unsigned.zip ${QRX_PRODUCT_PACKAGE_DIR}/othersigner.zip
-  ${QRX_PRODUCT_PACKAGE_DIR}/tampered.zip)
+  ${QRX_PRODUCT_PACKAGE_DIR}/tampered.zip ${QRX_PRODUCT_PACKAGE_DIR}/othersignermsi.zip
+  ${QRX_PRODUCT_PACKAGE_DIR}/unsignedmsi.zip)
 add_custom_command(OUTPUT ${QRX_PRODUCT_PACKAGE_ZIPS}
   COMMAND python3 ${QRX_PRODUCT_PACKAGE_SRC}/build_package.py
           --setup ${QRX_SIGNED_SETUP} --unsigned-setup $<TARGET_FILE:qrx_fake_setup>
           --other-setup ${QRX_OTHER_SIGNED_SETUP} --program $<TARGET_FILE:qrx_lumenary_program>
           --codes ${QRX_PRODUCT_CODES_FILE} --out ${QRX_PRODUCT_PACKAGE_DIR}
+          --sign-cert ${QRX_TEST_SIGNER_CERT} --sign-key ${QRX_TEST_SIGNER_KEY}
+          --other-cert ${QRX_OTHER_SIGNER_CERT} --other-key ${QRX_OTHER_SIGNER_KEY}
   DEPENDS ${QRX_PRODUCT_PACKAGE_SRC}/build_package.py ${CMAKE_SOURCE_DIR}/tests/zip/native/inflate_shape.py
-          ${QRX_PRODUCT_CODES_FILE} ${QRX_SIGNED_SETUP} ${QRX_OTHER_SIGNED_SETUP} qrx_fake_setup qrx_lumenary_program)
+          ${QRX_PRODUCT_CODES_FILE} ${QRX_SIGNED_SETUP} ${QRX_OTHER_SIGNED_SETUP} ${QRX_OTHER_SIGNER_CERT}
+          qrx_fake_setup qrx_lumenary_program)
 add_custom_target(qrx_product_package ALL DEPENDS ${QRX_PRODUCT_PACKAGE_ZIPS})
