@@ -17,7 +17,7 @@
 #include "htmlhost/desktop_shell_execute.h"
 #include "htmlhost/shell_text.h"
 #include "installer/install_texts.h"
-#include "sysinfo/delayed_removal.h"
+#include "sysinfo/leftover_folders.h"
 #include "sysinfo/temp_folder.h"
 #include "sysinfo/working_parent.h"
 
@@ -66,7 +66,7 @@ HtmlExternal::~HtmlExternal() {
   if (downloadFolder_.empty()) return;
   // Setup may not have opened every package yet: nothing of its folder is deleted under it.
   if (keepFolderForSetup_) {
-    const bool scheduled = qrx::ScheduleFolderTreeRemoval(downloadFolder_);
+    const bool scheduled = qrx::ScheduleRemovalAtRestart(downloadFolder_);
     if (scheduled) qrx::LogDebug(log_, kLogFolderKeptForSetup, downloadFolder_.c_str());
   } else {
     qrx::DeleteFolderTree(downloadFolder_);

@@ -100,19 +100,11 @@ bool CreateFoldersBelow(const std::wstring& top, const std::wstring& path) {
 }
 
 const wchar_t* LinkCheckText(LinkCheck check) {
-  switch (check) {
-    case LinkCheck::kPlain:
-      return L"a plain file";
-    case LinkCheck::kMissing:
-      return L"missing";
-    case LinkCheck::kLink:
-      return L"a link or below one";
-    case LinkCheck::kHardLink:
-      return L"a hard link";
-    case LinkCheck::kMoved:
-      return L"at another place";
-  }
-  return L"";
+  // In the order of LinkCheck.
+  static const wchar_t* const kTexts[] = {L"a plain file", L"missing", L"a link or below one", L"a hard link",
+                                          L"at another place"};
+  const size_t index = static_cast<size_t>(check);
+  return index < sizeof(kTexts) / sizeof(kTexts[0]) ? kTexts[index] : L"";
 }
 
 std::wstring FinalPathOf(HANDLE file) {

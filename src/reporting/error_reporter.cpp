@@ -29,32 +29,22 @@ bool ReadFileTail(HANDLE file, DWORD cap, NothrowArray<char>& data) {
   return data.Resize(read);
 }
 
-namespace {
-
-struct OpenAttachment {
-  std::wstring path;
-  UniqueFile file;
-};
-
-}  // namespace
-
 void SendErrorReport(ErrorReporter& reporter, Logger* logger) {
   // Every file of the report lies under the working parent; each is opened once, never through a
   // link, and read from that handle. A refusal is logged while the log is still open.
-  std::vector<OpenAttachment> files;
+  // One entry per attachment, in order; empty for one that was refused or is missing.
+  std::vector<UniqueFile> files;
   std::wstring top;
   const bool haveTop = GetWorkingParent(top);
   for (const std::wstring& attachment : reporter.attachments) {
-    OpenAttachment open;
-    open.path = attachment;
+    UniqueFile file;
     const LinkCheck check =
-        haveTop ? OpenLinkFreeFile(top, attachment, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, open.file)
+        haveTop ? OpenLinkFreeFile(top, attachment, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, file)
                 : LinkCheck::kMoved;
-    if (check == LinkCheck::kPlain) {
-      files.push_back(std::move(open));
-    } else if (check != LinkCheck::kMissing) {
+    if (check != LinkCheck::kPlain && check != LinkCheck::kMissing) {
       LogError(logger, kLogReportFileRefused, attachment.c_str(), LinkCheckText(check));
     }
+    files.push_back(std::move(file));
   }
   if (logger) logger->CloseFile();
 
@@ -62,13 +52,14 @@ void SendErrorReport(ErrorReporter& reporter, Logger* logger) {
   if (!CreateWorkingFolder(folder)) return;
   // The folder ends with a backslash.
   const std::wstring archive = folder + kLogArchiveName;
-  for (OpenAttachment& open : files) {
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (!files[i]) continue;
     NothrowArray<char> data;
     // A file that cannot be read is left out; the others still go.
-    if (ReadFileTail(open.file.get(), kReportFileCap, data)) {
-      AddBytesToArchive(open.path.c_str(), data.data(), data.size(), archive.c_str());
+    if (ReadFileTail(files[i].get(), kReportFileCap, data)) {
+      AddBytesToArchive(reporter.attachments[i].c_str(), data.data(), data.size(), archive.c_str());
     }
-    open.file.Reset();
+    files[i].Reset();
   }
   if (reporter.info) SendFileReport(archive, reporter.info->requestToken, reporter.info->machineId);
   DeleteFolderTree(folder);

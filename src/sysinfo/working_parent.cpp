@@ -38,6 +38,13 @@ std::wstring FullPathOf(const std::wstring& path) {
   return full;
 }
 
+// "<all-users application data>\QRX", without a trailing backslash.
+bool WorkingParentPath(wchar_t (&buffer)[MAX_PATH]) {
+  return SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, buffer) ==
+             S_OK &&
+         PathAppendW(buffer, kWorkingParentName);
+}
+
 // Gives the folder held open our owner and protected DACL.
 bool Secure(HANDLE folder, bool owner) {
   SecurityAttributes security(kWorkingFolderSecurity);
@@ -110,11 +117,7 @@ bool PrepareWorkingParentWith(const std::wstring& folder, ReadFolderFactsFn read
 
 bool GetWorkingParent(std::wstring& path) {
   wchar_t buffer[MAX_PATH] = {};
-  if (SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) {
-    return false;
-  }
-  if (!PathAppendW(buffer, kWorkingParentName)) return false;
-  if (!PrepareWorkingParentWith(buffer, ReadFolderFacts)) return false;
+  if (!WorkingParentPath(buffer) || !PrepareWorkingParentWith(buffer, ReadFolderFacts)) return false;
   if (!PathAddBackslashW(buffer)) return false;
   path = buffer;
   return true;
@@ -129,8 +132,7 @@ bool CreateWorkingFolder(std::wstring& path) {
 
 bool IsBelowWorkingParent(const std::wstring& path) {
   wchar_t buffer[MAX_PATH] = {};
-  if (SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) return false;
-  if (!PathAppendW(buffer, kWorkingParentName)) return false;
+  if (!WorkingParentPath(buffer)) return false;
   std::wstring parent = FullPathOf(buffer);
   const std::wstring full = FullPathOf(path);
   if (parent.empty() || full.empty()) return false;

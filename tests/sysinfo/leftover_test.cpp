@@ -9,7 +9,6 @@
 #include "support/ended_process.h"
 #include "support/test_support.h"
 #include "sysinfo/folder_facts_seams.h"
-#include "sysinfo/delayed_removal.h"
 #include "sysinfo/leftover_folders.h"
 #include "sysinfo/run_marker.h"
 #include "sysinfo/temp_folder.h"
@@ -283,7 +282,6 @@ TEST(LeftoverFolders, NothingOutsideTheWorkingParentIsScheduled) {
   ASSERT_TRUE(MakeFolder(folder, ""));
   const size_t before = PendingRenames::Strings().size();
   EXPECT_FALSE(qrx::ScheduleRemovalAtRestart(folder));
-  EXPECT_FALSE(qrx::ScheduleFolderTreeRemoval(folder));
   EXPECT_EQ(PendingRenames::Strings().size(), before);
   EXPECT_FALSE(PendingRenames::Contains(folder));
   // The same folder below the working parent is.
