@@ -16,8 +16,6 @@ const wchar_t kWorkingParentName[] = L"QRX";
 
 namespace {
 
-// NT SERVICE\TrustedInstaller.
-const wchar_t kTrustedInstallerSid[] = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // Opens the entry itself: a junction or symbolic link is not followed.
 constexpr DWORD kEntryFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
@@ -25,10 +23,14 @@ constexpr DWORD kEntryFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARS
 bool IsTrustedOwner(PSID owner) {
   if (!owner || !IsValidSid(owner)) return false;
   if (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid)) return true;
-  PSID installer = nullptr;
-  if (!ConvertStringSidToSidW(kTrustedInstallerSid, &installer)) return false;
-  UniqueHLocal owned(installer);
-  return EqualSid(owner, installer) != FALSE;
+  // NT SERVICE\TrustedInstaller: S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464.
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  UniqueSid installer;
+  if (!AllocateAndInitializeSid(&nt, 6, 80, 956008885, 3418522649u, 1831038044, 1853292631, 2271478464u, 0, 0,
+                                installer.put())) {
+    return false;
+  }
+  return EqualSid(owner, installer.get()) != FALSE;
 }
 
 std::wstring FullPathOf(const std::wstring& path) {
