@@ -118,6 +118,13 @@ TEST_F(DownloadTest, ResetBeforeAnyResponseIsRetriedTenTimes) {
   EXPECT_EQ(RequestCount(path), 10);
 }
 
+TEST_F(DownloadTest, UnresolvableHostNameIsADownloadFailureAndRetried) {
+  // The test's network namespace has no name server. Wine's urlmon reports the failed lookup as
+  // INET_E_DOWNLOAD_FAILURE, not as the SDK's INET_E_RESOURCE_NOT_FOUND: transient, so retried.
+  EXPECT_EQ(Download(L"http://qrx-no-such-host.invalid/setup.zip"), 4);
+  EXPECT_EQ(MappedResults(), std::vector<std::string>(10, "800c0008"));
+}
+
 TEST_F(DownloadTest, CountersAreVisibleToAnotherThreadWhileTheDownloadRuns) {
   const std::string gate = UniqueTag();
   const std::string path = "/gate/" + gate + "/100000/300000/setup.zip";
