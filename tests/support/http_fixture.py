@@ -30,7 +30,7 @@ import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 DRIP_PIECE = 16384
-CHUNK = 65536
+CHUNK = 32768
 
 
 class Package:
@@ -123,7 +123,7 @@ class FaultAnswerer:
     """Answers one request of a package path by its plan. `handler` is the request's
     BaseHTTPRequestHandler; `owner` the FaultServer (its package `versions`, log, `stopped` Event that ends
     held connections, `stalled` Event set once a stall has sent its bytes, and `pace`: seconds
-    between 64 KB pieces of whole answers, 0 for as fast as the socket takes them). `package`
+    between 32 KB pieces of whole answers, 0 for as fast as the socket takes them). `package`
     replaces the owner's for this answer."""
 
     def __init__(self, handler, owner, package=None):
