@@ -73,7 +73,7 @@ TEST_P(Crash, DumpIsPutWithAnEmptyTokenAndLeavesNothingBehind) {
 
 INSTANTIATE_TEST_SUITE_P(Threads, Crash, ::testing::Values(L"worker", L"main"));
 
-TEST(CrashFilter, InstallingLoadsDbgHelpFromTheSystemFolder) {
+TEST(CrashFilter, InstallingPutsTheFilterInPlaceWithDbgHelpFromTheSystemFolder) {
   const bool loadedBefore = GetModuleHandleW(L"dbghelp.dll") != nullptr;
   const LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(nullptr);
   const bool found = qrx::InstallCrashFilter();
@@ -88,6 +88,7 @@ TEST(CrashFilter, InstallingLoadsDbgHelpFromTheSystemFolder) {
   wchar_t system[MAX_PATH] = {};
   ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
   EXPECT_EQ(_wcsicmp(loaded, (std::wstring(system) + L"\\dbghelp.dll").c_str()), 0) << qrxtest::Narrow(loaded);
+  // Under Wine the test program has DbgHelp loaded already; this says whether.
   std::printf("measure: dbghelp.dll %s loaded before the filter was installed\n", loadedBefore ? "was" : "was not");
 }
 
