@@ -16,6 +16,8 @@
 #include "download/download_request.h"
 #include "download/download_result.h"
 #include "download/pull_stream.h"
+#include "download/transport_guard.h"
+#include "download/transport_policy.h"
 
 namespace downloadmanagercore {
 
@@ -23,11 +25,13 @@ namespace {
 
 // Owns the file side of one attempt: pre-sizing, writing, the final cut and the outcome.
 // Forwards the other notifications to the attempt's callback until the attempt ends.
-class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
+// Its transport guard decides on redirects, certificates and proxy answers.
+class BSCHolder final
+    : public qrx::ComObject<BSCHolder, IBindStatusCallback, IServiceProvider, IHttpSecurity, IHttpNegotiate> {
  public:
   // `hash`, when given, is fed every byte written to the file.
-  BSCHolder(HANDLE file, IBindStatusCallback* callback, qrx::Sha256* hash)
-      : file_(file), callback_(callback), hash_(hash) {
+  BSCHolder(HANDLE file, IBindStatusCallback* callback, qrx::Sha256* hash, TransportGuard* guard)
+      : file_(file), callback_(callback), hash_(hash), guard_(guard) {
     if (callback_) callback_->AddRef();
   }
   HRESULT result() const { return result_; }
@@ -55,6 +59,36 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
     if (binding) binding->Abort();
   }
 
+  // IServiceProvider: the binding asks here what to do about security problems and responses.
+  HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID riid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (IsEqualGUID(service, IID_IHttpSecurity) || IsEqualGUID(service, IID_IHttpNegotiate)) {
+      return QueryInterface(riid, out);
+    }
+    return E_NOINTERFACE;
+  }
+  // IHttpSecurity: no window, and every certificate problem ends the attempt (never retried with
+  // a check switched off).
+  HRESULT STDMETHODCALLTYPE GetWindow(REFGUID, HWND* window) override {
+    if (window) *window = nullptr;
+    return S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE OnSecurityProblem(DWORD problem) override {
+    Refuse(guard_->OnSecurityProblem(problem), false);
+    return E_ABORT;
+  }
+  // IHttpNegotiate: no extra headers; a proxy asking for credentials ends the attempt.
+  HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) override {
+    if (additionalHeaders) *additionalHeaders = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnResponse(DWORD status, LPCWSTR, LPCWSTR, LPWSTR* additionalHeaders) override {
+    if (additionalHeaders) *additionalHeaders = nullptr;
+    if (guard_->OnResponse(status) != S_OK) Refuse(guard_->refusal(), true);
+    return S_OK;
+  }
+
   // IBindStatusCallback:
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override {
     binding_ = qrx::ComPtr<IBinding>(binding);
@@ -68,6 +102,10 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
   }
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                                        LPCWSTR statusText) override {
+    if (file_ != INVALID_HANDLE_VALUE && guard_->OnProgress(binding_.get(), statusCode, statusText) != S_OK) {
+      Refuse(guard_->refusal(), true);
+      return S_OK;
+    }
     if (statusCode == BINDSTATUS_BEGINDOWNLOADDATA && progressMax != 0 && file_ != INVALID_HANDLE_VALUE) {
       announced_ = progressMax;
       // Extend the file to the announced size before the first byte is written.
@@ -102,7 +140,7 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
     } else {
       SetEndOfFile(file_);
     }
-    if (!writeFailed_ && result_ != E_ABORT) result_ = hr;
+    if (!writeFailed_ && !refused_ && result_ != E_ABORT) result_ = hr;
     return callback_ ? callback_->OnStopBinding(hr, error) : E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* bindf, BINDINFO* bindInfo) override {
@@ -130,6 +168,16 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
  private:
   ~BSCHolder() override { EndAttempt(); }
 
+  // The guard refused the transfer: `outcome` is the attempt's result; `abort` ends the binding
+  // (a security problem is ended by the binding itself on our E_ABORT).
+  void Refuse(HRESULT outcome, bool abort) {
+    refused_ = true;
+    if (result_ == E_PENDING) result_ = outcome;
+    if (!abort) return;
+    qrx::ComPtr<IBinding> binding = std::move(binding_);
+    if (binding) binding->Abort();
+  }
+
   // Writes the chunk; a write that stores only part of it goes on with the rest, so the next call
   // reports the real error (a full volume gives a partial write first). On failure pins the
   // outcome to the write error and cuts the file there.
@@ -151,12 +199,14 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
 
   HRESULT result_ = E_PENDING;
   bool writeFailed_ = false;
+  bool refused_ = false;
   bool stopped_ = false;
   ULONGLONG announced_ = 0;
   qrx::ComPtr<IBinding> binding_;
   HANDLE file_;
   IBindStatusCallback* callback_;
   qrx::Sha256* hash_;
+  TransportGuard* guard_;
 };
 
 // Pumps this thread's messages until the holder has an outcome or `stop` is set (then the binding
@@ -193,10 +243,12 @@ HRESULT RunAttempt(const std::wstring& path, const DownloadRequest& request, Dow
       CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return qrx::HResultFromLastError();
   qrx::Sha256 hash;
-  auto holder =
-      qrx::ComPtr<BSCHolder>::Attach(new BSCHolder(file.get(), &callback, request.hasDigest ? &hash : nullptr));
+  TransportGuard guard(request.transferUrl, log);
+  auto holder = qrx::ComPtr<BSCHolder>::Attach(
+      new BSCHolder(file.get(), &callback, request.hasDigest ? &hash : nullptr, &guard));
   HRESULT hr = OpenPullStream(request.transferUrl.c_str(), holder.get());
   if (SUCCEEDED(hr)) hr = WaitForOutcome(*holder.get(), stop);
+  guard.LogOutcome(hr);
   // The file closes and the callback goes out of scope with this attempt.
   holder->EndAttempt();
   file.Reset();
@@ -238,6 +290,10 @@ int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
                   check == RequestCheck::kUnsupportedScheme ? kLogDownloadSchemeRefused : kLogDownloadFragmentRefused,
                   url.c_str());
     return kDownloadError;
+  }
+  // Visible in the error reports: neither TLS nor a hash vouches for this package.
+  if (IsUnprotectedDownload(request.transferUrl, request.hasDigest)) {
+    qrx::LogWarning(owner.GetLogger(), kLogDownloadPlain, request.transferUrl.c_str());
   }
   const std::wstring name = DownloadFileName(request.transferUrl);
   const std::wstring path = owner.GetDownloadFolder() + name;

@@ -17,6 +17,15 @@ class PullBindAdapter final : public qrx::ComObject<PullBindAdapter, IBindStatus
  public:
   explicit PullBindAdapter(IBindStatusCallback* inner) : inner_(inner) {}
 
+  // The client's services (its answer to certificate problems and to the response) stay reachable
+  // through the adapter.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (out && (IsEqualIID(riid, IID_IServiceProvider) || IsEqualIID(riid, IID_IHttpNegotiate))) {
+      return inner_->QueryInterface(riid, out);
+    }
+    return ComObject::QueryInterface(riid, out);
+  }
+
   // IBindStatusCallback:
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override {
     binding_ = qrx::ComPtr<IBinding>(binding);

@@ -16,7 +16,8 @@ inline constexpr DWORD kLicenseDownloadTimeoutMs = 2000;
 HRESULT DownloadLicenseFile(const wchar_t* url, const wchar_t* path, DWORD timeoutMs = kLicenseDownloadTimeoutMs,
                             bool* timedOut = nullptr);
 
-// The result for a finished download: an HTTP error status turns S_OK into a failure.
+// The result for a finished download: an HTTP error status, or a redirect left unfollowed, turns
+// S_OK into a failure.
 HRESULT LicenseDownloadResult(HRESULT downloadResult, DWORD httpStatus);
 
 }  // namespace qrx

@@ -163,6 +163,10 @@ TEST(LicenseDownloadResult, HttpErrorsTurnSuccessIntoFailure) {
       {S_OK, 200, S_OK},
       {S_OK, 0, S_OK},  // no HTTP status seen (another scheme)
       {S_OK, 304, S_OK},
+      {S_OK, 301, INET_E_REDIRECT_FAILED},  // a redirect to file: or ftp:, left unfollowed
+      {S_OK, 302, INET_E_REDIRECT_FAILED},
+      {S_OK, 307, INET_E_REDIRECT_FAILED},
+      {S_OK, 308, INET_E_REDIRECT_FAILED},
       {S_OK, 404, INET_E_RESOURCE_NOT_FOUND},
       {S_OK, 403, INET_E_DOWNLOAD_FAILURE},
       {S_OK, 500, INET_E_DOWNLOAD_FAILURE},
