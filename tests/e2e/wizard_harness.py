@@ -17,6 +17,7 @@ import io
 import hashlib
 import os
 import socket
+import ssl
 import subprocess
 import threading
 import time
@@ -39,11 +40,25 @@ class _Server(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
+    def get_request(self):
+        request = super().get_request()
+        with self.owner.accepted_lock:
+            self.owner.accepted += 1
+        return request
+
+    def handle_error(self, request, client_address):
+        # A refused TLS handshake is what several tests expect; it is not an error of the server.
+        pass
+
 
 class _Base:
     """A ThreadingHTTPServer in a thread that stops by itself after `lifetime` seconds."""
 
-    def __init__(self, handler, host, port, lifetime, bind_wait):
+    def __init__(self, handler, host, port, lifetime, bind_wait, tls=None):
+        """`tls`: a PEM file with the certificate and its key; the server then speaks HTTPS only."""
+        self.accepted = 0
+        self.accepted_lock = threading.Lock()
+        self.tls = tls
         deadline = time.monotonic() + bind_wait
         while True:
             try:
@@ -55,6 +70,12 @@ class _Base:
                     raise
                 time.sleep(0.25)
         self.httpd.owner = self
+        if tls:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(tls)
+            # The handshake happens in the request's thread, so a refused one blocks nothing.
+            self.httpd.socket = context.wrap_socket(self.httpd.socket, server_side=True,
+                                                    do_handshake_on_connect=False)
         self.port = self.httpd.server_address[1]
         self.stopped = threading.Event()
         self._thread = threading.Thread(target=self.httpd.serve_forever, kwargs={"poll_interval": 0.2},
@@ -145,12 +166,12 @@ class _RecordingHandler(BaseHTTPRequestHandler):
 
 
 class ReportServer(_Base):
-    def __init__(self, lifetime=900, bind_wait=90, on_request=None):
+    def __init__(self, lifetime=900, bind_wait=90, on_request=None, port=80, tls=None):
         self.lock = threading.Lock()
         self.arrived = threading.Condition(self.lock)
         self.requests = []
         self.on_request = on_request
-        super().__init__(_RecordingHandler, "127.0.0.1", 80, lifetime, bind_wait)
+        super().__init__(_RecordingHandler, "127.0.0.1", port, lifetime, bind_wait, tls)
 
     def snapshot(self):
         with self.lock:
@@ -198,9 +219,9 @@ class _LicenseHandler(BaseHTTPRequestHandler):
 
 
 class LicenseServer(_Base):
-    def __init__(self, lifetime=900, bind_wait=90):
+    def __init__(self, lifetime=900, bind_wait=90, port=80, tls=None):
         self.paths = []
-        super().__init__(_LicenseHandler, "127.0.0.2", 80, lifetime, bind_wait)
+        super().__init__(_LicenseHandler, "127.0.0.2", port, lifetime, bind_wait, tls)
 
 
 class _PackageHandler(BaseHTTPRequestHandler):
@@ -219,7 +240,13 @@ class _PackageHandler(BaseHTTPRequestHandler):
             changed = bytearray(data)
             changed[len(changed) // 2] ^= 0x01
             data = bytes(changed)
-        if any(self.path.startswith(prefix) for prefix in owner.missing):
+        if self.path.startswith("/to/"):
+            # A redirect to the rest of the path, as it is.
+            self.send_response(302)
+            self.send_header("Location", self.path[len("/to/"):])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+        elif any(self.path.startswith(prefix) for prefix in owner.missing):
             self.send_error(404)
         elif (self.path.startswith("/pkg/") or self.path.startswith("/flip/")) and self.path.endswith(".zip"):
             self.send_response(200)
@@ -248,7 +275,7 @@ class _PackageHandler(BaseHTTPRequestHandler):
 
 
 class PackageServer(_Base):
-    def __init__(self, package_path, lifetime=900, pace=0.05, missing=()):
+    def __init__(self, package_path, lifetime=900, pace=0.05, missing=(), tls=None):
         self.pace = pace
         # Path prefixes answered with 404 although they lie under /pkg/.
         self.missing = tuple(missing)
@@ -257,10 +284,10 @@ class PackageServer(_Base):
         self.lock = threading.Lock()
         self.paths = []
         self.stalled = threading.Event()
-        super().__init__(_PackageHandler, "127.0.0.1", 0, lifetime, 0)
+        super().__init__(_PackageHandler, "127.0.0.1", 0, lifetime, 0, tls)
 
     def url(self, path):
-        return "http://127.0.0.1:%d%s" % (self.port, path)
+        return "%s://127.0.0.1:%d%s" % ("https" if self.tls else "http", self.port, path)
 
     def sha256(self):
         """The package's SHA-256 in hexadecimal, as the pages pass it after "#sha256="."""
