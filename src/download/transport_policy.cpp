@@ -2,7 +2,7 @@
 
 #include <wininet.h>
 
-#include <cwctype>
+#include "download/download_request.h"
 
 namespace downloadmanagercore {
 
@@ -13,19 +13,8 @@ const wchar_t kLogDownloadPlain[] = L"package fetched without transport security
 
 namespace {
 
-bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
-  size_t i = 0;
-  for (; prefix[i] != L'\0'; ++i) {
-    if (i >= text.size() || std::towlower(text[i]) != prefix[i]) return false;
-  }
-  return true;
-}
-
-bool IsHttps(const std::wstring& url) { return StartsWithNoCase(url, L"https://"); }
-bool IsHttp(const std::wstring& url) { return StartsWithNoCase(url, L"http://"); }
-
 // Error bits that wininet records on a connection whose certificate failed a check (not in the
-// SDK headers; the values Wine and Windows use).
+// SDK headers; the values of Wine's wininet).
 constexpr DWORD kCertRevocationFailed = 0x00800000;
 constexpr DWORD kCertInvalidCa = 0x01000000;
 constexpr DWORD kCertInvalidName = 0x02000000;
@@ -34,8 +23,8 @@ constexpr DWORD kCertInvalidDate = 0x04000000;
 }  // namespace
 
 RedirectCheck CheckRedirect(const std::wstring& from, const std::wstring& to) {
-  if (!IsHttp(to) && !IsHttps(to)) return RedirectCheck::kUnsupportedScheme;
-  if (IsHttps(from) && !IsHttps(to)) return RedirectCheck::kDowngrade;
+  if (!HasWebScheme(to)) return RedirectCheck::kUnsupportedScheme;
+  if (IsHttpsUrl(from) && !IsHttpsUrl(to)) return RedirectCheck::kDowngrade;
   return RedirectCheck::kAllowed;
 }
 
@@ -102,6 +91,6 @@ CertificateProblem CertificateProblemFromInternetError(DWORD error) {
   }
 }
 
-bool IsUnprotectedDownload(const std::wstring& url, bool hasDigest) { return !hasDigest && !IsHttps(url); }
+bool IsUnprotectedDownload(const std::wstring& url, bool hasDigest) { return !hasDigest && !IsHttpsUrl(url); }
 
 }  // namespace downloadmanagercore

@@ -153,14 +153,16 @@ def _restore(key, name, saved):
 
 
 @contextlib.contextmanager
-def proxy_settings(proxy):
+def proxy_settings(proxy, reports_too=True):
+    """`reports_too`: WinHTTP's copy names the proxy as well (else it is left as it was)."""
     values = [(INTERNET_SETTINGS, "ProxyEnable"), (INTERNET_SETTINGS, "ProxyServer"),
               (CONNECTIONS, "DefaultConnectionSettings")]
     saved = [(key, name, _query(key, name)) for key, name in values]
     try:
         _set(INTERNET_SETTINGS, "ProxyEnable", "REG_DWORD", "1")
         _set(INTERNET_SETTINGS, "ProxyServer", "REG_SZ", proxy)
-        _set(CONNECTIONS, "DefaultConnectionSettings", "REG_BINARY", connection_settings(proxy).hex())
+        if reports_too:
+            _set(CONNECTIONS, "DefaultConnectionSettings", "REG_BINARY", connection_settings(proxy).hex())
         yield
     finally:
         for key, name, value in saved:
