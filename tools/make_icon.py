@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Draws the application icon: a rounded blue tile with a white download arrow.
 
-Writes a .ico with 16, 32 and 48 pixel images (32-bit BMP entries with AND masks).
+Writes a .ico with 16, 32 and 48 pixel images: 32-bit BMP entries with AND masks for 16 and 32,
+which every Windows draws, and a PNG entry for 48 (Vista and later read PNG entries; a BMP one
+would take 9 KB of the executable, the PNG about 0.5 KB).
 Usage: make_icon.py OUTPUT.ico
 """
 import struct
 import sys
+import zlib
 
 
 def pixel(x, y, size):
@@ -50,9 +53,20 @@ def bmp_entry(size):
     return header + b"".join(rows) + mask
 
 
+def png_entry(size):
+    rows = b"".join(b"\0" + b"".join(struct.pack("BBBB", *pixel(x, y, size)) for x in range(size))
+                    for y in range(size))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)  # 8-bit RGBA
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b"")
+
+
 def main():
     sizes = [16, 32, 48]
-    images = [bmp_entry(s) for s in sizes]
+    images = [bmp_entry(s) if s < 48 else png_entry(s) for s in sizes]
     out = struct.pack("<HHH", 0, 1, len(sizes))
     offset = 6 + 16 * len(sizes)
     for s, data in zip(sizes, images):
