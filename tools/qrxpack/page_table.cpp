@@ -286,9 +286,11 @@ bool ReadTable(const Bytes& image, std::vector<PageFile>& pages, std::string& er
       // Inflated with the wizard's own bounds: exactly the declared size, within both caps.
       const uint32_t declared = qrx::DeclaredUnpackedSize(image.data() + at);
       unpackedTotal += declared;
-      Bytes unpacked(declared);
+      // The caps are held before anything is allocated or inflated.
+      const bool withinCaps = declared <= qrx::kMaxUnpackedFileSize && unpackedTotal <= qrx::kMaxUnpackedTableSize;
+      Bytes unpacked(withinCaps ? declared : 0);
       uint64_t inflated = 0;
-      if (unpackedTotal > qrx::kMaxUnpackedTableSize ||
+      if (!withinCaps ||
           qrx::InflateExactly(image.data() + at + qrx::kDeflatedPrefixSize, header.sizeLow - qrx::kDeflatedPrefixSize,
                               unpacked.data(), declared, inflated) != qrx::InflateOutcome::kOk) {
         error = "a deflated record that does not unpack to its declared size within the caps: " + page.name;
