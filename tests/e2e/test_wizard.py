@@ -10,6 +10,7 @@ import datetime
 import glob
 import io
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -56,6 +57,8 @@ def remove_shortcuts():
 
 # What the run may leave in the temp folder on purpose: the copy the resume shortcut starts.
 RESUME_COPY = "QRXDownloadManager.exe"
+# The start-up steps the debug log stamps, in their order.
+STARTUP_STEPS = ["single instance", "log", "machine facts", "page table", "licence", "start analytics", "window"]
 SESSION_MANAGER = r"HKLM\SYSTEM\CurrentControlSet\Control\Session Manager"
 
 
@@ -251,6 +254,15 @@ class WholeRun(RunBase):
         self.assertIn("TransferDownloadError HRESULT: 80091007", log_text)
         self.assertNotIn("Install : cmd line", log_text)
         self.assert_not_installed()
+        self.assert_startup_steps(log_text, STARTUP_STEPS)
+
+    def assert_startup_steps(self, log_text, expected):
+        """The start-up steps' time stamps in the log: every step once, in order, times not going back."""
+        steps = re.findall(r"Start-up step ([a-z ]+): (\d+) ms after process start", log_text)
+        self.assertEqual([name for name, _ in steps], expected)
+        times = [int(ms) for _, ms in steps]
+        self.assertEqual(times, sorted(times))
+        print("measure: start-up steps " + ", ".join("%s %s ms" % step for step in steps))
 
     def test_pages_that_fail_to_unpack(self):
         # The unpacked executable carries no page table: no window, no page, status Error.
@@ -261,6 +273,7 @@ class WholeRun(RunBase):
         self.assertEqual(self.final_status().element("status"), "error occurred")
         self.assert_error_report()
         self.assertEqual(wh.desktop_shortcuts(PREFIX), [], "no window, no shortcut")
+        self.assert_startup_steps(self.reports.error_reports()[0].zip_text("installer_log.txt"), STARTUP_STEPS[:-1])
         print("measure: pages-fail run %.1f s" % self.wizard.seconds())
 
     def test_swapped_page_table_is_refused(self):
