@@ -52,3 +52,12 @@ foreach(dir ${QRX_TEST_DIRS})
     include(${dir}/tests.cmake)
   endif()
 endforeach()
+
+# The test PKI (tests/support/pki/make_test_pki.sh): a root CA for the test prefix's "Root" store,
+# server certificates from it and the bad ones, made once per build folder.
+set(QRX_TEST_PKI_DIR ${CMAKE_BINARY_DIR}/test-pki)
+add_custom_command(OUTPUT ${QRX_TEST_PKI_DIR}/root-ca.der
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/support/pki/make_test_pki.sh ${QRX_TEST_PKI_DIR}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/pki/make_test_pki.sh
+  COMMENT "Making the test PKI")
+add_custom_target(qrx_test_pki ALL DEPENDS ${QRX_TEST_PKI_DIR}/root-ca.der)

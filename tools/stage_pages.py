@@ -32,7 +32,8 @@ def main():
             f.write(data)
     here = os.path.dirname(os.path.abspath(__file__))
     subprocess.check_call(["node", os.path.join(here, "build_jquery_ui.js"), modules,
-                           os.path.join(out, "js", "jquery-ui.min.js"), os.path.join(out, "css", "jquery-ui.css")])
+                           os.path.join(out, "js", "jquery-ui.min.js"), os.path.join(out, "css", "jquery-ui.css"),
+                           pages])
     subprocess.check_call([sys.executable, os.path.join(here, "make_page_images.py"), os.path.join(out, "images")])
 
 

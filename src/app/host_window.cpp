@@ -147,13 +147,15 @@ void RunMessageLoop(htmlui::MSHTMLClient* site, const bool* closeFlag) {
   }
 }
 
-bool CreateHostWindow(const std::wstring& pageUrl, htmlui::DocumentExternal* bridge) {
+bool CreateHostWindow(const std::wstring& pageUrl, htmlui::DocumentExternal* bridge, void (*shown)(void*),
+                      void* context) {
   bool closeFlag = false;
   CreateParams params{pageUrl.c_str(), bridge, &closeFlag};
   const wchar_t* windowClass = hostClassAtom ? MAKEINTATOM(hostClassAtom) : kHostWindowClass;
   HWND window = CreateWindowExW(WS_EX_APPWINDOW, windowClass, nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 0, 0,
                                 nullptr, nullptr, GetModuleHandleW(nullptr), &params);
   if (!window) return false;
+  if (shown) shown(context);
   WindowData* data = GetWindowData(window);
   RunMessageLoop(data ? data->site : nullptr, &closeFlag);
   DestroyWindow(window);

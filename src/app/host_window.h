@@ -21,8 +21,9 @@ class QRXExternal;
 // Registers the window class "HTMLUI" unless it is registered already.
 bool RegisterHostClass();
 // Creates the window on `pageUrl`, runs its message loop until it closes; false when it could not
-// be created.
-bool CreateHostWindow(const std::wstring& pageUrl, htmlui::DocumentExternal* bridge);
+// be created. `shown` (with `context`), when given, is called once the window is up, before the loop.
+bool CreateHostWindow(const std::wstring& pageUrl, htmlui::DocumentExternal* bridge, void (*shown)(void*) = nullptr,
+                      void* context = nullptr);
 // The run sequence's form: the product's bridge, which reaches the window through
 // HostWindowControl.
 bool CreateHostWindow(const std::wstring& pageUrl, QRXExternal* bridge);

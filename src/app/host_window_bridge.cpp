@@ -1,5 +1,6 @@
 // The product's bridge on the host window: the window operations it calls, and handing it the window.
 #include "app/host_window.h"
+#include "app/startup_steps.h"
 #include "bridge/qrx_external.h"
 #include "bridge/window_control.h"
 
@@ -38,7 +39,9 @@ downloadmanagercore::WindowControl& HostWindowControl() { return hostWindowOpera
 
 bool CreateHostWindow(const std::wstring& pageUrl, QRXExternal* bridge) {
   if (bridge) bridge->AttachWindowControl(&HostWindowControl());
-  return CreateHostWindow(pageUrl, static_cast<htmlui::DocumentExternal*>(bridge));
+  return CreateHostWindow(
+      pageUrl, static_cast<htmlui::DocumentExternal*>(bridge),
+      [](void* logger) { LogStartupStep(static_cast<Logger*>(logger), kStepWindow); }, bridge ? bridge->logger() : nullptr);
 }
 
 }  // namespace qrx

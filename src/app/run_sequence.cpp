@@ -10,6 +10,7 @@
 #include "app/install_language.h"
 #include "app/leftover_cleaner.h"
 #include "app/resume_shortcut.h"
+#include "app/startup_steps.h"
 #include "bridge/qrx_external.h"
 #include "bridge/worker_pool.h"
 #include "common/scoped_com_init.h"
@@ -93,6 +94,7 @@ bool RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::w
                 QRXExternal* bridge, downloadmanagercore::WorkerPool& workers, HostWindowRunner runWindow) {
   Logger* logger = bridge->logger();
   SendAnalytics(bridge->SessionSnapshot(), true);
+  LogStartupStep(logger, kStepStartAnalytics);
   bool stopped = true;
   if (pagesLoaded) {
     ScopedComInit com(COINIT_APARTMENTTHREADED);
@@ -138,6 +140,7 @@ int RunDownloadManager() {
     RaiseFirstInstance();
     return 0;
   }
+  const unsigned singleInstanceMs = MsSinceProcessStart();
   if (!IsElevated()) {
     mutex.Reset();
     ShowRefusal();
@@ -146,12 +149,15 @@ int RunDownloadManager() {
 
   // Held on the heap: a worker that would not stop keeps using them until the process ends.
   auto logger = std::make_unique<Logger>();
+  LogStartupStep(logger.get(), kStepSingleInstance, singleInstanceMs);
+  LogStartupStep(logger.get(), kStepLog);
   {
     MachineIdLogScope machineIdLog(logger.get());
     // Before this run makes its own working folders, a worker starts removing those that
     // interrupted runs left; it is stopped and waited for before the log closes.
     LeftoverCleaner cleaner(logger.get());
     auto info = std::make_unique<SessionInfo>(kProductId, kManagerVersion);
+    LogStartupStep(logger.get(), kStepMachineFacts);
     auto reporter = std::make_unique<ErrorReporter>(info.get());
     auto workers = std::make_unique<downloadmanagercore::WorkerPool>();
     QRXExternal* bridge = new QRXExternal(info.get(), reporter.get(), logger.get());
@@ -159,10 +165,12 @@ int RunDownloadManager() {
     bool stopped = true;
     {
       PageFiles pages(logger.get());
+      LogStartupStep(logger.get(), kStepPageTable);
       std::vector<std::wstring> pageLanguages = ReadSupportedLanguages(pages);
       info->installLanguage = ChooseInstallLanguage(pageLanguages, kSupportedLanguages);
       bridge->SetPropertyValue(L"lang", GetLanguageCode(info->installLanguage));
       PrepareLicense(pages, info->productId, GetLanguageCode(info->installLanguage));
+      LogStartupStep(logger.get(), kStepLicence);
 
       stopped = RunUi(kResumeShortcutName, pages, bridge, *workers);
 

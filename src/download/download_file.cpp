@@ -22,6 +22,8 @@
 #include "download/pull_stream.h"
 #include "download/resume_plan.h"
 #include "download/retry_plan.h"
+#include "download/transport_guard.h"
+#include "download/transport_policy.h"
 
 namespace downloadmanagercore {
 
@@ -45,13 +47,15 @@ struct PackageFileState {
 // Owns the file side of one attempt: pre-sizing, writing, the final cut and the outcome. Asks for
 // the rest of the file when the attempt resumes, and judges the answer before any byte of it is
 // written. Forwards the other notifications to the attempt's callback until the attempt ends.
-class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback, IHttpNegotiate> {
+// Its transport guard decides on redirects, certificates and a proxy's demand for credentials.
+class BSCHolder final
+    : public qrx::ComObject<BSCHolder, IBindStatusCallback, IHttpNegotiate, IServiceProvider, IHttpSecurity> {
  public:
   // `rangeFrom` > 0: the file holds that many bytes and is positioned after them; the request
   // asks for the rest.
   BSCHolder(HANDLE file, IBindStatusCallback* callback, PackageFileState* state, ULONGLONG rangeFrom,
-            qrx::Logger* log)
-      : file_(file), callback_(callback), state_(state), rangeFrom_(rangeFrom), log_(log) {
+            qrx::Logger* log, TransportGuard* guard)
+      : file_(file), callback_(callback), state_(state), rangeFrom_(rangeFrom), log_(log), guard_(guard) {
     if (callback_) callback_->AddRef();
     lastActivity_ = GetTickCount64();
   }
@@ -91,6 +95,30 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback, IH
     if (binding) binding->Abort();
   }
 
+  // IServiceProvider: the binding asks here what to do about security problems.
+  HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID riid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (IsEqualGUID(service, IID_IHttpSecurity) || IsEqualGUID(service, IID_IHttpNegotiate)) {
+      return QueryInterface(riid, out);
+    }
+    return E_NOINTERFACE;
+  }
+  // IHttpSecurity: no window, and every certificate problem ends the attempt (the binding is never
+  // retried with a check switched off). The binding ends itself on our E_ABORT.
+  HRESULT STDMETHODCALLTYPE GetWindow(REFGUID, HWND* window) override {
+    if (window) *window = nullptr;
+    return S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE OnSecurityProblem(DWORD problem) override {
+    const HRESULT refusal = guard_->OnSecurityProblem(problem);
+    if (result_ == E_PENDING) {
+      result_ = refusal;
+      pinned_ = true;
+    }
+    return E_ABORT;
+  }
+
   // IBindStatusCallback:
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override {
     binding_ = qrx::ComPtr<IBinding>(binding);
@@ -104,6 +132,10 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback, IH
   }
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                                        LPCWSTR statusText) override {
+    if (file_ != INVALID_HANDLE_VALUE && guard_->OnProgress(binding_.get(), statusCode, statusText) != S_OK) {
+      Abort(guard_->refusal());
+      return S_OK;
+    }
     if (statusCode == BINDSTATUS_BEGINDOWNLOADDATA || statusCode == BINDSTATUS_DOWNLOADINGDATA ||
         statusCode == BINDSTATUS_ENDDOWNLOADDATA) {
       firstByte_ = true;
@@ -208,7 +240,14 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback, IH
     if (!answered_) {
       answered_ = true;
       ParseHttpAnswer(status, headers ? headers : L"", answer_);
+      // A refused range comes as an error status, whose body is never passed on: decided here.
+      if (rangeAsked_ && status == 416 && !settled_) {
+        settled_ = true;
+        Refuse(RestartReason::kNotSatisfiable);
+      }
     }
+    // A proxy asking for credentials: none are ever offered.
+    if (file_ != INVALID_HANDLE_VALUE && guard_->OnResponse(status) != S_OK) Abort(guard_->refusal());
     return S_OK;
   }
 
@@ -238,14 +277,8 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback, IH
       LogResume(log_, rangeFrom_, state_->basis.length);
       return true;
     }
-    if (rangeFrom_ > 0) {
-      LogRestart(log_, reason);
-      LARGE_INTEGER start = {};
-      SetFilePointerEx(file_, start, nullptr, FILE_BEGIN);
-      SetEndOfFile(file_);
-      state_->Restart();
-    }
     if (reason == RestartReason::kNone || reason == RestartReason::kWholeFile) {
+      if (rangeFrom_ > 0) RestartFile(reason);
       // A whole file from byte 0: what it promises is what later attempts resume against.
       if (answered_) {
         TakeBasis(answer_, state_->basis);
@@ -254,9 +287,27 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback, IH
       }
       return true;
     }
-    refused_ = true;
+    Refuse(reason);
     Abort(kRangeRefusedHResult);
     return false;
+  }
+
+  // The kept bytes go: the file is emptied and the hash begun afresh.
+  void RestartFile(RestartReason reason) {
+    LogRestart(log_, reason);
+    LARGE_INTEGER start = {};
+    SetFilePointerEx(file_, start, nullptr, FILE_BEGIN);
+    SetEndOfFile(file_);
+    state_->Restart();
+  }
+
+  // An answer that cannot be appended: nothing of it is written, the next attempt starts from 0.
+  void Refuse(RestartReason reason) {
+    if (!state_ || file_ == INVALID_HANDLE_VALUE) return;
+    RestartFile(reason);
+    refused_ = true;
+    if (result_ == E_PENDING) result_ = kRangeRefusedHResult;
+    pinned_ = true;
   }
 
   // Writes the chunk; a write that stores only part of it goes on with the rest, so the next call
@@ -299,6 +350,7 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback, IH
   PackageFileState* state_;
   ULONGLONG rangeFrom_;
   qrx::Logger* log_;
+  TransportGuard* guard_;
 };
 
 // Pumps this thread's messages until the holder has an outcome. Ends the binding when `stop` is
@@ -379,9 +431,12 @@ AttemptReport RunAttempt(const std::wstring& path, const DownloadRequest& reques
     state.Restart();
     return report;
   }
-  auto holder = qrx::ComPtr<BSCHolder>::Attach(new BSCHolder(file.get(), &callback, &state, rangeFrom, log));
+  TransportGuard guard(request.transferUrl, log);
+  auto holder =
+      qrx::ComPtr<BSCHolder>::Attach(new BSCHolder(file.get(), &callback, &state, rangeFrom, log, &guard));
   HRESULT hr = OpenPullStream(request.transferUrl.c_str(), holder.get());
   if (SUCCEEDED(hr)) hr = WaitForOutcome(*holder.get(), stop, limits);
+  guard.LogOutcome(hr);
   // The file closes and the callback goes out of scope with this attempt; what is on disk up to
   // the file position is what a later attempt may keep.
   holder->EndAttempt();
@@ -427,6 +482,10 @@ int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
                   check == RequestCheck::kUnsupportedScheme ? kLogDownloadSchemeRefused : kLogDownloadFragmentRefused,
                   url.c_str());
     return kDownloadError;
+  }
+  // Visible in the error reports: neither TLS nor a hash vouches for this package.
+  if (IsUnprotectedDownload(request.transferUrl, request.hasDigest)) {
+    qrx::LogWarning(owner.GetLogger(), kLogDownloadPlain, request.transferUrl.c_str());
   }
   const std::wstring name = DownloadFileName(request.transferUrl);
   const std::wstring path = owner.GetDownloadFolder() + name;

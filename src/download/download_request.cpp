@@ -26,6 +26,8 @@ bool HasWebScheme(const std::wstring& url) {
   return StartsWithNoCase(url, L"http://") || StartsWithNoCase(url, L"https://");
 }
 
+bool IsHttpsUrl(const std::wstring& url) { return StartsWithNoCase(url, L"https://"); }
+
 RequestCheck ParseDownloadRequest(const std::wstring& url, DownloadRequest& request) {
   request = DownloadRequest();
   if (!HasWebScheme(url)) return RequestCheck::kUnsupportedScheme;

@@ -15,6 +15,8 @@ extern const wchar_t kLogDownloadHashMismatch[];
 
 // True when the URL starts with "http://" or "https://" (scheme in any case).
 bool HasWebScheme(const std::wstring& url);
+// True for an https: URL (any case).
+bool IsHttpsUrl(const std::wstring& url);
 
 enum class RequestCheck { kOk, kUnsupportedScheme, kMalformedFragment };
 

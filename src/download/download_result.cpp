@@ -65,6 +65,13 @@ int DownloadResultCode(HRESULT hr, const FreeSpace& freeSpace) {
       return kDownloadTransient;
     case kDiskFullHResult:
       return kDownloadDiskFull;
+    // Refused by the transport policy or by the certificate check: never retried, whatever
+    // the transient rules above would say of the same attempt.
+    case INET_E_INVALID_CERTIFICATE:
+    case INET_E_SECURITY_PROBLEM:
+    case INET_E_REDIRECT_FAILED:
+    case INET_E_AUTHENTICATION_REQUIRED:
+      return kDownloadError;
     default:
       // Also E_PENDING (the wait ended on WM_QUIT) and E_ABORT (the download was stopped).
       return kDownloadError;

@@ -33,6 +33,12 @@ class PullBindAdapter final : public qrx::ComObject<PullBindAdapter, IBindStatus
     return S_OK;
   }
 
+  // The client's services (its answer to certificate problems) stay reachable through the adapter.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (out && IsEqualIID(riid, IID_IServiceProvider)) return inner_->QueryInterface(riid, out);
+    return ComObject::QueryInterface(riid, out);
+  }
+
   // IBindStatusCallback:
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override {
     binding_ = qrx::ComPtr<IBinding>(binding);

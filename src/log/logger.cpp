@@ -135,6 +135,14 @@ void LogError(Logger* logger, const wchar_t* format, ...) {
   va_end(args);
 }
 
+void LogWarning(Logger* logger, const wchar_t* format, ...) {
+  if (!logger) return;
+  va_list args;
+  va_start(args, format);
+  logger->Write(kLevelWarning, format, args);
+  va_end(args);
+}
+
 void LogDebugA(Logger* logger, const char* format, ...) {
   if (!logger) return;
   va_list args;

@@ -52,6 +52,7 @@ class Logger {
 // printf-style wide formats: %s takes a wide string. A null logger writes nothing.
 void LogDebug(Logger* logger, const wchar_t* format, ...);
 void LogError(Logger* logger, const wchar_t* format, ...);
+void LogWarning(Logger* logger, const wchar_t* format, ...);
 // Narrow format: %s takes a narrow string.
 void LogDebugA(Logger* logger, const char* format, ...);
 

@@ -4,13 +4,15 @@
 #include <shlwapi.h>
 
 #include "payload/license_download.h"
+#include "payload/license_endpoint.h"
 #include "payload/page_files.h"
 #include "payload/payload_texts.h"
 
 namespace qrx {
 
-std::wstring LicenseUrl(const std::wstring& host, const std::wstring& productId, const std::wstring& languageCode) {
-  return L"http://" + host + L"/license/" + productId + L"/" + languageCode + L"/Eula.html";
+std::wstring LicenseUrl(const ServerEndpoint& endpoint, const std::wstring& host, const std::wstring& productId,
+                       const std::wstring& languageCode) {
+  return EndpointOrigin(endpoint, host) + L"/license/" + productId + L"/" + languageCode + L"/Eula.html";
 }
 
 void PrepareLicenseFrom(const std::wstring& folder, const std::wstring& languageCode, const std::wstring& url,
@@ -39,8 +41,9 @@ void PrepareLicenseFrom(const std::wstring& folder, const std::wstring& language
 void PrepareLicense(const PageFiles& pages, const std::wstring& productId, const std::wstring& languageCode,
                     DWORD timeoutMs) {
   if (pages.folder().empty()) return;
-  PrepareLicenseFrom(pages.folder(), languageCode, LicenseUrl(QRX_LICENSE_HOST, productId, languageCode),
-                     pages.logger(), timeoutMs);
+  PrepareLicenseFrom(pages.folder(), languageCode,
+                     LicenseUrl(kLicenseEndpoint, QRX_LICENSE_HOST, productId, languageCode), pages.logger(),
+                     timeoutMs);
 }
 
 }  // namespace qrx

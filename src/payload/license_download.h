@@ -19,7 +19,8 @@ inline constexpr DWORD kLicenseTotalTimeoutMs = 10000;
 HRESULT DownloadLicenseFile(const wchar_t* url, const wchar_t* path, DWORD answerTimeoutMs = kLicenseDownloadTimeoutMs,
                             DWORD* abortedAfterMs = nullptr);
 
-// The result for a finished download: an HTTP error status turns S_OK into a failure.
+// The result for a finished download: an HTTP error status, or a redirect left unfollowed, turns
+// S_OK into a failure.
 HRESULT LicenseDownloadResult(HRESULT downloadResult, DWORD httpStatus);
 
 // How much longer a licence download may run after `elapsedMs`; 0: abort it now. Before the server

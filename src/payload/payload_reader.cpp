@@ -15,6 +15,7 @@
 #include "common/unique_any.h"
 #include "payload/page_digest_id.h"
 #include "payload/payload_texts.h"
+#include "payload/record_inflate.h"
 #include "payload/table_binding.h"
 
 namespace qrx {
@@ -40,7 +41,35 @@ uint64_t Position(HANDLE file) {
 
 enum class WalkResult { kDone, kInfoFailed, kDataFailed, kCreateFailed };
 
-WalkResult WalkRecords(HANDLE file, uint64_t fileSize, const std::wstring& folder) {
+// Counts a deflated record's declared size against the caps; false when it would pass one.
+bool WithinCaps(InflateTally& tally, uint32_t declared) {
+  if (declared > kMaxUnpackedFileSize || tally.declared + declared > kMaxUnpackedTableSize) return false;
+  tally.declared += declared;
+  return true;
+}
+
+// Writes one record whose `sizeLow` data bytes are in memory, inflating a deflated one first. A
+// deflated record is written only once its stream gave exactly the declared size.
+WalkResult WriteRecord(const PayloadFileHeader& header, const char* data, const std::wstring& folder,
+                       InflateTally& tally) {
+  if (!IsDeflated(header)) return WritePayloadFile(header, data, folder) ? WalkResult::kDone : WalkResult::kCreateFailed;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+  const uint32_t declared = DeclaredUnpackedSize(bytes);
+  if (!WithinCaps(tally, declared)) return WalkResult::kDataFailed;
+  std::unique_ptr<unsigned char[]> unpacked(new (std::nothrow) unsigned char[declared == 0 ? 1 : declared]);
+  if (!unpacked) return WalkResult::kDataFailed;
+  uint64_t produced = 0;
+  const InflateOutcome outcome =
+      InflateExactly(bytes + kDeflatedPrefixSize, header.sizeLow - kDeflatedPrefixSize, unpacked.get(), declared, produced);
+  tally.inflated += produced;
+  if (outcome != InflateOutcome::kOk) return WalkResult::kDataFailed;
+  PayloadFileHeader plain = header;
+  plain.sizeLow = declared;
+  plain.sizeHigh = 0;
+  return WritePayloadFile(plain, unpacked.get(), folder) ? WalkResult::kDone : WalkResult::kCreateFailed;
+}
+
+WalkResult WalkRecords(HANDLE file, uint64_t fileSize, const std::wstring& folder, InflateTally& tally) {
   for (;;) {
     PayloadFileHeader header;
     if (!ReadExactly(file, &header, sizeof(header))) return WalkResult::kInfoFailed;
@@ -48,16 +77,20 @@ WalkResult WalkRecords(HANDLE file, uint64_t fileSize, const std::wstring& folde
     // A size of 4 GiB or more, or one larger than what is left of the file, is refused before
     // anything is allocated.
     const uint64_t left = fileSize - Position(file);
-    if (header.sizeHigh != 0 || header.sizeLow > left) return WalkResult::kDataFailed;
+    if (!HasKnownSizes(header) || header.sizeLow > left) return WalkResult::kDataFailed;
     std::unique_ptr<char[]> data(new (std::nothrow) char[header.sizeLow == 0 ? 1 : header.sizeLow]);
     if (!data || !ReadExactly(file, data.get(), header.sizeLow)) return WalkResult::kDataFailed;
-    if (!WritePayloadFile(header, data.get(), folder)) return WalkResult::kCreateFailed;
+    const WalkResult result = WriteRecord(header, data.get(), folder, tally);
+    if (result != WalkResult::kDone) return result;
   }
 }
 
 // The records held in memory, from the first header on. Checks them (and finds the end of the end
-// record) when `folder` is null, writes them into `folder` otherwise.
-WalkResult WalkTableInMemory(const char* table, size_t size, const std::wstring* folder, size_t& end) {
+// record) when `folder` is null, writes them into `folder` otherwise. The check also holds the
+// declared sizes of deflated records against the caps, so a table over them inflates nothing.
+WalkResult WalkTableInMemory(const char* table, size_t size, const std::wstring* folder, size_t& end,
+                             InflateTally& tally) {
+  InflateTally declared;
   size_t at = 0;
   for (;;) {
     PayloadFileHeader header;
@@ -68,8 +101,14 @@ WalkResult WalkTableInMemory(const char* table, size_t size, const std::wstring*
       end = at;
       return WalkResult::kDone;
     }
-    if (header.sizeHigh != 0 || header.sizeLow > size - at) return WalkResult::kDataFailed;
-    if (folder && !WritePayloadFile(header, table + at, *folder)) return WalkResult::kCreateFailed;
+    if (!HasKnownSizes(header) || header.sizeLow > size - at) return WalkResult::kDataFailed;
+    if (folder) {
+      const WalkResult result = WriteRecord(header, table + at, *folder, tally);
+      if (result != WalkResult::kDone) return result;
+    } else if (IsDeflated(header) &&
+               !WithinCaps(declared, DeclaredUnpackedSize(reinterpret_cast<const unsigned char*>(table + at)))) {
+      return WalkResult::kDataFailed;
+    }
     at += header.sizeLow;
   }
 }
@@ -151,7 +190,7 @@ void LogWalkFailure(Logger* log, WalkResult result, const std::wstring& folder) 
 // Reads the table once into memory, checks where it lies and its digest, and only then writes
 // its files.
 bool ExtractBoundTable(HANDLE file, uint64_t fileSize, uint32_t trailer, const std::wstring& folder, Logger* log,
-                       const Sha256Digest& expected) {
+                       const Sha256Digest& expected, InflateTally& tally) {
   SignedLayout layout;
   if (!ReadSignedLayout(file, fileSize, layout)) {
     LogError(log, kLogTableRefused, kCauseNotPe);
@@ -169,7 +208,7 @@ bool ExtractBoundTable(HANDLE file, uint64_t fileSize, uint32_t trailer, const s
     return false;
   }
   size_t end = 0;
-  WalkResult result = WalkTableInMemory(table.get(), static_cast<size_t>(size), nullptr, end);
+  WalkResult result = WalkTableInMemory(table.get(), static_cast<size_t>(size), nullptr, end, tally);
   if (result != WalkResult::kDone) {
     LogWalkFailure(log, result, folder);
     return false;
@@ -179,7 +218,7 @@ bool ExtractBoundTable(HANDLE file, uint64_t fileSize, uint32_t trailer, const s
     LogError(log, kLogTableRefused, kCauseDigestMismatch);
     return false;
   }
-  result = WalkTableInMemory(table.get(), end, &folder, end);
+  result = WalkTableInMemory(table.get(), end, &folder, end, tally);
   LogWalkFailure(log, result, folder);
   return result == WalkResult::kDone;
 }
@@ -229,26 +268,30 @@ bool WritePayloadFile(const PayloadFileHeader& header, const void* data, const s
   return ok && written == header.sizeLow && header.sizeHigh == 0;
 }
 
-bool ExtractPayloadFrom(const std::wstring& path, const std::wstring& folder, Logger* log) {
+bool ExtractPayloadFrom(const std::wstring& path, const std::wstring& folder, Logger* log, InflateTally* tally) {
+  InflateTally own;
+  InflateTally& counted = tally ? *tally : own;
   return WithTable(path, log, [&](HANDLE file, uint64_t size, uint32_t trailer) {
     if (!SeekTo(file, trailer)) {
       LogError(log, kLogReadInfoFailed);
       return false;
     }
-    const WalkResult result = WalkRecords(file, size, folder);
+    const WalkResult result = WalkRecords(file, size, folder, counted);
     LogWalkFailure(log, result, folder);
     return result == WalkResult::kDone;
   });
 }
 
 bool ExtractBoundPayloadFrom(const std::wstring& path, const std::wstring& folder, Logger* log,
-                             const Sha256Digest* expected) {
+                             const Sha256Digest* expected, InflateTally* tally) {
+  InflateTally own;
+  InflateTally& counted = tally ? *tally : own;
   return WithTable(path, log, [&](HANDLE file, uint64_t size, uint32_t trailer) {
     if (!expected) {
       LogError(log, kLogTableRefused, kCauseNoDigest);
       return false;
     }
-    return ExtractBoundTable(file, size, trailer, folder, log, *expected);
+    return ExtractBoundTable(file, size, trailer, folder, log, *expected, counted);
   });
 }
 

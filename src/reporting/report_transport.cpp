@@ -5,6 +5,7 @@
 
 #include "common/unique_any.h"
 #include "common/unique_winhttp.h"
+#include "reporting/report_endpoint.h"
 
 namespace qrx {
 
@@ -20,6 +21,10 @@ namespace {
 const wchar_t kReportHost[] = QRX_REPORT_HOST;
 
 }  // namespace
+
+DWORD ReportRequestFlags(const ServerEndpoint& endpoint) {
+  return WINHTTP_FLAG_REFRESH | (endpoint.secure ? WINHTTP_FLAG_SECURE : 0);
+}
 
 std::wstring BuildReportErrorPath(const std::wstring& token, const std::wstring& machineId) {
   return std::wstring(kReportErrorPath) + L"?token=" + token + L"&machineId=" + machineId;
@@ -42,10 +47,11 @@ HINTERNET OpenReportSession() {
 bool SendReport(const void* body, DWORD length, const std::wstring& path, const std::wstring& verb) {
   UniqueHInternet session(OpenReportSession());
   if (!session) return false;
-  UniqueHInternet connection(WinHttpConnect(session.get(), kReportHost, kReportPort, 0));
+  UniqueHInternet connection(WinHttpConnect(session.get(), kReportHost, kReportEndpoint.port, 0));
   if (!connection) return false;
   UniqueHInternet request(WinHttpOpenRequest(connection.get(), verb.c_str(), path.c_str(), nullptr,
-                                             WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_REFRESH));
+                                             WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                             ReportRequestFlags(kReportEndpoint)));
   if (!request) return false;
   const BOOL sent = WinHttpSendRequest(request.get(), kReportHeader, kReportHeaderLength, const_cast<void*>(body),
                                        length, length, 0);

@@ -6,17 +6,22 @@
 
 #include <string>
 
+#include "common/server_endpoint.h"
+
 namespace qrx {
 
 extern const wchar_t kReportUserAgent[];
 // Sent with every report, whatever its body.
 extern const wchar_t kReportHeader[];
 constexpr DWORD kReportHeaderLength = 28;
-constexpr INTERNET_PORT kReportPort = 80;
 extern const wchar_t kAnalyticsPath[];
 extern const wchar_t kReportErrorPath[];
 extern const wchar_t kVerbPost[];
 extern const wchar_t kVerbPut[];
+
+// WINHTTP_FLAG_REFRESH, and WINHTTP_FLAG_SECURE for an https endpoint. No flag ever relaxes the
+// certificate check: a report to a server whose certificate WinHTTP refuses is not sent.
+DWORD ReportRequestFlags(const ServerEndpoint& endpoint);
 
 // "/v1/reportError?token=<token>&machineId=<machineId>", the values as they are.
 std::wstring BuildReportErrorPath(const std::wstring& token, const std::wstring& machineId);

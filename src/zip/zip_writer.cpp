@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "common/scope_guard.h"
+#include "zip/deflate_encoder.h"
 #include "zip/zip_format.h"
 #include "zip/zip_reader.h"
 
@@ -54,21 +55,6 @@ bool WriteAt(FILE* file, uint64_t offset, const NothrowArray<unsigned char>& byt
   return fflush(file) == 0;
 }
 
-bool Deflate(const void* data, size_t size, int level, NothrowArray<unsigned char>* out) {
-  z_stream stream{};
-  if (deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-    return false;
-  }
-  auto guard = MakeScopeGuard([&stream] { deflateEnd(&stream); });
-  if (!out->Resize(deflateBound(&stream, static_cast<uLong>(size)))) return false;
-  stream.next_in = static_cast<Bytef*>(const_cast<void*>(data));
-  stream.avail_in = static_cast<uInt>(size);
-  stream.next_out = out->data();
-  stream.avail_out = static_cast<uInt>(out->size());
-  if (deflate(&stream, Z_FINISH) != Z_STREAM_END) return false;
-  return out->Resize(stream.total_out);
-}
-
 bool Append(NothrowArray<unsigned char>* to, const void* bytes, size_t size) {
   return to->Append(static_cast<const unsigned char*>(bytes), size);
 }
@@ -83,7 +69,7 @@ bool BuildZipTail(const unsigned char* oldDirectory, size_t oldDirectorySize, ui
   if (oldEntryCount >= 0xFFFF) return false;
   const bool stored = size == 0 || level == 0;
   NothrowArray<unsigned char> packed;
-  if (!stored && !Deflate(data, size, level, &packed)) return false;
+  if (!stored && !DeflateFixedHuffman(static_cast<const unsigned char*>(data), size, &packed)) return false;
   const size_t packedSize = stored ? size : packed.size();
   const uint32_t crc =
       static_cast<uint32_t>(size == 0 ? 0 : crc32(crc32(0L, Z_NULL, 0), static_cast<const Bytef*>(data),

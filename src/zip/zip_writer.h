@@ -1,4 +1,5 @@
-// Adds a memory buffer as a new entry to a zip archive file in place. Standard C++ and zlib only.
+// Adds a memory buffer as a new entry to a zip archive file in place. Standard C++ and zlib only
+// (zlib for the CRC-32; entries are deflated by our own encoder, deflate_encoder.h).
 #pragma once
 
 #include <cstddef>
@@ -11,8 +12,8 @@ namespace qrx {
 
 constexpr int kZipBestCompression = 9;
 
-// Appends an entry named `name` holding `size` bytes of `data`, deflated at `level` (0 to 9;
-// empty data is stored), with zero MS-DOS date and time, no comment and no extra field.
+// Appends an entry named `name` holding `size` bytes of `data`, stored at `level` 0 and deflated
+// (fixed Huffman codes, deflate_encoder.h) at levels 1 to 9; empty data is stored; with zero MS-DOS date and time, no comment and no extra field.
 // When `archivePath` does not exist the archive is created, and removed again if the call fails.
 // Otherwise its entries are kept, the new entry is written where its central directory began and
 // a new central directory follows. An existing archive that is not a valid zip file, or whose

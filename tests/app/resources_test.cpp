@@ -10,6 +10,19 @@
 
 namespace {
 
+struct IconTraits {
+  using type = HICON;
+  static type Invalid() { return nullptr; }
+  static void Close(type icon) { DestroyIcon(icon); }
+};
+struct GdiObjectTraits {
+  using type = HBITMAP;
+  static type Invalid() { return nullptr; }
+  static void Close(type object) { DeleteObject(object); }
+};
+using UniqueIcon = qrx::UniqueAny<IconTraits>;
+using UniqueGdiObject = qrx::UniqueAny<GdiObjectTraits>;
+
 struct Refusal {
   WORD langId;
   const wchar_t* text;
@@ -95,6 +108,20 @@ void CheckExecutableResources(const std::wstring& path) {
   EXPECT_EQ(languages, 13);
 
   EXPECT_NE(FindResourceW(module.get(), MAKEINTRESOURCEW(101), RT_GROUP_ICON), nullptr);
+  // Each size of the icon draws: 16 and 32 from BMP entries, 48 from a PNG entry.
+  for (int size : {16, 32, 48}) {
+    UniqueIcon icon(static_cast<HICON>(LoadImageW(module.get(), MAKEINTRESOURCEW(101), IMAGE_ICON, size, size, 0)));
+    ASSERT_TRUE(icon.valid()) << size;
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(icon.get(), &info)) << size;
+    UniqueGdiObject color(info.hbmColor);
+    UniqueGdiObject mask(info.hbmMask);
+    BITMAP bitmap = {};
+    ASSERT_TRUE(color.valid()) << size;
+    ASSERT_NE(GetObjectW(color.get(), sizeof(bitmap), &bitmap), 0) << size;
+    EXPECT_EQ(bitmap.bmWidth, size);
+    EXPECT_EQ(bitmap.bmHeight, size);
+  }
 
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);

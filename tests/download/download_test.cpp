@@ -279,3 +279,45 @@ TEST_F(DownloadTest, OnlyHttpAndHttpsAreFetched) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+TEST_F(DownloadTest, RedirectsToOtherSchemesAreRefusedAndLoggedWithoutTheFragment) {
+  const std::string hash = "#sha256=" + std::string(64, 'a');
+  const std::string targets[] = {"file:///C:/windows/win.ini", "ftp://127.0.0.1:1/p.zip"};
+  for (const std::string& target : targets) {
+    const std::string path = "/to/" + target;
+    const std::wstring url = ServerUrl(path);
+    EXPECT_EQ(Download(url + std::wstring(hash.begin(), hash.end())), 1) << target;
+    EXPECT_TRUE(HasLine(Log(), "Download refused, redirect from " + Narrow(url) + " to " + target)) << Log();
+  }
+  // One attempt each: a refused redirect is not retried.
+  EXPECT_EQ(MappedResults(), (std::vector<std::string>{"800c0014", "800c0014"}));
+  EXPECT_EQ(Log().find("#sha256="), std::string::npos);
+}
+
+TEST_F(DownloadTest, RedirectToHttpIsFollowed) {
+  const std::string target = "/len/3000/" + UniqueTag() + "/moved.zip";
+  const std::wstring url = ServerUrl("/to/http://127.0.0.1:" + std::to_string(dltest::ServerPort()) + target);
+  EXPECT_EQ(Download(url), 0);
+  EXPECT_EQ(RequestCount(target), 1);
+  EXPECT_EQ(ReadFileBytes(owner_.path()), ExpectedBody(3000));
+  EXPECT_EQ(Log().find("Download refused"), std::string::npos);
+}
+
+TEST_F(DownloadTest, PlainHttpWithoutHashIsLoggedAsAWarning) {
+  const std::string path = "/len/100/" + UniqueTag() + "/plain.zip";
+  EXPECT_EQ(Download(ServerUrl(path)), 0);
+  EXPECT_TRUE(HasLine(Log(), "package fetched without transport security or hash: " + Narrow(ServerUrl(path))));
+  EXPECT_NE(Log().find("WARNING] package fetched without transport security or hash: "), std::string::npos);
+  // With a hash the package is vouched for: no warning.
+  const std::string hashed = "/len/100/" + UniqueTag() + "/hashed.zip";
+  const std::string digest = dltest::ServerGet("/_control/sha256/100");
+  ASSERT_EQ(digest.size(), 64u);
+  EXPECT_EQ(Download(ServerUrl(hashed) + L"#sha256=" + std::wstring(digest.begin(), digest.end())), 0);
+  EXPECT_EQ(Log().find("hash: " + Narrow(ServerUrl(hashed))), std::string::npos);
+}
+
+}  // namespace

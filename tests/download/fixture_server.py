@@ -13,6 +13,7 @@ Paths (the last segment is the file name the client will use):
   /gate/<id>/<first>/<size>/<name>        sends <first> bytes in 16 KB pieces, waits until gate <id> is opened
                                           (at most 60 s), then the rest
   /missing/<name>                         404 with an HTML page
+  /to/<url>                               302 to <url> (the rest of the path, as it is), empty body
   /fault/<size>/<plan>/<name>             the fault-injection answers of tests/support/http_fixture.py
                                           for a <size>-byte body (version 2, published by "newetag",
                                           has byte i = (i + 7) % 251)
@@ -123,6 +124,12 @@ class Handler(BaseHTTPRequestHandler):
             count = counts[path]
         try:
             kind = parts[0] if parts else ""
+            if kind == "to":
+                self.send_response(302)
+                self.send_header("Location", path[len("/to/"):])
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+                return
             if kind == "len":
                 size = int(parts[1])
                 self.head(200, size)

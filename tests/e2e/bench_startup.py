@@ -5,6 +5,7 @@ whole-run tests. Prints "bench: <name> <value> <unit>" lines:
   start_to_first_report_ms     process start to the first analytics request at the report server
   start_floor_ms               the same start of an empty-window program (median of 5)
   start_ratio                  window time over floor time
+  start_over_floor_ms          start_to_window_ms - start_floor_ms: what the wizard adds to an empty window
   stalled_licence_*            the first two again with a licence server that accepts and never answers
 Run by tests/bench/run (WINEPREFIX, DISPLAY and a persistent wineserver set, network private).
 """
@@ -154,6 +155,7 @@ def main():
     show("start_floor_ms", floor_ms, "ms")
     ratio = window / floor_ms if window and floor_ms else None
     print("bench: start_ratio %s ratio" % ("none" if ratio is None else "%.2f" % ratio), flush=True)
+    show("start_over_floor_ms", window - floor_ms if window and floor_ms else None, "ms")
     show("stalled_licence_start_to_window_ms", median([w for w, _ in stalled]), "ms")
     show("stalled_licence_start_to_first_report_ms", median([r for _, r in stalled]), "ms")
     return 0

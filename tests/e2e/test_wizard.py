@@ -10,6 +10,7 @@ import datetime
 import glob
 import io
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -19,6 +20,7 @@ import unittest
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import network_fixtures as nf  # noqa: E402
 import wizard_harness as wh  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -55,6 +57,8 @@ def remove_shortcuts():
 
 # What the run may leave in the temp folder on purpose: the copy the resume shortcut starts.
 RESUME_COPY = "QRXDownloadManager.exe"
+# The start-up steps the debug log stamps, in their order.
+STARTUP_STEPS = ["single instance", "log", "machine facts", "page table", "licence", "start analytics", "window"]
 SESSION_MANAGER = r"HKLM\SYSTEM\CurrentControlSet\Control\Session Manager"
 
 
@@ -122,7 +126,9 @@ def stop_and_join_ms(log_lines):
     return (log_time(end[0]) - log_time(start[0])).total_seconds() * 1000
 
 
-class WholeRun(unittest.TestCase):
+class RunBase(unittest.TestCase):
+    """Servers, scenario and checks that every whole run shares."""
+
     def setUp(self):
         self.codes = os.path.join(BUILD, "product_package", "codes.txt")
         wh.remove_test_products(self.codes)
@@ -199,6 +205,8 @@ class WholeRun(unittest.TestCase):
     def assert_not_installed(self):
         self.assertIsNone(wh.installed_directory())
 
+
+class WholeRun(RunBase):
     def test_success(self):
         # With the package's hash in the fragment, as the pages pass it: checked, never sent.
         self.start(packed_exe(), packageUrl=self.packages.url("/pkg/lumenary-pro/win64/en/HalvardLumenaryPro.zip")
@@ -248,6 +256,15 @@ class WholeRun(unittest.TestCase):
         self.assertIn("TransferDownloadError HRESULT: 80091007", log_text)
         self.assertNotIn("Install : cmd line", log_text)
         self.assert_not_installed()
+        self.assert_startup_steps(log_text, STARTUP_STEPS)
+
+    def assert_startup_steps(self, log_text, expected):
+        """The start-up steps' time stamps in the log: every step once, in order, times not going back."""
+        steps = re.findall(r"Start-up step ([a-z ]+): (\d+) ms after process start", log_text)
+        self.assertEqual([name for name, _ in steps], expected)
+        times = [int(ms) for _, ms in steps]
+        self.assertEqual(times, sorted(times))
+        print("measure: start-up steps " + ", ".join("%s %s ms" % step for step in steps))
 
     def test_pages_that_fail_to_unpack(self):
         # The unpacked executable carries no page table: no window, no page, status Error.
@@ -258,6 +275,7 @@ class WholeRun(unittest.TestCase):
         self.assertEqual(self.final_status().element("status"), "error occurred")
         self.assert_error_report()
         self.assertEqual(wh.desktop_shortcuts(PREFIX), [], "no window, no shortcut")
+        self.assert_startup_steps(self.reports.error_reports()[0].zip_text("installer_log.txt"), STARTUP_STEPS[:-1])
         print("measure: pages-fail run %.1f s" % self.wizard.seconds())
 
     def test_swapped_page_table_is_refused(self):
@@ -687,6 +705,148 @@ class WholeRun(unittest.TestCase):
         self.assertIn("callback: install 0", log)
         self.assertEqual(self.final_status().element("status"), "completed")
         print("measure: planted-DLL run %.1f s, %d names planted" % (self.wizard.seconds(), len(names)))
+
+
+def tls_exe():
+    """The packed wizard built to fetch the licence and send the reports over https on port 8443."""
+    return os.path.join(BUILD, "QRXDownloadManagerTls.exe")
+
+
+TLS_PORT = 8443
+
+
+class NetworkRun(RunBase):
+    """Whole runs over HTTPS and through a real proxy; the test root is trusted in the prefix only
+    while each case runs."""
+
+    def setUp(self):
+        super().setUp()
+        self.trust = nf.trusted_root(BUILD)
+        self.trust.__enter__()
+
+    def tearDown(self):
+        self.trust.__exit__(None, None, None)
+        super().tearDown()
+
+    def tls_package_server(self, cert):
+        server = wh.PackageServer(os.path.join(BUILD, "product_package", "product.zip"), lifetime=RUN_LIMIT + 120,
+                                  tls=nf.pki(BUILD, cert))
+        self.addCleanup(server.stop)
+        return server
+
+    def report_log(self, reports=None):
+        reports = reports or self.reports
+        found = [r for r in reports.snapshot() if r.verb == "PUT" and r.path == "/v1/reportError"]
+        self.assertEqual(len(found), 1)
+        return found[0].zip_text("installer_log.txt")
+
+    def assert_installed(self, log):
+        self.assertIn("callback: download 0", log)
+        self.assertIn("callback: install 0", log)
+        self.assertIsNotNone(wh.installed_directory())
+
+    def test_https_package_licence_and_reports(self):
+        secure_reports = wh.ReportServer(lifetime=RUN_LIMIT + 120, port=TLS_PORT, tls=nf.pki(BUILD, "server.pem"))
+        self.addCleanup(secure_reports.stop)
+        licences = wh.LicenseServer(lifetime=RUN_LIMIT + 120, port=TLS_PORT, tls=nf.pki(BUILD, "server.pem"))
+        self.addCleanup(licences.stop)
+        packages = self.tls_package_server("server.pem")
+        self.start(tls_exe(), packageUrl=packages.url("/pkg/HalvardLumenaryPro.zip"))
+        log = self.finish(setup_left_running=True)
+        # The resume copy is named after the executable that made it.
+        self.assert_nothing_left_in_temp(allowed=(os.path.basename(tls_exe()),))
+        self.assert_installed(log)
+        self.assertEqual(packages.paths, ["/pkg/HalvardLumenaryPro.zip"])
+        self.assertEqual(licences.paths, ["/license/QRX/en/Eula.html"])
+        analytics = [r.element("status") for r in secure_reports.snapshot() if r.path == "/v1/logAnalytics"]
+        self.assertEqual(analytics, ["started", "completed"])
+        self.assertEqual(self.reports.snapshot(), [], "nothing went to the plain report port")
+
+    def test_bad_certificates_are_refused(self):
+        for cert in ("untrusted.pem", "expired.pem", "wrong-name.pem"):
+            with self.subTest(cert):
+                self.reports.requests.clear()
+                remove_shortcuts()
+                packages = self.tls_package_server(cert)
+                self.start(packed_exe(), packageUrl=packages.url("/pkg/HalvardLumenaryPro.zip"))
+                log = self.finish()
+                self.assertIn("callback: download 1", log)
+                self.assertFalse(any(line.startswith("callback: install") for line in log), log)
+                self.assertEqual(packages.paths, [], "no request after the handshake")
+                self.assertLessEqual(packages.accepted, 1, "connections accepted")
+                print("measure: %s, %d connection(s)" % (cert, packages.accepted))
+                text = self.report_log()
+                self.assertIn("Download refused, certificate error (", text)
+                self.assertEqual(text.count("TransferDownloadError HRESULT: "), 1, "never retried")
+                self.assert_not_installed()
+                packages.stop()
+
+    def test_https_redirects(self):
+        secure = self.tls_package_server("server.pem")
+        cases = [
+            ("to http", secure.url("/to/" + self.packages.url("/pkg/HalvardLumenaryPro.zip")), 1),
+            ("to file", secure.url("/to/file:///C:/windows/win.ini"), 1),
+            ("to https", secure.url("/to/" + secure.url("/pkg/HalvardLumenaryPro.zip")), 0),
+        ]
+        for name, url, code in cases:
+            with self.subTest(name):
+                self.reports.requests.clear()
+                remove_shortcuts()
+                self.start(packed_exe(), packageUrl=url)
+                log = self.finish()
+                self.assertIn("callback: download %d" % code, log)
+                if code:
+                    text = self.report_log()
+                    self.assertIn("Download refused, redirect from " + url + " to ", text)
+                    self.assert_not_installed()
+                else:
+                    self.assert_installed(log)
+                    wh.remove_test_products(self.codes)
+
+    def test_proxy_carries_every_request(self):
+        licences = wh.LicenseServer(lifetime=RUN_LIMIT + 120)
+        self.addCleanup(licences.stop)
+        with nf.Tinyproxy(os.path.join(self.temp.name, "proxy")) as proxy, nf.proxy_settings(proxy.name):
+            url = self.packages.url("/pkg/HalvardLumenaryPro.zip")
+            self.start(packed_exe(), packageUrl=url)
+            log = self.finish()
+            requests = proxy.requests()
+        self.assert_installed(log)
+        self.assertIn("GET %s HTTP/1.1" % url, requests)
+        self.assertTrue(any(r.startswith("GET http://127.0.0.2") and "/license/QRX/en/Eula.html " in r
+                            for r in requests), requests)
+        self.assertEqual(licences.paths, ["/license/QRX/en/Eula.html"])
+        self.assertEqual(len([r for r in requests if r.startswith("POST http://127.0.0.1:80/v1/logAnalytics ")]), 2,
+                         requests)
+        self.assertEqual([r.element("status") for r in self.reports.analytics()], ["started", "completed"])
+
+    def test_https_through_the_proxy(self):
+        secure = self.tls_package_server("server.pem")
+        with nf.Tinyproxy(os.path.join(self.temp.name, "proxy"), connect_ports=[secure.port]) as proxy, \
+                nf.proxy_settings(proxy.name):
+            self.start(packed_exe(), packageUrl=secure.url("/pkg/HalvardLumenaryPro.zip"))
+            log = self.finish()
+            requests = proxy.requests()
+        self.assert_installed(log)
+        self.assertIn("CONNECT 127.0.0.1:%d HTTP/1.1" % secure.port, requests)
+        self.assertEqual(secure.paths, ["/pkg/HalvardLumenaryPro.zip"])
+
+    def test_proxy_asking_for_credentials(self):
+        # Only urlmon's setting names the proxy: the reports go direct and bring the log.
+        with nf.Tinyproxy(os.path.join(self.temp.name, "proxy"), basic_auth=("user", "secret")) as proxy, \
+                nf.proxy_settings(proxy.name, reports_too=False):
+            self.start(packed_exe(), packageUrl=self.packages.url("/pkg/HalvardLumenaryPro.zip"))
+            log = self.finish(SHORT_LIMIT)
+        self.assertIn("callback: download 1", log)
+        self.assertEqual(self.packages.paths, [], "the proxy let nothing through")
+        lines = [l for l in self.report_log().splitlines()]
+        refused = [l for l in lines if "Download refused, proxy authentication required: " in l]
+        self.assertEqual(len(refused), 1, lines)
+        started = [l for l in lines if "ZSDownload" in l][0]
+        seconds = (log_time(refused[0]) - log_time(started)).total_seconds()
+        print("measure: 407 proxy ended the download after %.2f s" % seconds)
+        self.assertLess(seconds, 5)
+        self.assert_not_installed()
 
 
 def main():

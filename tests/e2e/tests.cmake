@@ -31,3 +31,21 @@ add_test(NAME e2e
 # The whole runs install and remove the test product and bind the fixed report port; the suite
 # runs its tests one at a time, so nothing else in this prefix touches them meanwhile.
 set_tests_properties(e2e PROPERTIES FIXTURES_REQUIRED html_standin TIMEOUT 1500)
+
+# Trusts the test root in the prefix's machine store and drives urlmon and WinHTTP by hand.
+add_executable(qrx_e2e_net_tool ${CMAKE_SOURCE_DIR}/tests/e2e/tool/net_tool.cpp)
+target_link_libraries(qrx_e2e_net_tool PRIVATE qrxcore)
+target_link_options(qrx_e2e_net_tool PRIVATE -municode)
+set_target_properties(qrx_e2e_net_tool PROPERTIES OUTPUT_NAME e2e_net_tool RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_dependencies(qrx_e2e_net_tool qrx_test_pki)
+
+# The wizard with the licence and the reports over https on port 8443, signed and packed like the
+# shipped one (dist/ holds the plain one).
+add_executable(qrx_e2e_tls_wizard WIN32 ${CMAKE_SOURCE_DIR}/src/app/main.cpp
+  ${CMAKE_SOURCE_DIR}/tests/e2e/tool/tls_endpoints.cpp ${QRX_RESOURCES})
+add_dependencies(qrx_e2e_tls_wizard qrx_icon)
+target_link_libraries(qrx_e2e_tls_wizard PRIVATE qrxcore)
+target_link_options(qrx_e2e_tls_wizard PRIVATE -municode)
+set_target_properties(qrx_e2e_tls_wizard PROPERTIES OUTPUT_NAME QRXDownloadManagerTls
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+qrx_pack_in_place(qrx_e2e_tls_wizard)

@@ -29,6 +29,7 @@ from http.server import BaseHTTPRequestHandler
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import http_fixture as hf  # noqa: E402
+import tls_fixture  # noqa: E402
 
 WINE64 = "/usr/lib/wine/wine64"
 SHORTCUT_NAME = "Continue Lumenary R7 Installation.lnk"
@@ -111,12 +112,15 @@ class _RecordingHandler(BaseHTTPRequestHandler):
 
 
 class ReportServer(_Base):
-    def __init__(self, lifetime=900, bind_wait=90, on_request=None):
+    def __init__(self, lifetime=900, bind_wait=90, on_request=None, port=80, tls=None):
+        """`tls`: a PEM file with certificate and key; the server then speaks HTTPS only."""
         self.lock = threading.Lock()
         self.arrived = threading.Condition(self.lock)
         self.requests = []
         self.on_request = on_request
-        super().__init__(_RecordingHandler, "127.0.0.1", 80, lifetime, bind_wait)
+        super().__init__(_RecordingHandler, "127.0.0.1", port, lifetime, bind_wait)
+        if tls:
+            tls_fixture.serve_tls(self, tls)
 
     def snapshot(self):
         with self.lock:
@@ -164,9 +168,11 @@ class _LicenseHandler(BaseHTTPRequestHandler):
 
 
 class LicenseServer(_Base):
-    def __init__(self, lifetime=900, bind_wait=90):
+    def __init__(self, lifetime=900, bind_wait=90, port=80, tls=None):
         self.paths = []
-        super().__init__(_LicenseHandler, "127.0.0.2", 80, lifetime, bind_wait)
+        super().__init__(_LicenseHandler, "127.0.0.2", port, lifetime, bind_wait)
+        if tls:
+            tls_fixture.serve_tls(self, tls)
 
 
 class _PackageHandler(hf.FaultHandler):
@@ -175,7 +181,13 @@ class _PackageHandler(hf.FaultHandler):
         with owner.lock:
             owner.paths.append(self.path)
         path = self.path.split("?", 1)[0]
-        if any(path.startswith(prefix) for prefix in owner.missing) or path.startswith("/missing/"):
+        if path.startswith("/to/"):
+            # A redirect to the rest of the path, as it is.
+            self.send_response(302)
+            self.send_header("Location", self.path[len("/to/"):])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+        elif any(path.startswith(prefix) for prefix in owner.missing) or path.startswith("/missing/"):
             owner.log.begin(hf.Record(self.command, self.path, dict(self.headers.items())), path)
             self.send_error(404)
         elif path.startswith("/pkg/") and path.endswith(".zip"):
@@ -195,7 +207,7 @@ class PackageServer(hf.FaultServer):
     """The fault-injection server with the product package; `versions` adds later versions that a
     "newetag" step publishes."""
 
-    def __init__(self, package_path, lifetime=900, pace=0.05, missing=(), versions=()):
+    def __init__(self, package_path, lifetime=900, pace=0.05, missing=(), versions=(), tls=None):
         # Path prefixes answered with 404 although they lie under /pkg/.
         self.missing = tuple(missing)
         with open(package_path, "rb") as f:
@@ -208,6 +220,12 @@ class PackageServer(hf.FaultServer):
         super().__init__([self.package_bytes] + list(versions), lifetime=lifetime, pace=pace,
                          handler=_PackageHandler)
         self.package = self.package_bytes
+        self.tls = None
+        if tls:
+            tls_fixture.serve_tls(self, tls)
+
+    def url(self, path):
+        return "%s://127.0.0.1:%d%s" % ("https" if self.tls else "http", self.port, path)
 
 
 def refused_url():

@@ -71,12 +71,14 @@ TEST_F(LoggerTest, WritesLinesWithCrLfInItsOwnFolder) {
     qrx::LogDebug(&logger, L"ZSClose");
     qrx::LogError(&logger, L"ZSDownload: %s %d %x", L"http://x/setup.zip", -5, 0x80070070u);
     qrx::LogDebugA(&logger, "narrow %s", "text");
+    qrx::LogWarning(&logger, L"plain %s", L"http");
     qrx::LogDebug(&logger, L"Property %s: %s\n", L"osbits", L"64");
     content = ReadFileBytes(logger.path());
   }
   const std::string p = kPrefixPattern;
   const std::regex expected(p + "DEBUG\\] ZSClose\r\n" + p + "ERROR\\] ZSDownload: http://x/setup.zip -5 80070070\r\n" +
-                            p + "DEBUG\\] narrow text\r\n" + p + "DEBUG\\] Property osbits: 64\r\n\r\n");
+                            p + "DEBUG\\] narrow text\r\n" + p + "WARNING\\] plain http\r\n" + p +
+                            "DEBUG\\] Property osbits: 64\r\n\r\n");
   EXPECT_TRUE(std::regex_match(content, expected)) << content;
   // Closing the logger removes its folder.
   EXPECT_TRUE(qrxtest::FolderIsEmpty(temp_.path()));

@@ -15,6 +15,7 @@
 //   installResults    result codes for successive install calls
 //   retryAnswers      answers of successive retryMessageBox calls
 //   hold              "download" or "install": never finish that step (for screenshots)
+//   heldAt            where a held download stands, in thousandths (default 400)
 (function () {
   "use strict";
   // The stand-in serves the page itself, not frames inside it (the sandboxed licence frame may
@@ -36,6 +37,7 @@
       installResults: (config.installResults || [0]).slice(),
       retryAnswers: (config.retryAnswers || []).slice(),
       hold: config.hold || "",
+      heldAt: typeof config.heldAt === "number" ? config.heldAt : 400,
     };
   }
   const state = load();
@@ -113,7 +115,8 @@
     const code = state.hold === "download" ? 0 : state.downloadResults.length ? state.downloadResults.shift() : 1;
     save();
     const moves = code === 0 || code === 3;
-    if (moves) setTimeout(() => { setProp("downloadTotal", 1000); setProp("downloadCurrent", 400); }, 30);
+    const reached = state.hold === "download" ? state.heldAt : 400;
+    if (moves) setTimeout(() => { setProp("downloadTotal", 1000); setProp("downloadCurrent", reached); }, 30);
     if (state.hold === "download") return;
     if (moves) setTimeout(() => setProp("downloadCurrent", 1000), 120);
     setTimeout(() => callback(code), 200);

@@ -70,6 +70,9 @@ describe("screenshots", () => {
     ["Welcome", {}, "Welcome.html", "h1:not(:empty)"],
     ["Agreement", {}, "Agreement.html", "h1:not(:empty)"],
     ["Installing", { hold: "download" }, "Installing.html", "#percent:text('40%')"],
+    // The bar empty and full: the full one carries the class the progress bar adds at 100.
+    ["Installing-0", { hold: "download", heldAt: 0 }, "Installing.html", "#percent:text('0%')"],
+    ["Installing-100", { hold: "download", heldAt: 1000 }, "Installing.html", ".ui-progressbar-complete"],
     ["Complete", {}, "Complete.html", "h1:not(:empty)"],
   ];
   for (const lang of ["en", "de"]) {

@@ -5,6 +5,7 @@
 
 #include "payload/license.h"
 #include "payload/license_download.h"
+#include "payload/license_endpoint.h"
 #include "payload/page_files.h"
 #include "payload_helpers.h"
 #include "support/test_support.h"
@@ -47,9 +48,24 @@ class LicenseTest : public ::testing::Test {
   std::string frenchEula_;
 };
 
-TEST(LicenseUrl, IsBuiltFromHostProductAndLanguage) {
-  EXPECT_EQ(qrx::LicenseUrl(L"licenses.example", L"QRX", L"tw"), L"http://licenses.example/license/QRX/tw/Eula.html");
-  EXPECT_EQ(qrx::LicenseUrl(QRX_LICENSE_HOST, L"QRX", L"en"), L"http://127.0.0.2/license/QRX/en/Eula.html");
+TEST(LicenseUrl, IsBuiltFromEndpointHostProductAndLanguage) {
+  struct Row {
+    qrx::ServerEndpoint endpoint;
+    const wchar_t* url;
+  };
+  const Row rows[] = {
+      {{false, 80}, L"http://licenses.example/license/QRX/tw/Eula.html"},
+      {{true, 443}, L"https://licenses.example/license/QRX/tw/Eula.html"},
+      {{true, 8443}, L"https://licenses.example:8443/license/QRX/tw/Eula.html"},
+      {{false, 443}, L"http://licenses.example:443/license/QRX/tw/Eula.html"},
+      {{true, 80}, L"https://licenses.example:80/license/QRX/tw/Eula.html"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(qrx::LicenseUrl(row.endpoint, L"licenses.example", L"QRX", L"tw"), row.url);
+  }
+  // The test build keeps the shipped default: plain HTTP on port 80.
+  EXPECT_EQ(qrx::LicenseUrl(qrx::kLicenseEndpoint, QRX_LICENSE_HOST, L"QRX", L"en"),
+            L"http://127.0.0.2/license/QRX/en/Eula.html");
 }
 
 TEST_F(LicenseTest, ServerDownLeavesThePerLanguageLicence) {
@@ -185,6 +201,10 @@ TEST(LicenseDownloadResult, HttpErrorsTurnSuccessIntoFailure) {
       {S_OK, 200, S_OK},
       {S_OK, 0, S_OK},  // no HTTP status seen (another scheme)
       {S_OK, 304, S_OK},
+      {S_OK, 301, INET_E_REDIRECT_FAILED},  // a redirect to file: or ftp:, left unfollowed
+      {S_OK, 302, INET_E_REDIRECT_FAILED},
+      {S_OK, 307, INET_E_REDIRECT_FAILED},
+      {S_OK, 308, INET_E_REDIRECT_FAILED},
       {S_OK, 404, INET_E_RESOURCE_NOT_FOUND},
       {S_OK, 403, INET_E_DOWNLOAD_FAILURE},
       {S_OK, 500, INET_E_DOWNLOAD_FAILURE},

@@ -1,8 +1,11 @@
 #include "payload_helpers.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 
 #include "common/unique_any.h"
+#include "payload/payload_record.h"
 #include "support/test_support.h"
 
 namespace payloadtest {
@@ -42,6 +45,43 @@ void TableWriter::Record(const std::u16string& name, const std::string& data, ui
   bytes_ += header;
   bytes_ += data;
 }
+
+void TableWriter::Deflated(const std::wstring& name, const std::string& stream, uint32_t declared) {
+  std::string data;
+  AppendU32(data, declared);
+  data += stream;
+  Record(std::u16string(name.begin(), name.end()), data, static_cast<uint32_t>(data.size()), qrx::kRecordDeflated);
+}
+
+namespace {
+// Feeds `count` bytes of `chunk` (repeated) through one raw deflate stream.
+std::string DeflateRepeated(const std::string& chunk, size_t count) {
+  z_stream stream{};
+  if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+  std::string out;
+  char buffer[16384];
+  size_t left = count;
+  int status = Z_OK;
+  do {
+    const size_t piece = left < chunk.size() ? left : chunk.size();
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(chunk.data()));
+    stream.avail_in = static_cast<uInt>(piece);
+    left -= piece;
+    const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+    do {
+      stream.next_out = reinterpret_cast<Bytef*>(buffer);
+      stream.avail_out = sizeof(buffer);
+      status = deflate(&stream, flush);
+      out.append(buffer, sizeof(buffer) - stream.avail_out);
+    } while (stream.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
+  } while (left > 0);
+  deflateEnd(&stream);
+  return out;
+}
+}  // namespace
+
+std::string DeflateRaw(const std::string& data) { return DeflateRepeated(data, data.size()); }
+std::string DeflateZeros(size_t count) { return DeflateRepeated(std::string(1 << 20, '\0'), count); }
 
 void TableWriter::Trailer(uint32_t firstRecord) {
   while ((bytes_.size() + 4) % 8 != 0) bytes_ += '\0';

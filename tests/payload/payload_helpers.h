@@ -23,6 +23,9 @@ class TableWriter {
   void File(const std::wstring& name, const std::string& data) {
     Record(std::u16string(name.begin(), name.end()), data, static_cast<uint32_t>(data.size()), 0);
   }
+  // A deflated record: `declared` as its unpacked size, then `stream` (a raw deflate stream or any
+  // bytes standing in for one).
+  void Deflated(const std::wstring& name, const std::string& stream, uint32_t declared);
   void End() { bytes_.append(528, '\0'); }
   void Raw(const std::string& data) { bytes_ += data; }
   // Pads to a multiple of 8 with the trailer and appends the trailer.
@@ -32,6 +35,11 @@ class TableWriter {
  private:
   std::string bytes_;
 };
+
+// A raw deflate stream of `data`, and one of `count` zero bytes (made piece by piece, so that a
+// stream that unpacks to many megabytes costs little memory here).
+std::string DeflateRaw(const std::string& data);
+std::string DeflateZeros(size_t count);
 
 // (level, message) pairs of a log file.
 std::vector<std::pair<std::string, std::string>> ReadLogLines(const std::wstring& path);

@@ -10,6 +10,7 @@
 
 #include "common/sha256.h"
 #include "payload/payload_reader.h"
+#include "payload/payload_record.h"
 #include "payload/table_binding.h"
 #include "payload_helpers.h"
 #include "support/test_support.h"
@@ -78,13 +79,14 @@ class TableBindingTest : public ::testing::Test {
 
   // Extracts `bytes` (written as a file) into a fresh folder, bound or not.
   bool Extract(const std::string& bytes, bool bound, const qrx::Sha256Digest* digest) {
+    tally_ = qrx::InflateTally{};
     const std::wstring path = temp_.Join(L"packed" + std::to_wstring(++runs_) + L".exe");
     EXPECT_TRUE(qrxtest::WriteFileBytes(path, bytes));
     target_ = temp_.Join(L"pages" + std::to_wstring(runs_) + L"\\");
     EXPECT_TRUE(CreateDirectoryW(target_.c_str(), nullptr));
     logger_ = std::make_unique<qrx::Logger>();
-    return bound ? qrx::ExtractBoundPayloadFrom(path, target_, logger_.get(), digest)
-                 : qrx::ExtractPayloadFrom(path, target_, logger_.get());
+    return bound ? qrx::ExtractBoundPayloadFrom(path, target_, logger_.get(), digest, &tally_)
+                 : qrx::ExtractPayloadFrom(path, target_, logger_.get(), &tally_);
   }
   bool Bound(const std::string& bytes) { return Extract(bytes, true, &digest_); }
   bool Unbound(const std::string& bytes) { return Extract(bytes, false, nullptr); }
@@ -100,8 +102,29 @@ class TableBindingTest : public ::testing::Test {
   Packed packed_;
   std::wstring target_;
   std::unique_ptr<qrx::Logger> logger_;
+  qrx::InflateTally tally_;
   int runs_ = 0;
 };
+
+// The product's image with `table` (records and end record) in place of its own table.
+std::string WithTable(const Packed& packed, const std::string& table) {
+  std::string image = packed.bytes.substr(0, packed.blobEnd) + table;
+  Close(image, packed.entryStart, packed.securityDir, packed.blobEnd);
+  return image;
+}
+
+qrx::Sha256Digest DigestOf(const std::string& table) {
+  qrx::Sha256Digest digest{};
+  EXPECT_TRUE(qrx::Sha256Of(table.data(), table.size(), digest));
+  return digest;
+}
+
+// Offset of the first record stored as it is (not deflated), for changing one of its bytes.
+size_t FirstStoredRecord(const Packed& packed) {
+  size_t at = packed.blobEnd;
+  while (at < packed.tableEnd - 528 && U32(packed.bytes, at + 524) != 0) at += 528 + U32(packed.bytes, at + 520);
+  return at;
+}
 
 TEST_F(TableBindingTest, TheBuildsDigestIsTheDigestOfTheAppendedTable) {
   qrx::Sha256Digest digest{};
@@ -116,9 +139,12 @@ TEST_F(TableBindingTest, UntouchedProductUnpacksEveryPage) {
 }
 
 TEST_F(TableBindingTest, ChangedTableIsRefusedBeforeAnyFileIsWritten) {
-  // One byte of the first page's data: still a well-formed table, and outside the signed hash.
+  // One byte of a stored page's data: still a well-formed table, and outside the signed hash.
   std::string changed = packed_.bytes;
-  changed[packed_.blobEnd + 528] ^= 0x20;
+  const size_t record = FirstStoredRecord(packed_);
+  ASSERT_LT(record, packed_.tableEnd - 528u);
+  ASSERT_GT(U32(changed, record + 520), 0u);
+  changed[record + 528] ^= 0x20;
   EXPECT_FALSE(Bound(changed));
   EXPECT_TRUE(qrxtest::FolderIsEmpty(target_));
   EXPECT_EQ(Log(), Refused(qrx::kCauseDigestMismatch));
@@ -139,6 +165,49 @@ TEST_F(TableBindingTest, OtherTableInPlaceOfTheProductsIsRefused) {
   EXPECT_EQ(Log(), Refused(qrx::kCauseDigestMismatch));
   EXPECT_TRUE(Unbound(other));
   EXPECT_EQ(ListFiles(target_).size(), 1u);
+}
+
+TEST_F(TableBindingTest, ProductTableHoldsDeflatedPages) {
+  size_t deflated = 0;
+  for (size_t at = packed_.blobEnd; at < packed_.tableEnd - 528; at += 528 + U32(packed_.bytes, at + 520)) {
+    if (U32(packed_.bytes, at + 524) == qrx::kRecordDeflated) ++deflated;
+  }
+  EXPECT_GE(deflated, 20u);
+}
+
+// A changed deflated record: the digest refuses it before anything is inflated.
+TEST_F(TableBindingTest, DigestIsCheckedBeforeAnythingIsInflated) {
+  std::string changed = packed_.bytes;
+  ASSERT_EQ(U32(changed, packed_.blobEnd + 524), qrx::kRecordDeflated);
+  changed[packed_.blobEnd + 528 + 8] ^= 0x01;
+  EXPECT_FALSE(Bound(changed));
+  EXPECT_EQ(tally_.inflated, 0u);
+  EXPECT_TRUE(qrxtest::FolderIsEmpty(target_));
+  EXPECT_EQ(Log(), Refused(qrx::kCauseDigestMismatch));
+}
+
+// Tables whose digest is right (the image vouches for them) but whose deflated records are
+// hostile: the caps are held before anything is inflated, and a bomb is stopped one byte past
+// its declared size. No page is written either way.
+TEST_F(TableBindingTest, HostileDeflatedRecordsOfAVouchedTableAreRefused) {
+  const std::string zeros = payloadtest::DeflateZeros(qrx::kMaxUnpackedFileSize);
+  payloadtest::TableWriter over(0);
+  for (int i = 0; i < 5; ++i) over.Deflated(L"big" + std::to_wstring(i), zeros, qrx::kMaxUnpackedFileSize);
+  over.End();
+  qrx::Sha256Digest digest = DigestOf(over.bytes());
+  EXPECT_FALSE(Extract(WithTable(packed_, over.bytes()), true, &digest));
+  EXPECT_EQ(tally_.inflated, 0u);
+  EXPECT_TRUE(qrxtest::FolderIsEmpty(target_));
+  EXPECT_EQ(Log(), (Lines{{"ERROR", "read file data failed!"}, {"DEBUG", "Load Resource from pe finished."}}));
+
+  payloadtest::TableWriter bomb(0);
+  bomb.Deflated(L"Load.html", payloadtest::DeflateZeros(64u << 20), 1u << 20);
+  bomb.End();
+  digest = DigestOf(bomb.bytes());
+  EXPECT_FALSE(Extract(WithTable(packed_, bomb.bytes()), true, &digest));
+  EXPECT_EQ(tally_.inflated, (1u << 20) + 1);
+  EXPECT_TRUE(qrxtest::FolderIsEmpty(target_));
+  EXPECT_EQ(Log(), (Lines{{"ERROR", "read file data failed!"}, {"DEBUG", "Load Resource from pe finished."}}));
 }
 
 TEST_F(TableBindingTest, TableBeforeThePkcs7DataIsRefused) {

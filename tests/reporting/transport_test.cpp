@@ -7,6 +7,7 @@
 #include "common/unique_any.h"
 #include "identity/machine_id.h"
 #include "reporting/analytics.h"
+#include "reporting/report_endpoint.h"
 #include "reporting/report_transport.h"
 #include "reporting/session_info.h"
 #include "support/report_server.h"
@@ -97,6 +98,15 @@ TEST_F(Transport, MissingFileSendsNothing) {
   for (const auto& request : origin_.Requests()) {
     EXPECT_EQ(request.query.find(Narrow(token)), std::string::npos);
   }
+}
+
+TEST(ReportEndpoint, SecureEndpointsAddOnlyTheSecureFlag) {
+  EXPECT_EQ(qrx::ReportRequestFlags({false, 80}), static_cast<DWORD>(WINHTTP_FLAG_REFRESH));
+  EXPECT_EQ(qrx::ReportRequestFlags({false, 8443}), static_cast<DWORD>(WINHTTP_FLAG_REFRESH));
+  EXPECT_EQ(qrx::ReportRequestFlags({true, 443}), static_cast<DWORD>(WINHTTP_FLAG_REFRESH | WINHTTP_FLAG_SECURE));
+  // The test build keeps the shipped default: plain HTTP on port 80.
+  EXPECT_FALSE(qrx::kReportEndpoint.secure);
+  EXPECT_EQ(qrx::kReportEndpoint.port, 80);
 }
 
 TEST(ReportPath, TokenAndMachineIdGoInAsTheyAre) {

@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
     bool hasDigest = false;
     if (int rc = ReadPacked(path, pages, bound, &hasDigest)) return rc;
     if (command == "list") {
-      for (const auto& p : pages) std::printf("%10zu  %s\n", p.data.size(), p.name.c_str());
+      for (const auto& p : pages) std::printf("%10zu  %s%s\n", p.data.size(), p.name.c_str(), p.deflated ? "  (deflated)" : "");
     }
     std::printf("qrxpack: %s: table of %zu files is sound%s\n", path, pages.size(),
                 hasDigest ? " and matches the digest in the signed image" : "");

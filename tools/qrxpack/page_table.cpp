@@ -6,7 +6,10 @@
 #include <fstream>
 #include <iterator>
 
+#include <zlib.h>
+
 #include "payload/payload_record.h"
+#include "payload/record_inflate.h"
 
 namespace qrxpack {
 namespace fs = std::filesystem;
@@ -127,10 +130,42 @@ bool FindEntry(const Bytes& image, PeLayout& layout, std::string& error) {
   return true;
 }
 
+// Raw deflate at the best level; empty when zlib fails.
+Bytes DeflateRaw(const Bytes& data) {
+  z_stream stream{};
+  if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+  Bytes out(deflateBound(&stream, static_cast<uLong>(data.size())));
+  stream.next_in = const_cast<uint8_t*>(data.data());
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = out.data();
+  stream.avail_out = static_cast<uInt>(out.size());
+  const bool done = deflate(&stream, Z_FINISH) == Z_STREAM_END;
+  out.resize(done ? stream.total_out : 0);
+  deflateEnd(&stream);
+  return out;
+}
+
+// The record's data as stored: deflated (unpacked size, then the stream) where that is smaller
+// and the file is within the reader's cap, else the bytes themselves.
+bool StoredForm(const Bytes& data, Bytes& stored) {
+  if (data.size() <= qrx::kMaxUnpackedFileSize) {
+    const Bytes stream = DeflateRaw(data);
+    if (!stream.empty() && qrx::kDeflatedPrefixSize + stream.size() < data.size()) {
+      stored.clear();
+      AppendU32(stored, static_cast<uint32_t>(data.size()));
+      stored.insert(stored.end(), stream.begin(), stream.end());
+      return true;
+    }
+  }
+  stored = data;
+  return false;
+}
+
 }  // namespace
 
 bool BuildTableBytes(const std::vector<PageFile>& pages, Bytes& table, std::string& error) {
   table.clear();
+  uint64_t unpackedTotal = 0;
   for (const PageFile& page : pages) {
     std::u16string name;
     if (!Utf8ToUtf16(page.name, name) || name.size() >= qrx::kRecordNameUnits) {
@@ -152,9 +187,16 @@ bool BuildTableBytes(const std::vector<PageFile>& pages, Bytes& table, std::stri
       table[at + 2 * i] = static_cast<uint8_t>(name[i]);
       table[at + 2 * i + 1] = static_cast<uint8_t>(name[i] >> 8);
     }
-    WriteU32(table, at + 520, static_cast<uint32_t>(page.data.size()));
-    WriteU32(table, at + 524, 0);
-    table.insert(table.end(), page.data.begin(), page.data.end());
+    Bytes stored;
+    const bool deflated = StoredForm(page.data, stored);
+    if (deflated) unpackedTotal += page.data.size();
+    if (unpackedTotal > qrx::kMaxUnpackedTableSize) {
+      error = "the deflated files unpack to more than the reader's table cap";
+      return false;
+    }
+    WriteU32(table, at + 520, static_cast<uint32_t>(stored.size()));
+    WriteU32(table, at + 524, deflated ? qrx::kRecordDeflated : 0);
+    table.insert(table.end(), stored.begin(), stored.end());
   }
   table.resize(table.size() + qrx::kRecordHeaderSize, 0);
   return true;
@@ -205,6 +247,7 @@ bool ReadTable(const Bytes& image, std::vector<PageFile>& pages, std::string& er
   const size_t blob = layout.certStart + 8;
   const size_t blobLength = DerElementLength(image, blob, trailer);
   size_t at = ReadU32(image, trailer);
+  uint64_t unpackedTotal = 0;
   if (tableStart) *tableStart = at;
   if (blobLength == 0 || at < blob + blobLength || at > trailer) {
     error = "the trailer does not point after the PKCS#7 blob";
@@ -234,11 +277,29 @@ bool ReadTable(const Bytes& image, std::vector<PageFile>& pages, std::string& er
       error = "a record name that leaves the folder: " + Utf16ToUtf8(name);
       return false;
     }
-    if (header.sizeHigh != 0 || header.sizeLow > trailer - at) {
+    if (!qrx::HasKnownSizes(header) || header.sizeLow > trailer - at) {
       error = "a record size beyond the table: " + Utf16ToUtf8(name);
       return false;
     }
-    pages.push_back(PageFile{Utf16ToUtf8(name), Bytes(image.begin() + at, image.begin() + at + header.sizeLow)});
+    PageFile page{Utf16ToUtf8(name), Bytes(image.begin() + at, image.begin() + at + header.sizeLow), false};
+    if (qrx::IsDeflated(header)) {
+      // Inflated with the wizard's own bounds: exactly the declared size, within both caps.
+      const uint32_t declared = qrx::DeclaredUnpackedSize(image.data() + at);
+      unpackedTotal += declared;
+      // The caps are held before anything is allocated or inflated.
+      const bool withinCaps = declared <= qrx::kMaxUnpackedFileSize && unpackedTotal <= qrx::kMaxUnpackedTableSize;
+      Bytes unpacked(withinCaps ? declared : 0);
+      uint64_t inflated = 0;
+      if (!withinCaps ||
+          qrx::InflateExactly(image.data() + at + qrx::kDeflatedPrefixSize, header.sizeLow - qrx::kDeflatedPrefixSize,
+                              unpacked.data(), declared, inflated) != qrx::InflateOutcome::kOk) {
+        error = "a deflated record that does not unpack to its declared size within the caps: " + page.name;
+        return false;
+      }
+      page.data = std::move(unpacked);
+      page.deflated = true;
+    }
+    pages.push_back(std::move(page));
     at += header.sizeLow;
   }
   if (trailer - at > 7 || std::any_of(image.begin() + at, image.begin() + trailer, [](uint8_t b) { return b != 0; })) {

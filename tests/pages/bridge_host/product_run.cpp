@@ -11,6 +11,7 @@
 #include "bridge/worker_pool.h"
 #include "log/logger.h"
 #include "payload/license.h"
+#include "payload/license_endpoint.h"
 #include "payload/page_languages.h"
 #include "reporting/error_reporter.h"
 #include "reporting/session_info.h"
@@ -64,7 +65,8 @@ bool RunProductUi(const std::wstring& pageFolder, const WindowHooks& hooks) {
   info.installLanguage = qrx::ChooseInstallLanguage(PageLanguages(pageFolder), qrx::kSupportedLanguages);
   const std::wstring code = qrx::GetLanguageCode(info.installLanguage);
   bridge->SetPropertyValue(L"lang", code);
-  qrx::PrepareLicenseFrom(pageFolder, code, qrx::LicenseUrl(QRX_LICENSE_HOST, info.productId, code), &logger);
+  qrx::PrepareLicenseFrom(pageFolder, code,
+                          qrx::LicenseUrl(qrx::kLicenseEndpoint, QRX_LICENSE_HOST, info.productId, code), &logger);
 
   if (!qrx::RunUiStage(qrx::kResumeShortcutName, true, pageFolder, bridge, workers, &ShowProductWindow)) {
     // As the wizard does: a worker that would not stop still uses the bridge and the log, which

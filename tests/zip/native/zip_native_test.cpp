@@ -12,6 +12,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "zip/deflate_encoder.h"
 #include "zip/entry_path.h"
 #include "zip/zip_format.h"
 #include "zip/zip_reader.h"
@@ -677,7 +678,69 @@ void WriterInPlace() {
 
 }  // namespace
 
+// Inflates a raw deflate stream with zlib; false when zlib does not read it to its end.
+bool InflateAll(const qrx::NothrowArray<unsigned char>& packed, std::string& out) {
+  z_stream stream{};
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
+  stream.next_in = const_cast<unsigned char*>(packed.data());
+  stream.avail_in = static_cast<uInt>(packed.size());
+  char buffer[65536];
+  int status = Z_OK;
+  while (status == Z_OK) {
+    stream.next_out = reinterpret_cast<Bytef*>(buffer);
+    stream.avail_out = sizeof buffer;
+    status = inflate(&stream, Z_NO_FLUSH);
+    out.append(buffer, sizeof buffer - stream.avail_out);
+  }
+  inflateEnd(&stream);
+  return status == Z_STREAM_END && stream.avail_in == 0;
+}
+
+// Our encoder's streams, read back by zlib: edges of the match search (the window's far end,
+// the longest match, overlapping repeats) and data that does not compress.
+void DeflateEncoder() {
+  std::string random(100000, '\0');
+  uint32_t seed = 12345;
+  for (char& c : random) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
+  std::string text;
+  for (int i = 0; text.size() < 300000; ++i) {
+    text += "[2026-12-09 00:00:" + std::to_string(i % 60) + "] DEBUG Property lang: en, line " + std::to_string(i) + "\r\n";
+  }
+  const std::string block = random.substr(0, 40000);
+  const struct {
+    const char* name;
+    std::string data;
+    size_t most;  // largest acceptable stream
+  } rows[] = {
+      {"empty", "", 2},
+      {"one byte", "x", 3},
+      {"three bytes", "abc", 5},
+      {"a run (overlapping repeat)", std::string(100000, 'a'), 1000},
+      {"longest matches", std::string(258 * 7 + 1, 'b'), 40},
+      {"repeat at the window's far end", block.substr(0, 100) + random.substr(50000, 32668) + block.substr(0, 100),
+       32868 * 9 / 8 + 8},
+      {"repeat just past the window", block.substr(0, 100) + random.substr(50000, 32669) + block.substr(0, 100),
+       32869 * 9 / 8 + 8 + 100},
+      {"incompressible", random, random.size() * 9 / 8 + 8},
+      {"log text", text, text.size() / 4},
+      {"all byte values", [] { std::string s; for (int i = 0; i < 256 * 4; ++i) s += static_cast<char>(i); return s; }(),
+       256 * 4 * 9 / 8 + 8},
+  };
+  for (const auto& row : rows) {
+    qrx::NothrowArray<unsigned char> packed;
+    const bool ok = qrx::DeflateFixedHuffman(reinterpret_cast<const unsigned char*>(row.data.data()), row.data.size(),
+                                             &packed);
+    CHECK(ok);
+    std::string back;
+    CHECK(InflateAll(packed, back));
+    CHECK(back == row.data);
+    if (packed.size() > row.most) fprintf(stderr, "  %s: %zu bytes, more than %zu\n", row.name, packed.size(), row.most);
+    CHECK(packed.size() <= row.most);
+  }
+}
+
 int main() {
+  DeflateEncoder();
   RoundTrip();
   EmptyArchive();
   DirectoryTest();
