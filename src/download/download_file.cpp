@@ -249,6 +249,7 @@ int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
     // A name that would not stay inside the download folder is refused like an invalid name.
     const HRESULT hr = IsPlainFileName(name) ? RunAttempt(path, request, *callback.get(), owner.GetLogger(), stop)
                                              : qrx::HResultFromWin32(ERROR_INVALID_NAME);
+    owner.OnAttemptEnded(hr);
     const int code = TransferDownloadError(owner, hr);
     // A stopped download is not tried again.
     if (IsSet(stop) || !budget.RetryAfter(code, callback->dataReceived())) return code;
