@@ -213,13 +213,18 @@ class _PackageHandler(BaseHTTPRequestHandler):
         owner = self.server.owner
         with owner.lock:
             owner.paths.append(self.path)
+            refused = owner.refusals > 0 and self.path.startswith("/pkg/")
+            if refused:
+                owner.refusals -= 1
         data = owner.package
         if self.path.startswith("/flip/"):
             # The package with one byte changed in its middle: what a tampering proxy would send.
             changed = bytearray(data)
             changed[len(changed) // 2] ^= 0x01
             data = bytes(changed)
-        if any(self.path.startswith(prefix) for prefix in owner.missing):
+        if refused:
+            self.send_error(403)
+        elif any(self.path.startswith(prefix) for prefix in owner.missing):
             self.send_error(404)
         elif (self.path.startswith("/pkg/") or self.path.startswith("/flip/")) and self.path.endswith(".zip"):
             self.send_response(200)
@@ -248,10 +253,12 @@ class _PackageHandler(BaseHTTPRequestHandler):
 
 
 class PackageServer(_Base):
-    def __init__(self, package_path, lifetime=900, pace=0.05, missing=()):
+    def __init__(self, package_path, lifetime=900, pace=0.05, missing=(), refusals=0):
         self.pace = pace
         # Path prefixes answered with 404 although they lie under /pkg/.
         self.missing = tuple(missing)
+        # How many of the first package requests are answered 403 Forbidden.
+        self.refusals = refusals
         with open(package_path, "rb") as f:
             self.package = f.read()
         self.lock = threading.Lock()
