@@ -608,7 +608,8 @@ var ui = {
 };
 
 // The time left of one download, from the counters polled at times `ms`: the mean rate over the
-// last 5 s; nothing in the first 3 s, nor while the estimate moved by 50% or more in the last 3 s.
+// last 5 s; nothing in the first 3 s, nor while the estimate moved by 50% or more in the last 3 s
+// (each earlier estimate less the time gone since, against the current one).
 function TimeLeft() {
   this.samples = [];
   this.estimates = [];
@@ -643,12 +644,11 @@ TimeLeft.prototype.update = function (ms, current, total) {
   }
   estimates.push({ ms: ms, seconds: estimate });
   if (ms - this.started < TimeLeft.SETTLE_MS) return null;
-  var low = estimate;
-  var high = estimate;
   for (var i = 0; i < estimates.length; i++) {
-    low = Math.min(low, estimates[i].seconds);
-    high = Math.max(high, estimates[i].seconds);
+    // What that earlier estimate says now, with the time since taken off.
+    var projected = estimates[i].seconds - (ms - estimates[i].ms) / 1000;
+    if (!(Math.abs(estimate - projected) < TimeLeft.STEADY_SHARE * Math.min(projected, estimate))) return null;
   }
-  return high - low < low * TimeLeft.STEADY_SHARE ? estimate : null;
+  return estimate;
 };
 

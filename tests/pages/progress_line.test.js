@@ -153,6 +153,15 @@ describe("time-left estimate", () => {
     assert.ok(figures[figures.length - 1] !== null, "shown once steady again");
   });
 
+  it("a small package in 32 KB pieces once a second shows a figure, and a sensible one", () => {
+    const total = 435253;
+    const rows = [];
+    for (let ms = 0; ms <= 14000; ms += 250) rows.push([ms, Math.min(total, 32768 * Math.floor(ms / 1000)), total]);
+    const figures = run(rows).filter((f) => f !== null);
+    assert.ok(figures.length >= 8, String(figures.length));
+    for (const f of figures) assert.ok(f >= 0 && f <= 20, String(f));
+  });
+
   it("never a figure without progress, with an unknown total, or past the total", () => {
     assert.deepEqual(run(steady(0, 100 * MB, 6)).filter((f) => f !== null), []);
     assert.deepEqual(run(steady(MB, 1, 6)).filter((f) => f !== null), []);
