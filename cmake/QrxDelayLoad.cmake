@@ -2,7 +2,7 @@
 # the system folder only (the delay-load hook in src/common/system_dll.cpp), never at process start
 # from the executable's folder. Each gets a delay-import library made from the toolchain's import
 # library; link the target `qrx_delay_<name>` in place of `<name>`.
-set(QRX_DELAY_DLLS urlmon winhttp crypt32 dbghelp wintrust version)
+set(QRX_DELAY_DLLS urlmon winhttp crypt32 wintrust version)
 
 if(CMAKE_DLLTOOL)
   set(QRX_DLLTOOL ${CMAKE_DLLTOOL})

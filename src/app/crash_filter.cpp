@@ -3,6 +3,7 @@
 #include <dbghelp.h>
 #include <shlwapi.h>
 
+#include "common/system_dll.h"
 #include "common/unique_any.h"
 #include "identity/machine_id.h"
 #include "reporting/report_transport.h"
@@ -12,9 +13,28 @@ namespace qrx {
 
 const wchar_t kCrashDumpName[] = L"dlm.dmp";
 
+namespace {
+
+using MiniDumpWriteDumpFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, PMINIDUMP_EXCEPTION_INFORMATION,
+                                          PMINIDUMP_USER_STREAM_INFORMATION, PMINIDUMP_CALLBACK_INFORMATION);
+// Found at installation; DbgHelp stays loaded for the rest of the process.
+MiniDumpWriteDumpFn writeDump = nullptr;
+
+}  // namespace
+
+bool InstallCrashFilter() {
+  SetUnhandledExceptionFilter(CrashFilter);
+  HMODULE dbghelp = LoadSystemLibrary(L"dbghelp.dll");
+  writeDump = dbghelp ? reinterpret_cast<MiniDumpWriteDumpFn>(
+                            reinterpret_cast<void*>(GetProcAddress(dbghelp, "MiniDumpWriteDump")))
+                      : nullptr;
+  return writeDump != nullptr;
+}
+
 void SendCrashReport(const std::wstring& dumpPath) { SendFileReport(dumpPath, std::wstring(), GetMachineId()); }
 
 LONG WINAPI CrashFilter(EXCEPTION_POINTERS* exception) {
+  if (!writeDump) return EXCEPTION_EXECUTE_HANDLER;
   std::wstring folder;
   if (!GetTempFolder(folder) || !CreateUniqueTempFolder(folder)) return EXCEPTION_EXECUTE_HANDLER;
   wchar_t dumpPath[MAX_PATH] = {};
@@ -34,8 +54,8 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* exception) {
     info.ThreadId = GetCurrentThreadId();
     info.ExceptionPointers = exception;
     info.ClientPointers = TRUE;
-    written = MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file.get(), MiniDumpNormal, &info, nullptr,
-                                nullptr) != FALSE;
+    written = writeDump(GetCurrentProcess(), GetCurrentProcessId(), file.get(), MiniDumpNormal, &info, nullptr,
+                        nullptr) != FALSE;
   }
   if (written) SendCrashReport(dumpPath);
   DeleteFolderTree(folder);

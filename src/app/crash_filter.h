@@ -10,6 +10,12 @@ namespace qrx {
 // Name of the dump file in its temporary folder.
 extern const wchar_t kCrashDumpName[];
 
+// Installs CrashFilter as the process's unhandled-exception filter, then loads DbgHelp from the
+// system folder and finds MiniDumpWriteDump, so that the filter loads nothing itself: a crash while
+// another thread holds the loader lock would hang there. False when DbgHelp is not available (a
+// crash then ends the process without a dump).
+bool InstallCrashFilter();
+
 // The process's unhandled-exception filter; always EXCEPTION_EXECUTE_HANDLER, so the system ends
 // the process without a dialog.
 LONG WINAPI CrashFilter(EXCEPTION_POINTERS* exception);

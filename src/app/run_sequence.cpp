@@ -136,7 +136,7 @@ bool RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::w
 }
 
 int RunDownloadManager() {
-  SetUnhandledExceptionFilter(CrashFilter);
+  InstallCrashFilter();
   RestrictDllSearch();
   UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
   if (GetLastError() == ERROR_ALREADY_EXISTS) {

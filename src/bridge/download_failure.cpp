@@ -41,8 +41,11 @@ bool IsServerStatus(unsigned long status) { return status == 403 || status == 42
 // The result code decides first where it is specific (2 and 3); then the facts of the last
 // attempt, most specific first; what remains of a transient failure (4) is the network.
 const wchar_t* DownloadFailureCause(const DownloadOutcome& outcome) {
-  const unsigned long status = outcome.httpStatus;
   const HRESULT hr = outcome.lastResult;
+  unsigned long status = outcome.httpStatus;
+  // A status the engine carried in the HRESULT (HTTP's own facility) counts as one answered.
+  const unsigned long bits = static_cast<unsigned long>(hr);
+  if (status == 0 && (bits & 0xFFFF0000UL) == static_cast<unsigned long>(HttpStatusHResult(0))) status = bits & 0xFFFF;
   switch (outcome.code) {
     case kDownloadOk:
       return L"";

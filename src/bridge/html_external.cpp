@@ -168,6 +168,7 @@ int HtmlExternal::DownloadFile(const std::wstring& url) {
   {
     auto hold = lock_.Lock();
     lastAttemptResult_ = S_OK;
+    lastHttpStatus_ = 0;
   }
   const int code = downloadmanagercore::DownloadFile(*this, url);
   if (code == kDownloadOk || stopRequested()) return code;
@@ -176,15 +177,17 @@ int HtmlExternal::DownloadFile(const std::wstring& url) {
   {
     auto hold = lock_.Lock();
     outcome.lastResult = lastAttemptResult_;
+    outcome.httpStatus = lastHttpStatus_;
   }
   outcome.hashFailed = outcome.lastResult == CRYPT_E_HASH_VALUE;
   SetPropertyValue(kDownloadFailureKey, DownloadFailureCause(outcome));
   return code;
 }
 
-void HtmlExternal::OnAttemptEnded(HRESULT hr) {
+void HtmlExternal::OnAttemptEnded(HRESULT hr, unsigned long httpStatus) {
   auto hold = lock_.Lock();
   lastAttemptResult_ = hr;
+  lastHttpStatus_ = httpStatus;
 }
 
 int HtmlExternal::InstallPackage(const std::wstring&, const std::wstring&) { return 2; }

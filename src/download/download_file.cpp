@@ -4,6 +4,8 @@
 #include <shlwapi.h>
 #include <urlmon.h>
 
+#include <cstring>
+#include <memory>
 #include <utility>
 
 #include "common/com_ptr.h"
@@ -11,26 +13,55 @@
 #include "common/hresult.h"
 #include "common/sha256.h"
 #include "common/unique_any.h"
+#include "download/attempt_log.h"
 #include "download/download_callback.h"
 #include "download/download_owner.h"
 #include "download/download_request.h"
 #include "download/download_result.h"
+#include "download/http_answer.h"
 #include "download/pull_stream.h"
+#include "download/resume_plan.h"
+#include "download/retry_plan.h"
 
 namespace downloadmanagercore {
 
 namespace {
 
-// Owns the file side of one attempt: pre-sizing, writing, the final cut and the outcome.
-// Forwards the other notifications to the attempt's callback until the attempt ends.
-class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
+// What one download keeps across its attempts: the bytes on disk that a later attempt may keep,
+// the hash of exactly those bytes, and what the first answer promised.
+struct PackageFileState {
+  bool wantHash = false;
+  std::unique_ptr<qrx::Sha256> hash;
+  ULONGLONG kept = 0;
+  ResumeBasis basis;
+
+  // From byte 0 again: nothing kept, a fresh hash.
+  void Restart() {
+    kept = 0;
+    hash.reset(wantHash ? new qrx::Sha256 : nullptr);
+  }
+};
+
+// Owns the file side of one attempt: pre-sizing, writing, the final cut and the outcome. Asks for
+// the rest of the file when the attempt resumes, and judges the answer before any byte of it is
+// written. Forwards the other notifications to the attempt's callback until the attempt ends.
+class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback, IHttpNegotiate> {
  public:
-  // `hash`, when given, is fed every byte written to the file.
-  BSCHolder(HANDLE file, IBindStatusCallback* callback, qrx::Sha256* hash)
-      : file_(file), callback_(callback), hash_(hash) {
+  // `rangeFrom` > 0: the file holds that many bytes and is positioned after them; the request
+  // asks for the rest.
+  BSCHolder(HANDLE file, IBindStatusCallback* callback, PackageFileState* state, ULONGLONG rangeFrom,
+            qrx::Logger* log)
+      : file_(file), callback_(callback), state_(state), rangeFrom_(rangeFrom), log_(log) {
     if (callback_) callback_->AddRef();
+    lastActivity_ = GetTickCount64();
   }
   HRESULT result() const { return result_; }
+  bool firstByte() const { return firstByte_; }
+  ULONGLONG lastActivity() const { return lastActivity_; }
+  ULONGLONG written() const { return written_; }
+  bool watchdogFired() const { return watchdog_; }
+  unsigned long status() const { return answered_ ? answer_.status : 0; }
+  const HttpAnswer& answer() const { return answer_; }
 
   // Ends the attempt for this object: the file is about to be closed and the callback to go out
   // of scope, so late notifications of a binding that is still running touch neither. A binding
@@ -38,6 +69,7 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
   void EndAttempt() {
     if (!stopped_ && file_ != INVALID_HANDLE_VALUE) SetEndOfFile(file_);
     file_ = INVALID_HANDLE_VALUE;
+    state_ = nullptr;
     binding_.Reset();
     if (callback_) {
       IBindStatusCallback* callback = callback_;
@@ -46,10 +78,14 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
     }
   }
 
-  // Ends the binding (shut-down asked the download to stop); the outcome becomes E_ABORT unless
-  // the binding already had one.
-  void Abort() {
-    if (result_ == E_PENDING) result_ = E_ABORT;
+  // Ends the binding: `why` becomes the outcome unless the binding already had one. E_ABORT when
+  // shut-down asked the download to stop, the stall result when the watchdog ends it.
+  void Abort(HRESULT why) {
+    if (result_ == E_PENDING) {
+      result_ = why;
+      pinned_ = true;
+      watchdog_ = why == kStalledHResult;
+    }
     // Taken out first: the abort may report OnStopBinding from inside.
     qrx::ComPtr<IBinding> binding = std::move(binding_);
     if (binding) binding->Abort();
@@ -68,18 +104,33 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
   }
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
                                        LPCWSTR statusText) override {
+    if (statusCode == BINDSTATUS_BEGINDOWNLOADDATA || statusCode == BINDSTATUS_DOWNLOADINGDATA ||
+        statusCode == BINDSTATUS_ENDDOWNLOADDATA) {
+      firstByte_ = true;
+      lastActivity_ = GetTickCount64();
+      if (!Settle()) return S_OK;
+    }
     if (statusCode == BINDSTATUS_BEGINDOWNLOADDATA && progressMax != 0 && file_ != INVALID_HANDLE_VALUE) {
-      announced_ = progressMax;
+      // A partial answer announces the rest: the file keeps its full length.
+      announced_ = Base() + progressMax;
       // Extend the file to the announced size before the first byte is written.
       LARGE_INTEGER size;
-      size.QuadPart = progressMax;
+      size.QuadPart = static_cast<LONGLONG>(announced_);
       if (SetFilePointerEx(file_, size, nullptr, FILE_BEGIN)) {
         SetEndOfFile(file_);
-        LARGE_INTEGER start = {};
+        LARGE_INTEGER start;
+        start.QuadPart = static_cast<LONGLONG>(Base());
         SetFilePointerEx(file_, start, nullptr, FILE_BEGIN);
       }
     }
-    return callback_ ? callback_->OnProgress(progress, progressMax, statusCode, statusText) : E_NOTIMPL;
+    if (!callback_) return E_NOTIMPL;
+    // The counters count the whole file: a resumed attempt's progress starts after the kept bytes.
+    const ULONG base = static_cast<ULONG>(Base());
+    if (statusCode == BINDSTATUS_BEGINDOWNLOADDATA || statusCode == BINDSTATUS_DOWNLOADINGDATA ||
+        statusCode == BINDSTATUS_ENDDOWNLOADDATA) {
+      return callback_->OnProgress(progress + base, progressMax + base, statusCode, statusText);
+    }
+    return callback_->OnProgress(progress, progressMax, statusCode, statusText);
   }
   HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT hr, LPCWSTR error) override {
     if (stopped_ || file_ == INVALID_HANDLE_VALUE) return callback_ ? callback_->OnStopBinding(hr, error) : E_NOTIMPL;
@@ -101,21 +152,32 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
       }
     } else {
       SetEndOfFile(file_);
+      // Where the platform reports an HTTP error status as a plain failure, the status decides.
+      if (answered_ && HttpStatusFailure(answer_.status) != S_OK) hr = HttpStatusFailure(answer_.status);
     }
-    if (!writeFailed_ && result_ != E_ABORT) result_ = hr;
+    if (!pinned_) result_ = hr;
     return callback_ ? callback_->OnStopBinding(hr, error) : E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* bindf, BINDINFO* bindInfo) override {
-    return callback_ ? callback_->GetBindInfo(bindf, bindInfo) : E_NOTIMPL;
+    const HRESULT hr = callback_ ? callback_->GetBindInfo(bindf, bindInfo) : E_NOTIMPL;
+    // From the server every time, and nothing kept in the cache: a resumed attempt must not be
+    // answered from a stored copy.
+    if (bindf) *bindf |= BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE;
+    return hr;
   }
   HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* medium) override {
     if (file_ == INVALID_HANDLE_VALUE) return E_ABORT;
+    if (!Settle()) return E_ABORT;
     if (!medium || medium->tymed != TYMED_ISTREAM || !medium->pstm) return E_INVALIDARG;
     for (;;) {
       BYTE buffer[kDownloadReadSize];
       ULONG read = 0;
       const HRESULT readResult = medium->pstm->Read(buffer, sizeof(buffer), &read);
-      if (read > 0 && !Write(buffer, read)) return E_ABORT;
+      if (read > 0) {
+        firstByte_ = true;
+        lastActivity_ = GetTickCount64();
+        if (!Write(buffer, read)) return E_ABORT;
+      }
       if (readResult == S_OK) {
         // A stream that answers S_OK without data has nothing more for now.
         if (read == 0) return S_OK;
@@ -127,18 +189,86 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
   }
   HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return E_NOTIMPL; }
 
+  // IHttpNegotiate:
+  HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additional) override {
+    if (!additional) return E_POINTER;
+    *additional = nullptr;
+    if (rangeFrom_ == 0 || !state_) return S_OK;
+    const std::wstring headers = RangeRequestHeaders(rangeFrom_, state_->basis.validator);
+    const size_t bytes = (headers.size() + 1) * sizeof(wchar_t);
+    auto* text = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
+    if (!text) return E_OUTOFMEMORY;
+    memcpy(text, headers.c_str(), bytes);
+    *additional = text;
+    rangeAsked_ = true;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnResponse(DWORD status, LPCWSTR headers, LPCWSTR, LPWSTR* additional) override {
+    if (additional) *additional = nullptr;
+    if (!answered_) {
+      answered_ = true;
+      ParseHttpAnswer(status, headers ? headers : L"", answer_);
+    }
+    return S_OK;
+  }
+
  private:
   ~BSCHolder() override { EndAttempt(); }
+
+  // Where this attempt's bytes go in the file.
+  ULONGLONG Base() const { return appending_ ? rangeFrom_ : 0; }
+
+  // Once, before the first byte is written: whether the answer is appended, written from byte 0,
+  // or refused (then the binding is aborted, the file emptied, and false returned).
+  bool Settle() {
+    if (settled_) return !refused_;
+    settled_ = true;
+    if (!state_ || file_ == INVALID_HANDLE_VALUE) return true;
+    if (answered_ && answer_.status >= 400) return true;
+    RestartReason reason = RestartReason::kNone;
+    if (rangeAsked_) {
+      // A range answer whose headers we never saw cannot be trusted to start where we asked.
+      reason = answered_ ? JudgeRangeAnswer(state_->basis, rangeFrom_, answer_) : RestartReason::kOtherStatus;
+    } else if (rangeFrom_ > 0) {
+      // The request went out without the range: the whole file comes.
+      reason = RestartReason::kWholeFile;
+    }
+    if (reason == RestartReason::kNone && rangeFrom_ > 0) {
+      appending_ = true;
+      LogResume(log_, rangeFrom_, state_->basis.length);
+      return true;
+    }
+    if (rangeFrom_ > 0) {
+      LogRestart(log_, reason);
+      LARGE_INTEGER start = {};
+      SetFilePointerEx(file_, start, nullptr, FILE_BEGIN);
+      SetEndOfFile(file_);
+      state_->Restart();
+    }
+    if (reason == RestartReason::kNone || reason == RestartReason::kWholeFile) {
+      // A whole file from byte 0: what it promises is what later attempts resume against.
+      if (answered_) {
+        TakeBasis(answer_, state_->basis);
+      } else {
+        state_->basis.known = false;
+      }
+      return true;
+    }
+    refused_ = true;
+    Abort(kRangeRefusedHResult);
+    return false;
+  }
 
   // Writes the chunk; a write that stores only part of it goes on with the rest, so the next call
   // reports the real error (a full volume gives a partial write first). On failure pins the
   // outcome to the write error and cuts the file there.
   bool Write(const BYTE* data, ULONG size) {
-    if (hash_) hash_->Update(data, size);
+    if (state_ && state_->hash) state_->hash->Update(data, size);
+    written_ += size;
     while (size > 0) {
       DWORD written = 0;
       if (!WriteFile(file_, data, size, &written, nullptr) || written == 0) {
-        writeFailed_ = true;
+        pinned_ = true;
         result_ = qrx::HResultFromLastError();
         SetEndOfFile(file_);
         return false;
@@ -150,24 +280,44 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback> {
   }
 
   HRESULT result_ = E_PENDING;
-  bool writeFailed_ = false;
+  bool pinned_ = false;  // a write error, a refusal or our own abort decided the outcome
   bool stopped_ = false;
+  bool watchdog_ = false;
+  bool firstByte_ = false;
+  bool rangeAsked_ = false;
+  bool answered_ = false;
+  bool settled_ = false;
+  bool appending_ = false;
+  bool refused_ = false;
   ULONGLONG announced_ = 0;
+  ULONGLONG written_ = 0;
+  ULONGLONG lastActivity_ = 0;
+  HttpAnswer answer_;
   qrx::ComPtr<IBinding> binding_;
   HANDLE file_;
   IBindStatusCallback* callback_;
-  qrx::Sha256* hash_;
+  PackageFileState* state_;
+  ULONGLONG rangeFrom_;
+  qrx::Logger* log_;
 };
 
-// Pumps this thread's messages until the holder has an outcome or `stop` is set (then the binding
-// is aborted: E_ABORT). E_PENDING when WM_QUIT ended the wait; the quit is posted again for an
-// outer loop.
-HRESULT WaitForOutcome(BSCHolder& holder, HANDLE stop) {
+// Pumps this thread's messages until the holder has an outcome. Ends the binding when `stop` is
+// set (E_ABORT) or when no byte came for the stall limit, or no first byte for the first-byte
+// limit (the stall result). E_PENDING when WM_QUIT ended the wait; the quit is posted again for
+// an outer loop.
+HRESULT WaitForOutcome(BSCHolder& holder, HANDLE stop, const RetryLimits& limits) {
   const DWORD handleCount = stop ? 1 : 0;
   while (holder.result() == E_PENDING) {
-    const DWORD wait = MsgWaitForMultipleObjects(handleCount, &stop, FALSE, INFINITE, QS_ALLINPUT);
+    const ULONGLONG limit = holder.firstByte() ? limits.stallMs : limits.firstByteMs;
+    const ULONGLONG idle = GetTickCount64() - holder.lastActivity();
+    if (idle >= limit) {
+      holder.Abort(kStalledHResult);
+      break;
+    }
+    const DWORD wait =
+        MsgWaitForMultipleObjects(handleCount, &stop, FALSE, static_cast<DWORD>(limit - idle), QS_ALLINPUT);
     if (handleCount && wait == WAIT_OBJECT_0) {
-      holder.Abort();
+      holder.Abort(E_ABORT);
       break;
     }
     MSG message;
@@ -185,41 +335,80 @@ HRESULT WaitForOutcome(BSCHolder& holder, HANDLE stop) {
 
 bool IsSet(HANDLE event) { return event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
-// One attempt: a fresh file, one binding, its outcome. With an expected digest, the bytes are
-// hashed as they are written; a complete transfer that does not match is deleted and fails.
-HRESULT RunAttempt(const std::wstring& path, const DownloadRequest& request, DownloadCallback& callback,
-                   qrx::Logger* log, HANDLE stop) {
-  qrx::UniqueFile file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return qrx::HResultFromLastError();
-  qrx::Sha256 hash;
-  auto holder =
-      qrx::ComPtr<BSCHolder>::Attach(new BSCHolder(file.get(), &callback, request.hasDigest ? &hash : nullptr));
+// Waits between attempts; false when the stop event ended the wait.
+bool PauseBeforeRetry(HANDLE stop, DWORD waitMs) {
+  if (!stop) {
+    Sleep(waitMs);
+    return true;
+  }
+  return WaitForSingleObject(stop, waitMs) != WAIT_OBJECT_0;
+}
+
+struct AttemptReport {
+  HRESULT hr = E_FAIL;
+  ULONGLONG received = 0;
+  bool watchdog = false;
+  bool firstByte = false;
+  unsigned long status = 0;
+  bool hasRetryAfter = false;
+  ULONGLONG retryAfterMs = 0;
+};
+
+// One attempt: the file from byte 0, or from the kept bytes when the first answer allows asking
+// for the rest; one binding; its outcome. With an expected digest, the bytes are hashed as they
+// are written; a complete file that does not match is deleted and fails.
+AttemptReport RunAttempt(const std::wstring& path, const DownloadRequest& request, DownloadCallback& callback,
+                         PackageFileState& state, const RetryLimits& limits, qrx::Logger* log, HANDLE stop,
+                         int attempt) {
+  AttemptReport report;
+  if (state.kept > 0) {
+    const RestartReason reason = RangeRequestFor(state.basis, state.kept);
+    if (reason != RestartReason::kNone) {
+      LogRestart(log, reason);
+      state.Restart();
+    }
+  }
+  const ULONGLONG rangeFrom = state.kept;
+  LogAttemptStart(log, attempt, rangeFrom);
+  qrx::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                   rangeFrom > 0 ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER position;
+  position.QuadPart = static_cast<LONGLONG>(rangeFrom);
+  if (!file || (rangeFrom > 0 && !SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN))) {
+    report.hr = qrx::HResultFromLastError();
+    state.Restart();
+    return report;
+  }
+  auto holder = qrx::ComPtr<BSCHolder>::Attach(new BSCHolder(file.get(), &callback, &state, rangeFrom, log));
   HRESULT hr = OpenPullStream(request.transferUrl.c_str(), holder.get());
-  if (SUCCEEDED(hr)) hr = WaitForOutcome(*holder.get(), stop);
-  // The file closes and the callback goes out of scope with this attempt.
+  if (SUCCEEDED(hr)) hr = WaitForOutcome(*holder.get(), stop, limits);
+  // The file closes and the callback goes out of scope with this attempt; what is on disk up to
+  // the file position is what a later attempt may keep.
   holder->EndAttempt();
+  LARGE_INTEGER zero = {};
+  LARGE_INTEGER end = {};
+  state.kept = SetFilePointerEx(file.get(), zero, &end, FILE_CURRENT) ? static_cast<ULONGLONG>(end.QuadPart) : 0;
+  if (state.kept == 0) state.Restart();
   file.Reset();
-  if (hr != S_OK || !request.hasDigest) return hr;
+  report.received = holder->written();
+  report.watchdog = holder->watchdogFired();
+  report.firstByte = holder->firstByte();
+  report.status = holder->status();
+  report.hasRetryAfter = ParseRetryAfter(holder->answer().retryAfter, UnixSecondsNow(), report.retryAfterMs);
+  report.hr = hr;
+  if (hr != S_OK || !request.hasDigest) return report;
   qrx::Sha256Digest received{};
-  const bool hashed = hash.Finish(received);
-  if (hashed && received == request.digest) return hr;
+  const bool hashed = state.hash && state.hash->Finish(received);
+  if (hashed && received == request.digest) return report;
   DeleteFileW(path.c_str());
+  state.Restart();
   qrx::LogError(log, kLogDownloadHashMismatch, qrx::DigestHex(request.digest).c_str(),
                 hashed ? qrx::DigestHex(received).c_str() : L"-");
-  return CRYPT_E_HASH_VALUE;
+  report.hr = CRYPT_E_HASH_VALUE;
+  return report;
 }
 
 }  // namespace
-
-bool RetryBudget::RetryAfter(int code, bool dataReceived) {
-  if (code != kDownloadTransient) return false;
-  if (dataReceived) {
-    left_ = kDownloadRetryBudget;
-    return true;
-  }
-  return --left_ > 0;
-}
 
 std::wstring DownloadFileName(const std::wstring& url) { return PathFindFileNameW(url.c_str()); }
 
@@ -242,17 +431,44 @@ int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
   const std::wstring name = DownloadFileName(request.transferUrl);
   const std::wstring path = owner.GetDownloadFolder() + name;
   owner.SetDownloadPath(path);
+  qrx::Logger* log = owner.GetLogger();
   const HANDLE stop = owner.GetStopEvent();
-  RetryBudget budget;
-  for (;;) {
+  const RetryLimits limits = BuildRetryLimits();
+  RetryPlan plan(limits, GetTickCount64());
+  PackageFileState state;
+  state.wantHash = request.hasDigest;
+  state.Restart();
+  ULONGLONG furthest = 0;
+  for (int attempt = 1;; ++attempt) {
     auto callback = qrx::ComPtr<DownloadCallback>::Attach(new DownloadCallback(&owner));
+    AttemptReport report;
     // A name that would not stay inside the download folder is refused like an invalid name.
-    const HRESULT hr = IsPlainFileName(name) ? RunAttempt(path, request, *callback.get(), owner.GetLogger(), stop)
-                                             : qrx::HResultFromWin32(ERROR_INVALID_NAME);
-    owner.OnAttemptEnded(hr);
-    const int code = TransferDownloadError(owner, hr);
+    if (IsPlainFileName(name)) {
+      report = RunAttempt(path, request, *callback.get(), state, limits, log, stop, attempt);
+      LogAttemptEnd(log, attempt, ClassifyAttemptEnd(report.hr, report.watchdog, report.firstByte, report.status),
+                    report.status, report.hr, report.received);
+    } else {
+      report.hr = qrx::HResultFromWin32(ERROR_INVALID_NAME);
+    }
+    owner.OnAttemptEnded(report.hr, report.status);
+    const int code = TransferDownloadError(owner, report.hr);
     // A stopped download is not tried again.
-    if (IsSet(stop) || !budget.RetryAfter(code, callback->dataReceived())) return code;
+    if (IsSet(stop)) return code;
+    if (state.kept > furthest) furthest = state.kept;
+    AttemptOutcome outcome;
+    outcome.code = code;
+    outcome.dataReceived = report.received > 0;
+    outcome.hasRetryAfter = report.hasRetryAfter;
+    outcome.retryAfterMs = report.retryAfterMs;
+    outcome.furthestOffset = furthest;
+    outcome.nowMs = GetTickCount64();
+    const RetryDecision decision = plan.After(outcome);
+    if (decision.stop != RetryStop::kNone) {
+      LogGiveUp(log, limits, decision.stop, report.retryAfterMs);
+      return decision.code;
+    }
+    LogWait(log, decision.waitMs, attempt + 1);
+    if (!PauseBeforeRetry(stop, decision.waitMs)) return code;
   }
 }
 

@@ -7,20 +7,8 @@ namespace downloadmanagercore {
 
 class DownloadOwner;
 
-// Attempts that receive no data before failing transiently, in a row.
-constexpr int kDownloadRetryBudget = 10;
 // Bytes read from the pull stream at a time.
 constexpr unsigned kDownloadReadSize = 8192;
-
-// Decides after each attempt whether another one follows: only transient failures (code 4) are
-// retried; an attempt that received data renews the budget, one that did not spends from it.
-class RetryBudget {
- public:
-  bool RetryAfter(int code, bool dataReceived);
-
- private:
-  int left_ = kDownloadRetryBudget;
-};
 
 // The file-name part of the URL (the text after its last separator), undecoded.
 std::wstring DownloadFileName(const std::wstring& url);

@@ -21,8 +21,8 @@ class DownloadOwner {
   virtual qrx::Logger* GetLogger() = 0;
   // Set when shut-down asks the download to stop: the transfer is abandoned. None here.
   virtual HANDLE GetStopEvent() { return nullptr; }
-  // The HRESULT each attempt ended with, in order.
-  virtual void OnAttemptEnded(HRESULT) {}
+  // How each attempt ended, in order: its HRESULT and the HTTP status of its answer (0 for none).
+  virtual void OnAttemptEnded(HRESULT, unsigned long) {}
 
  protected:
   ~DownloadOwner() = default;

@@ -9,12 +9,46 @@ namespace downloadmanagercore {
 
 const wchar_t kTransferDownloadErrorFormat[] = L"TransferDownloadError HRESULT: %x";
 
+const HRESULT kStalledHResult = INET_E_CONNECTION_TIMEOUT;
+const HRESULT kRangeRefusedHResult = static_cast<HRESULT>(0x801901A0);
+
 namespace {
 // A failed write or file creation on a full volume.
 const HRESULT kDiskFullHResult = static_cast<HRESULT>(0x80070070);
+// WinINet's connection aborted, connection reset and time-out errors as HRESULTs: what the SDK
+// documents for a dropped connection on Windows (Wine's urlmon gives none of them).
+const HRESULT kConnectionAbortedHResult = static_cast<HRESULT>(0x80072EFE);
+const HRESULT kConnectionResetHResult = static_cast<HRESULT>(0x80072EFF);
+const HRESULT kInternetTimeoutHResult = static_cast<HRESULT>(0x80072EE2);
+const HRESULT kHttpFacilityBase = static_cast<HRESULT>(0x80190000);
 }  // namespace
 
+HRESULT HttpStatusHResult(unsigned long status) {
+  return static_cast<HRESULT>(static_cast<unsigned long>(kHttpFacilityBase) | (status & 0xFFFF));
+}
+
+bool IsTransientHttpStatus(unsigned long status) {
+  switch (status) {
+    case 408:
+    case 429:
+    case 500:
+    case 502:
+    case 503:
+    case 504:
+      return true;
+    default:
+      return false;
+  }
+}
+
 int DownloadResultCode(HRESULT hr, const FreeSpace& freeSpace) {
+  if ((static_cast<unsigned long>(hr) & 0xFFFF0000UL) == static_cast<unsigned long>(kHttpFacilityBase)) {
+    const unsigned long status = static_cast<unsigned long>(hr) & 0xFFFF;
+    if (status == 404 || status == 410) return kDownloadNotFound;
+    // 416 is ours: an answer to a range request that we did not append, so the next attempt
+    // starts from byte 0.
+    return IsTransientHttpStatus(status) || status == 416 ? kDownloadTransient : kDownloadError;
+  }
   switch (hr) {
     case S_OK:
       return kDownloadOk;
@@ -23,12 +57,16 @@ int DownloadResultCode(HRESULT hr, const FreeSpace& freeSpace) {
       return kDownloadNotFound;
     case INET_E_DOWNLOAD_FAILURE:
       return (freeSpace.known && freeSpace.totalFreeBytes == 0) ? kDownloadDiskFull : kDownloadTransient;
+    case S_FALSE:  // a clean close with fewer bytes than announced
     case INET_E_CONNECTION_TIMEOUT:
+    case kConnectionAbortedHResult:
+    case kConnectionResetHResult:
+    case kInternetTimeoutHResult:
       return kDownloadTransient;
     case kDiskFullHResult:
       return kDownloadDiskFull;
     default:
-      // Also S_FALSE (fewer bytes than announced) and E_PENDING (the wait ended on WM_QUIT).
+      // Also E_PENDING (the wait ended on WM_QUIT) and E_ABORT (the download was stopped).
       return kDownloadError;
   }
 }

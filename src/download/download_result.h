@@ -26,6 +26,16 @@ struct FreeSpace {
   ULONGLONG totalFreeBytes = 0;
 };
 
+// The HRESULT of an HTTP status in HTTP's own facility: 0x80190000 plus the status (503 gives
+// 0x801901f7, the SDK's HTTP_E_STATUS_SERVICE_UNAVAIL).
+HRESULT HttpStatusHResult(unsigned long status);
+// Statuses worth another attempt: 408, 429, 500, 502, 503, 504.
+bool IsTransientHttpStatus(unsigned long status);
+// What an attempt ends with when we abort it for receiving nothing for too long.
+extern const HRESULT kStalledHResult;
+// What an attempt ends with when the answer to a range request cannot be appended.
+extern const HRESULT kRangeRefusedHResult;
+
 // The decision alone. `freeSpace` is consulted only for a download failure.
 int DownloadResultCode(HRESULT hr, const FreeSpace& freeSpace);
 

@@ -4,6 +4,7 @@
 
 #include "common/com_ptr.h"
 #include "common/com_object.h"
+#include "download/download_result.h"
 
 namespace downloadmanagercore {
 
@@ -12,10 +13,25 @@ namespace {
 // Forwards every notification to the client's callback and adds the three pull flags to the
 // bind information, as URLOpenPullStreamW does. An HTTP error status that this binding reports
 // as a successful transfer of the error page is reported as the failure it is, and the page's
-// data is not passed on.
-class PullBindAdapter final : public qrx::ComObject<PullBindAdapter, IBindStatusCallback> {
+// data is not passed on. The request's extra headers and the answer's headers go to the client's
+// IHttpNegotiate, when it has one.
+class PullBindAdapter final : public qrx::ComObject<PullBindAdapter, IBindStatusCallback, IHttpNegotiate> {
  public:
-  explicit PullBindAdapter(IBindStatusCallback* inner) : inner_(inner) {}
+  explicit PullBindAdapter(IBindStatusCallback* inner) : inner_(inner) { inner_.As(&negotiate_); }
+
+  // IHttpNegotiate:
+  HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR url, LPCWSTR headers, DWORD reserved,
+                                                 LPWSTR* additional) override {
+    if (negotiate_) return negotiate_->BeginningTransaction(url, headers, reserved, additional);
+    if (additional) *additional = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnResponse(DWORD status, LPCWSTR responseHeaders, LPCWSTR requestHeaders,
+                                       LPWSTR* additional) override {
+    if (negotiate_) return negotiate_->OnResponse(status, responseHeaders, requestHeaders, additional);
+    if (additional) *additional = nullptr;
+    return S_OK;
+  }
 
   // IBindStatusCallback:
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override {
@@ -73,12 +89,14 @@ class PullBindAdapter final : public qrx::ComObject<PullBindAdapter, IBindStatus
   HRESULT failure_ = S_OK;
   qrx::ComPtr<IBinding> binding_;
   qrx::ComPtr<IBindStatusCallback> inner_;
+  qrx::ComPtr<IHttpNegotiate> negotiate_;
 };
 
 }  // namespace
 
 HRESULT HttpStatusFailure(unsigned long status) {
   if (status == 404 || status == 410) return INET_E_RESOURCE_NOT_FOUND;
+  if (IsTransientHttpStatus(status)) return HttpStatusHResult(status);
   if (status >= 400) return INET_E_DATA_NOT_AVAILABLE;
   return S_OK;
 }

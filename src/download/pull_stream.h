@@ -10,8 +10,8 @@ namespace downloadmanagercore {
 // through the URL moniker with the pull flags added to the callback's bind information.
 HRESULT OpenPullStream(LPCWSTR url, IBindStatusCallback* callback);
 
-// The failure an HTTP status stands for: not found for 404 and 410, no data for other
-// statuses from 400 up, S_OK otherwise.
+// The failure an HTTP status stands for: not found for 404 and 410, the status's own HRESULT for
+// a transient one (HttpStatusHResult), no data for other statuses from 400 up, S_OK otherwise.
 HRESULT HttpStatusFailure(unsigned long status);
 
 // The moniker path alone.

@@ -5,11 +5,13 @@
 #include <algorithm>
 
 #include "identity/machine_id_rules.h"
+#include "log/logger.h"
 
 namespace qrx {
 
 const wchar_t kMachineIdPlaceholder[] = L"X-XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX";
 const wchar_t kRequestTokenPlaceholder[] = L"XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX";
+const wchar_t kLogStoredIdUnsafe[] = L"Stored machine id holds U+%04X, which a report cannot carry: replaced\n";
 
 const MachineIdSources kSystemMachineIdSources = {
     DetectVirtualMachine, CollectMacAddresses, LoadStoredId, SaveStoredId, NewGuidText,
@@ -42,15 +44,22 @@ class StoreLock {
   bool held_ = false;
 };
 
-bool LoadWellShapedId(const MachineIdSources& sources, std::wstring& cache) {
+// A stored id of the right length is kept as it is, whatever its letters (other programs share the
+// store), unless a report could not carry it; that one is replaced, and the log says why.
+bool LoadKeptId(const MachineIdSources& sources, std::wstring& cache) {
   std::wstring stored;
-  if (!sources.loadStoredId(stored) || !IsMachineIdShape(stored)) return false;
+  if (!sources.loadStoredId(stored) || stored.size() != kMachineIdLength) return false;
+  const size_t unsafe = FindUnsafeIdCharacter(stored);
+  if (unsafe != std::wstring::npos) {
+    LogError(MachineIdLogger(), kLogStoredIdUnsafe, static_cast<unsigned>(stored[unsafe]));
+    return false;
+  }
   cache = stored;
   return true;
 }
 
 bool ResolveVirtual(const MachineIdSources& sources, std::wstring& cache) {
-  if (LoadWellShapedId(sources, cache)) return true;
+  if (LoadKeptId(sources, cache)) return true;
   std::wstring guid;
   if (!sources.newGuidText(guid)) return false;
   const std::wstring id = L"V-" + guid;
@@ -61,7 +70,7 @@ bool ResolveVirtual(const MachineIdSources& sources, std::wstring& cache) {
 }
 
 bool ResolvePhysical(const MachineIdSources& sources, std::wstring& cache) {
-  if (LoadWellShapedId(sources, cache)) return true;
+  if (LoadKeptId(sources, cache)) return true;
   std::vector<std::wstring> addresses;
   if (!sources.collectMacAddresses(addresses) || addresses.empty()) return false;
   std::wstring shaped = SmallestAddress(addresses);

@@ -52,6 +52,8 @@ extern const wchar_t kLogStoreFolderReclaimed[];
 extern const wchar_t kLogStoreFolderRefused[];
 extern const wchar_t kLogStoreFolderReclaimFailed[];
 extern const wchar_t kLogStoreFileDropped[];
+// A stored id with a character that a report URL, XML or a log line cannot carry.
+extern const wchar_t kLogStoredIdUnsafe[];
 
 // What an opened folder entry is; tests stand in for it where Wine cannot show a case.
 typedef bool (*ReadStoreFolderFactsFn)(HANDLE folder, StoreFolderFacts& facts);
@@ -74,6 +76,8 @@ class MachineIdLogScope {
   MachineIdLogScope(const MachineIdLogScope&) = delete;
   MachineIdLogScope& operator=(const MachineIdLogScope&) = delete;
 };
+// The log of the current scope, or null.
+Logger* MachineIdLogger();
 
 // Where the resolution gets its facts; the process uses the functions above.
 struct MachineIdSources {

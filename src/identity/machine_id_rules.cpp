@@ -17,6 +17,8 @@ namespace {
 const wchar_t* const kSkippedEnumerators[] = {L"root", L"usb", L"bth"};
 const wchar_t kSkippedDescription[] = L"microsoft";
 constexpr size_t kPrefixWindow = 8;
+// Printable ASCII that a URL query, XML text or a log line would misread.
+const wchar_t kUnsafeIdCharacters[] = L"&#%?+<>\"'";
 
 bool FoundEarly(const std::wstring& text, const wchar_t* word) {
   const size_t position = text.find(word);
@@ -36,19 +38,12 @@ bool IsVirtualMachineSignature(const std::wstring& model, const std::wstring& ma
   return false;
 }
 
-bool IsMachineIdShape(const std::wstring& id) {
-  if (id.size() != kMachineIdLength) return false;
-  if ((id[0] != L'P' && id[0] != L'V' && id[0] != L'X') || id[1] != L'-') return false;
-  for (size_t i = 2; i < id.size(); ++i) {
+size_t FindUnsafeIdCharacter(const std::wstring& id) {
+  for (size_t i = 0; i < id.size(); ++i) {
     const wchar_t c = id[i];
-    const size_t place = i - 2;
-    if (place == 8 || place == 13 || place == 18 || place == 23) {
-      if (c != L'-') return false;
-    } else if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F'))) {
-      return false;
-    }
+    if (c <= L' ' || c >= 0x7F || std::wcschr(kUnsafeIdCharacters, c)) return i;
   }
-  return true;
+  return std::wstring::npos;
 }
 
 StoreFolderAction DecideStoreFolder(const StoreFolderFacts& facts) {

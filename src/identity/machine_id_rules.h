@@ -19,10 +19,10 @@ extern const VirtualMachineSignature kVirtualMachineSignatures[kVirtualMachineSi
 // Length of a resolved identifier: a source tag, a hyphen and 36 characters.
 constexpr size_t kMachineIdLength = 38;
 
-// True for the shape the program stores: "P-", "V-" or "X-" followed by 8-4-4-4-12 upper-case
-// hexadecimal digits. Anything else read from the store is replaced, since the identifier goes into
-// report URLs.
-bool IsMachineIdShape(const std::wstring& id);
+// Index of the first character of `id` that a report cannot carry as it is, or npos. The id goes
+// unencoded into the crash upload's URL query, the analytics XML and the log: control characters,
+// space, any of & # % ? + < > " ' and non-ASCII are unsafe.
+size_t FindUnsafeIdCharacter(const std::wstring& id);
 
 // What an existing store folder is, read from the folder entry itself (never through a link).
 struct StoreFolderFacts {

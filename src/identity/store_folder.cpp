@@ -7,6 +7,7 @@
 
 #include <atomic>
 
+#include "common/no_links.h"
 #include "common/unique_any.h"
 #include "identity/machine_id.h"
 #include "identity/machine_id_rules.h"
@@ -107,6 +108,7 @@ bool Reclaim(const std::wstring& path, ReadStoreFolderFactsFn readFacts) {
 
 MachineIdLogScope::MachineIdLogScope(Logger* logger) { storeLogger.store(logger); }
 MachineIdLogScope::~MachineIdLogScope() { storeLogger.store(nullptr); }
+Logger* MachineIdLogger() { return storeLogger.load(); }
 
 bool ReadStoreFolderFacts(HANDLE folder, StoreFolderFacts& facts) {
   BY_HANDLE_FILE_INFORMATION info = {};
@@ -140,6 +142,8 @@ bool PrepareStoreFolderWith(const std::wstring& folder, ReadStoreFolderFactsFn r
                                  kEntryFlags, nullptr));
     if (!entry || !readFacts(entry.get(), facts)) return false;
   }
+  // The name is asked too: Wine opens a link's target even with FILE_FLAG_OPEN_REPARSE_POINT.
+  if (IsLinkPath(folder)) facts.isReparsePoint = true;
   switch (DecideStoreFolder(facts)) {
     case StoreFolderAction::kUse:
       return true;

@@ -32,6 +32,14 @@ HRESULT STDMETHODCALLTYPE HttpStatusCallback::OnStartBinding(DWORD, IBinding* bi
   return timedOut() ? E_ABORT : S_OK;
 }
 
+HRESULT STDMETHODCALLTYPE HttpStatusCallback::OnProgress(ULONG, ULONG, ULONG statusCode, LPCWSTR) {
+  if (statusCode == BINDSTATUS_BEGINDOWNLOADDATA || statusCode == BINDSTATUS_DOWNLOADINGDATA ||
+      statusCode == BINDSTATUS_ENDDOWNLOADDATA) {
+    answered_ = true;
+  }
+  return timedOut() ? E_ABORT : S_OK;
+}
+
 HRESULT STDMETHODCALLTYPE HttpStatusCallback::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD,
                                                                    LPWSTR* additionalHeaders) {
   if (additionalHeaders) *additionalHeaders = nullptr;
@@ -41,6 +49,7 @@ HRESULT STDMETHODCALLTYPE HttpStatusCallback::BeginningTransaction(LPCWSTR, LPCW
 HRESULT STDMETHODCALLTYPE HttpStatusCallback::OnResponse(DWORD responseCode, LPCWSTR, LPCWSTR,
                                                          LPWSTR* additionalHeaders) {
   status_ = responseCode;
+  answered_ = true;
   if (additionalHeaders) *additionalHeaders = nullptr;
   return S_OK;
 }

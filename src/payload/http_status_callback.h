@@ -1,5 +1,5 @@
-// The licence download's callback: records the HTTP status and holds the binding so that a
-// watchdog can abort it; every callback answers E_ABORT once the time is up. Everything else is
+// The licence download's callback: records the HTTP status and whether the server has answered, and
+// holds the binding so that a watchdog can abort it; every callback answers E_ABORT once the time is up. Everything else is
 // left to urlmon's defaults.
 #pragma once
 
@@ -21,6 +21,8 @@ class HttpStatusCallback final : public ComObject<HttpStatusCallback, IBindStatu
   // The last response status; 0 before any response.
   DWORD status() const { return status_; }
   bool timedOut() const { return timedOut_; }
+  // Whether the server has begun to answer: a response, or data.
+  bool answered() const { return answered_; }
 
   // The binding holds this callback: its reference goes once the download is over, whether or not
   // OnStopBinding came, so that neither keeps the other alive.
@@ -33,13 +35,14 @@ class HttpStatusCallback final : public ComObject<HttpStatusCallback, IBindStatu
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override;
   HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override { return timedOut() ? E_ABORT : S_OK; }
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG statusCode, LPCWSTR) override;
   HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override {
     DropBinding();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override {
+    answered_ = true;
     return timedOut() ? E_ABORT : S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
@@ -53,6 +56,7 @@ class HttpStatusCallback final : public ComObject<HttpStatusCallback, IBindStatu
 
   std::atomic<DWORD> status_{0};
   std::atomic<bool> timedOut_{false};
+  std::atomic<bool> answered_{false};
   CriticalSection lock_;
   ComPtr<IBinding> binding_;  // from OnStartBinding to OnStopBinding, under lock_
 };

@@ -25,13 +25,13 @@ void PrepareLicenseFrom(const std::wstring& folder, const std::wstring& language
   }
   LogDebug(log, kLogLicenseFrom, url.c_str());
   if (!PathCombineW(temp, folder.c_str(), L"Eula.html-temp")) return;
-  bool timedOut = false;
-  if (DownloadLicenseFile(url.c_str(), temp, timeoutMs, &timedOut) == S_OK) {
+  DWORD abortedAfterMs = 0;
+  if (DownloadLicenseFile(url.c_str(), temp, timeoutMs, &abortedAfterMs) == S_OK) {
     MoveFileExW(temp, eula, MOVEFILE_REPLACE_EXISTING);
     LogDebug(log, kLogLicenseSuccess, url.c_str());
   } else {
     // A download that took too long was aborted: like a failed one, it leaves the local licence.
-    if (timedOut) LogDebug(log, kLogLicenseTimedOut, url.c_str(), static_cast<unsigned>(timeoutMs));
+    if (abortedAfterMs) LogDebug(log, kLogLicenseTimedOut, url.c_str(), static_cast<unsigned>(abortedAfterMs));
     LogDebug(log, kLogLicenseFailed, url.c_str());
   }
 }

@@ -12,7 +12,7 @@ namespace qrx {
 std::wstring LicenseUrl(const std::wstring& host, const std::wstring& productId, const std::wstring& languageCode);
 
 // The per-language page file replaces "Eula.html", then a licence downloaded from `url` (when
-// there is one, within `timeoutMs`) replaces it again.
+// there is one: the server answering within `timeoutMs`, see DownloadLicenseFile) replaces it again.
 void PrepareLicenseFrom(const std::wstring& folder, const std::wstring& languageCode, const std::wstring& url,
                         Logger* log, DWORD timeoutMs = kLicenseDownloadTimeoutMs);
 

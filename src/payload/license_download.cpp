@@ -11,17 +11,30 @@
 namespace qrx {
 namespace {
 
-// The watchdog: waits for the download to finish and aborts it when the time runs out first.
+// The watchdog: waits for the download to finish and aborts it when its time runs out first.
 struct Watchdog {
   HttpStatusCallback* callback;
   HANDLE finished;
-  DWORD timeoutMs;
+  DWORD start;
+  DWORD answerMs;
+  DWORD totalMs;
+  DWORD abortedAfterMs;  // the limit that ran out; read after the join
 };
 
 DWORD WINAPI WatchdogThreadFunc(void* parameter) {
   auto* watchdog = static_cast<Watchdog*>(parameter);
-  if (WaitForSingleObject(watchdog->finished, watchdog->timeoutMs) == WAIT_TIMEOUT) watchdog->callback->Abort();
-  return 0;
+  for (;;) {
+    // Looked at again when the answer limit runs out: a server that answered meanwhile gets the rest.
+    const bool answered = watchdog->callback->answered();
+    const DWORD left =
+        LicenseTimeLeftMs(GetTickCount() - watchdog->start, answered, watchdog->answerMs, watchdog->totalMs);
+    if (left == 0) {
+      watchdog->abortedAfterMs = answered ? watchdog->totalMs : watchdog->answerMs;
+      watchdog->callback->Abort();
+      return 0;
+    }
+    if (WaitForSingleObject(watchdog->finished, left) != WAIT_TIMEOUT) return 0;
+  }
 }
 
 }  // namespace
@@ -33,13 +46,21 @@ HRESULT LicenseDownloadResult(HRESULT downloadResult, DWORD httpStatus) {
   return S_OK;
 }
 
-HRESULT DownloadLicenseFile(const wchar_t* url, const wchar_t* path, DWORD timeoutMs, bool* timedOut) {
-  if (timedOut) *timedOut = false;
+DWORD LicenseTimeLeftMs(DWORD elapsedMs, bool answered, DWORD answerLimitMs, DWORD totalLimitMs) {
+  const DWORD limit = answered ? totalLimitMs : answerLimitMs;
+  return elapsedMs < limit ? limit - elapsedMs : 0;
+}
+
+bool LicenseTimedOut(HRESULT downloadResult, bool abortAsked) { return abortAsked && downloadResult != S_OK; }
+
+HRESULT DownloadLicenseFile(const wchar_t* url, const wchar_t* path, DWORD answerTimeoutMs, DWORD* abortedAfterMs) {
+  if (abortedAfterMs) *abortedAfterMs = 0;
   auto callback = ComPtr<HttpStatusCallback>::Attach(new (std::nothrow) HttpStatusCallback());
   if (!callback) return E_OUTOFMEMORY;
   // Without its watchdog the download would have no time limit: then it is not started at all.
   UniqueHandle finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  Watchdog watchdog{callback.get(), finished.get(), timeoutMs};
+  const DWORD totalMs = answerTimeoutMs > kLicenseTotalTimeoutMs ? answerTimeoutMs : kLicenseTotalTimeoutMs;
+  Watchdog watchdog{callback.get(), finished.get(), GetTickCount(), answerTimeoutMs, totalMs, 0};
   UniqueHandle thread(finished ? CreateThread(nullptr, 0, WatchdogThreadFunc, &watchdog, 0, nullptr) : nullptr);
   HRESULT hr = E_OUTOFMEMORY;
   if (thread) {
@@ -49,13 +70,11 @@ HRESULT DownloadLicenseFile(const wchar_t* url, const wchar_t* path, DWORD timeo
     WaitForSingleObject(thread.get(), INFINITE);
   }
   callback->DropBinding();
-  const DWORD status = callback->status();
-  const bool late = callback->timedOut();
-  if (late) {
-    if (timedOut) *timedOut = true;
-    return hr == S_OK ? E_ABORT : hr;
+  if (LicenseTimedOut(hr, callback->timedOut())) {
+    if (abortedAfterMs) *abortedAfterMs = watchdog.abortedAfterMs;
+    return hr;
   }
-  return LicenseDownloadResult(hr, status);
+  return LicenseDownloadResult(hr, callback->status());
 }
 
 }  // namespace qrx

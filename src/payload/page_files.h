@@ -29,7 +29,7 @@ class PageFiles {
 // The "LANG" list of the pages' parameter file; empty when there is none.
 std::vector<std::wstring> ReadSupportedLanguages(const PageFiles& pages);
 // Puts the licence for the install language into "Eula.html" (waiting at most `timeoutMs` for the
-// licence server).
+// licence server to answer, see DownloadLicenseFile).
 void PrepareLicense(const PageFiles& pages, const std::wstring& productId, const std::wstring& languageCode,
                     DWORD timeoutMs = kLicenseDownloadTimeoutMs);
 

@@ -42,6 +42,14 @@ TEST(DownloadFailure, CauseFromTheOutcomeFacts) {
       {kDownloadTransient, INET_E_DATA_NOT_AVAILABLE, 503, false, L"server"},
       {kDownloadTransient, INET_E_DATA_NOT_AVAILABLE, 500, false, L"server"},
       {kDownloadTransient, INET_E_DATA_NOT_AVAILABLE, 429, false, L"server"},
+      // The engine's HTTP-facility HRESULTs carry the status when nothing else does.
+      {kDownloadTransient, HttpStatusHResult(503), 0, false, L"server"},
+      {kDownloadTransient, HttpStatusHResult(429), 503, false, L"server"},
+      {kDownloadTransient, HttpStatusHResult(408), 0, false, L"network"},
+      {kDownloadTransient, kRangeRefusedHResult, 0, false, L"network"},  // 416 to our range request
+      {kDownloadTransient, kStalledHResult, 200, false, L"network"},
+      {kDownloadTransient, static_cast<HRESULT>(0x80072EFF), 0, false, L"network"},  // connection reset
+      {kDownloadError, HttpStatusHResult(407), 0, false, L"proxy"},
       // Refused by the server at once.
       {kDownloadError, INET_E_DATA_NOT_AVAILABLE, 403, false, L"server"},
       {kDownloadError, INET_E_DATA_NOT_AVAILABLE, 0, false, L"server"},  // an HTTP error without its number

@@ -19,74 +19,8 @@ using dltest::TestOwner;
 using dltest::UniqueTag;
 using qrxtest::ReadFileBytes;
 
-// A download on a thread of its own in the multithreaded apartment, as the worker runs it.
-class DownloadThread {
- public:
-  DownloadThread(TestOwner& owner, std::wstring url) : owner_(owner), url_(std::move(url)) {
-    thread_ = CreateThread(nullptr, 0, &DownloadThread::Run, this, 0, &threadId_);
-  }
-  ~DownloadThread() {
-    if (thread_) {
-      WaitForSingleObject(thread_, 60000);
-      CloseHandle(thread_);
-    }
-  }
-  DownloadThread(const DownloadThread&) = delete;
-  DownloadThread& operator=(const DownloadThread&) = delete;
-
-  bool Wait(DWORD ms) { return WaitForSingleObject(thread_, ms) == WAIT_OBJECT_0; }
-  bool running() { return WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT; }
-  DWORD id() const { return threadId_; }
-  int code() const { return code_; }
-  bool quitReposted() const { return quitReposted_; }
-
- private:
-  static DWORD WINAPI Run(void* context) {
-    auto* self = static_cast<DownloadThread*>(context);
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    self->code_ = downloadmanagercore::DownloadFile(self->owner_, self->url_);
-    MSG message;
-    self->quitReposted_ = PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
-    CoUninitialize();
-    return 0;
-  }
-
-  TestOwner& owner_;
-  std::wstring url_;
-  HANDLE thread_ = nullptr;
-  DWORD threadId_ = 0;
-  int code_ = -1;
-  bool quitReposted_ = false;
-};
-
-class DownloadTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_NE(dltest::ServerPort(), 0) << "the fixture server did not start"; }
-
-  int Download(const std::wstring& url, DWORD timeoutMs = 60000) {
-    DownloadThread thread(owner_, url);
-    EXPECT_TRUE(thread.Wait(timeoutMs)) << "download did not end in time";
-    return thread.code();
-  }
-
-  std::string Log() { return ReadFileBytes(logger_.path()); }
-  std::vector<std::string> MappedResults() {
-    std::vector<std::string> results;
-    const std::string log = Log();
-    const std::string marker = "TransferDownloadError HRESULT: ";
-    for (size_t at = log.find(marker); at != std::string::npos; at = log.find(marker, at + 1)) {
-      const size_t end = log.find_first_of("\r\n", at);
-      results.push_back(log.substr(at + marker.size(), end - at - marker.size()));
-    }
-    return results;
-  }
-
-  qrxtest::TempDir logRoot_;
-  qrxtest::ScopedEnv tmp_{L"TMP", logRoot_.path()};
-  qrx::Logger logger_;
-  qrxtest::TempDir downloads_;
-  TestOwner owner_{downloads_.path(), &logger_};
-};
+using dltest::DownloadTest;
+using dltest::DownloadThread;
 
 TEST_F(DownloadTest, WholeFileWithLengthLandsUnderItsName) {
   const std::string path = "/len/300000/" + UniqueTag() + "/setup.zip";
@@ -134,28 +68,18 @@ TEST_F(DownloadTest, NameThatLeavesTheFolderIsRefused) {
   EXPECT_TRUE(qrxtest::FolderIsEmpty(downloads_.path()));
 }
 
-TEST_F(DownloadTest, ShortTransferCutsFileToReceivedBytes) {
-  // The server announces 200000 bytes, sends 50000 and closes; the binding stops successfully.
-  const std::string path = "/short/200000/50000/" + UniqueTag() + "/package.bin";
-  EXPECT_EQ(Download(ServerUrl(path)), 1);
-  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"package.bin")), ExpectedBody(50000));
-  EXPECT_EQ(owner_.Property(L"downloadTotal"), L"200000");
-  EXPECT_EQ(owner_.Property(L"downloadCurrent"), L"50000");
-  EXPECT_EQ(MappedResults(), std::vector<std::string>{"1"});
-  EXPECT_EQ(RequestCount(path), 1);  // a short transfer is an error, not a transient failure
-}
-
-TEST_F(DownloadTest, DroppedConnectionIsAnErrorAndTheNextDownloadStartsFromByteZero) {
+TEST_F(DownloadTest, DroppedConnectionIsRetriedFromByteZeroWithoutAValidator) {
   // The first request gets 5000 of 100000 bytes and a closed connection; the binding reports a
-  // successful stop, so it is a short transfer (code 1) and not retried within the download.
+  // successful stop, which is a short transfer: transient. This server sends no validator, so the
+  // next attempt cannot ask for the rest and starts again from byte 0.
   const std::string path = "/drop/1/5000/100000/" + UniqueTag() + "/package.bin";
-  EXPECT_EQ(Download(ServerUrl(path)), 1);
-  EXPECT_EQ(ReadFileBytes(downloads_.Join(L"package.bin")), ExpectedBody(5000));
-  EXPECT_EQ(RequestCount(path), 1);
   EXPECT_EQ(Download(ServerUrl(path)), 0);
   EXPECT_EQ(ReadFileBytes(downloads_.Join(L"package.bin")), ExpectedBody(100000));
   EXPECT_EQ(RequestCount(path), 2);
   EXPECT_EQ(MappedResults(), (std::vector<std::string>{"1", "0"}));
+  EXPECT_EQ(LogLines("Download restarts"), std::vector<std::string>{"Download restarts from byte 0: no validator"});
+  EXPECT_EQ(owner_.Property(L"downloadTotal"), L"100000");
+  EXPECT_EQ(owner_.Property(L"downloadCurrent"), L"100000");
 }
 
 TEST_F(DownloadTest, NotFoundGivesCodeTwoWithoutRetryOrErrorPage) {
@@ -175,6 +99,16 @@ TEST_F(DownloadTest, RefusedConnectionsGiveTenAttemptsThenCodeFour) {
   EXPECT_EQ(Download(url), 4);
   EXPECT_EQ(MappedResults(), std::vector<std::string>(10, "800c0008"));
   EXPECT_EQ(owner_.path(), downloads_.Join(L"setup.zip"));
+  // The waits double from the test build's first wait up to thirty times it.
+  EXPECT_EQ(LogLines("Download waits "),
+            (std::vector<std::string>{"Download waits 100 ms before attempt 2", "Download waits 200 ms before attempt 3",
+                                      "Download waits 400 ms before attempt 4", "Download waits 800 ms before attempt 5",
+                                      "Download waits 1600 ms before attempt 6", "Download waits 3000 ms before attempt 7",
+                                      "Download waits 3000 ms before attempt 8", "Download waits 3000 ms before attempt 9",
+                                      "Download waits 3000 ms before attempt 10"}));
+  EXPECT_EQ(LogLines("Download gives up"), std::vector<std::string>{"Download gives up: 10 attempts in a row without data"});
+  EXPECT_EQ(LogLines("Download attempt 10 ended"),
+            std::vector<std::string>{"Download attempt 10 ended: failed, HRESULT 800c0008, 0 bytes received"});
 }
 
 TEST_F(DownloadTest, ResetBeforeAnyResponseIsRetriedTenTimes) {
@@ -182,6 +116,13 @@ TEST_F(DownloadTest, ResetBeforeAnyResponseIsRetriedTenTimes) {
   EXPECT_EQ(Download(ServerUrl(path)), 4);
   EXPECT_EQ(MappedResults(), std::vector<std::string>(10, "800c0008"));
   EXPECT_EQ(RequestCount(path), 10);
+}
+
+TEST_F(DownloadTest, UnresolvableHostNameIsADownloadFailureAndRetried) {
+  // The test's network namespace has no name server. Wine's urlmon reports the failed lookup as
+  // INET_E_DOWNLOAD_FAILURE, not as the SDK's INET_E_RESOURCE_NOT_FOUND: transient, so retried.
+  EXPECT_EQ(Download(L"http://qrx-no-such-host.invalid/setup.zip"), 4);
+  EXPECT_EQ(MappedResults(), std::vector<std::string>(10, "800c0008"));
 }
 
 TEST_F(DownloadTest, CountersAreVisibleToAnotherThreadWhileTheDownloadRuns) {

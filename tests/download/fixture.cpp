@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "download/download_file.h"
+
 #include "download/counter_text.h"
 #include "support/test_support.h"
 
@@ -107,10 +112,39 @@ std::string UniqueTag() {
   return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(InterlockedIncrement(&counter));
 }
 
-std::string ExpectedBody(size_t size) {
+std::string ExpectedBody(size_t size, unsigned seed) {
   std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i % 251);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i + seed) % 251);
   return bytes;
+}
+
+FaultStats FaultStatsOf(const std::string& path) {
+  FaultStats stats;
+  const std::string text = ServerGet("/_control/fault" + path);
+  size_t at = 0;
+  bool first = true;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(at, end - at);
+    at = end + 1;
+    if (first) {
+      first = false;
+      long long count = 0;
+      sscanf(line.c_str(), "requests %lld bytes %lld", &count, &stats.bytesSent);
+      continue;
+    }
+    FaultRequest request;
+    char status[16] = {};
+    char range[32] = {};
+    const size_t ifRange = line.find(' ', line.find(' ', line.find(' ') + 1) + 1);
+    if (sscanf(line.c_str(), "%15s %31s %lld", status, range, &request.bodySent) != 3) continue;
+    request.status = status;
+    request.rangeStart = range[0] == '-' ? -1 : atoll(range);
+    request.ifRange = ifRange == std::string::npos ? "" : line.substr(ifRange + 1);
+    stats.requests.push_back(request);
+  }
+  return stats;
 }
 
 TestOwner::TestOwner(const std::wstring& folder, qrx::Logger* logger) : folder_(folder), logger_(logger) {
@@ -148,6 +182,66 @@ int TestOwner::totalWrites() {
   const int count = totalWrites_;
   LeaveCriticalSection(&lock_);
   return count;
+}
+
+DownloadThread::DownloadThread(TestOwner& owner, std::wstring url) : owner_(owner), url_(std::move(url)) {
+  thread_ = CreateThread(nullptr, 0, &DownloadThread::Run, this, 0, &threadId_);
+}
+
+DownloadThread::~DownloadThread() {
+  if (thread_) {
+    WaitForSingleObject(thread_, 60000);
+    CloseHandle(thread_);
+  }
+}
+
+DWORD WINAPI DownloadThread::Run(void* context) {
+  auto* self = static_cast<DownloadThread*>(context);
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  self->code_ = downloadmanagercore::DownloadFile(self->owner_, self->url_);
+  MSG message;
+  self->quitReposted_ = PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+  CoUninitialize();
+  return 0;
+}
+
+void DownloadTest::SetUp() { ASSERT_NE(ServerPort(), 0) << "the fixture server did not start"; }
+
+int DownloadTest::Download(const std::wstring& url, DWORD timeoutMs) {
+  DownloadThread thread(owner_, url);
+  EXPECT_TRUE(thread.Wait(timeoutMs)) << "download did not end in time";
+  return thread.code();
+}
+
+std::string DownloadTest::Log() { return qrxtest::ReadFileBytes(logger_.path()); }
+
+std::vector<std::string> DownloadTest::MappedResults() {
+  std::vector<std::string> results;
+  const std::string log = Log();
+  const std::string marker = "TransferDownloadError HRESULT: ";
+  for (size_t at = log.find(marker); at != std::string::npos; at = log.find(marker, at + 1)) {
+    const size_t end = log.find_first_of("\r\n", at);
+    results.push_back(log.substr(at + marker.size(), end - at - marker.size()));
+  }
+  return results;
+}
+
+std::vector<std::string> DownloadTest::LogLines(const std::string& prefix) {
+  std::vector<std::string> lines;
+  const std::string log = Log();
+  size_t at = 0;
+  while (at < log.size()) {
+    size_t end = log.find('\n', at);
+    if (end == std::string::npos) end = log.size();
+    std::string line = log.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t text = line.find("] ");
+    if (text == std::string::npos) continue;
+    line = line.substr(text + 2);
+    if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
+  }
+  return lines;
 }
 
 }  // namespace dltest

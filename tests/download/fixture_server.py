@@ -13,11 +13,18 @@ Paths (the last segment is the file name the client will use):
   /gate/<id>/<first>/<size>/<name>        sends <first> bytes in 16 KB pieces, waits until gate <id> is opened
                                           (at most 60 s), then the rest
   /missing/<name>                         404 with an HTML page
+  /fault/<size>/<plan>/<name>             the fault-injection answers of tests/support/http_fixture.py
+                                          for a <size>-byte body (version 2, published by "newetag",
+                                          has byte i = (i + 7) % 251)
 Control:
   /_control/count/<path...>               how many requests the path has had
   /_control/open/<id>                     opens a gate
   /_control/closedport                    a loopback port nothing listens on
   /_control/sha256/<size>[/flip]          SHA-256 (hex) of a <size>-byte body, or of one with byte 0 changed
+  /_control/fault/<path...>               the requests a fault path has had: a line
+                                          "requests <n> bytes <body bytes sent>", then one line per
+                                          request "<status> <range start or -> <body bytes> <If-Range or ->"
+  /_control/sha256v2/<size>               SHA-256 (hex) of version 2 of a <size>-byte fault body
   /_control/quit                          stops the server
 The body byte at offset i is i % 251, so tests can check content.
 """
@@ -30,6 +37,9 @@ import sys
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import http_fixture  # noqa: E402
 
 LIFETIME = 900  # seconds
 
@@ -47,6 +57,30 @@ def body(offset, length):
     while len(out) < length:
         out += PATTERN[:length - len(out)]
     return out
+
+
+class FaultOwner:
+    """What the fault answers of one body size share: the versions, the request log, and the
+    events that end held connections."""
+
+    def __init__(self, size):
+        self.versions = http_fixture.Package([http_fixture.pattern_bytes(size), http_fixture.pattern_bytes(size, 7)])
+        self.log = fault_log
+        self.stopped = stopped
+        self.stalled = threading.Event()
+        self.pace = 0.0
+
+
+fault_log = http_fixture.FaultLog()
+stopped = threading.Event()
+fault_owners = {}
+
+
+def fault_owner(size):
+    with lock:
+        if size not in fault_owners:
+            fault_owners[size] = FaultOwner(size)
+        return fault_owners[size]
 
 
 def gate(gate_id):
@@ -136,6 +170,8 @@ class Handler(BaseHTTPRequestHandler):
                     time.sleep(0.02)
                 gate(parts[1]).wait(60)
                 self.send_body(first, size - first)
+            elif kind == "fault":
+                http_fixture.FaultAnswerer(self, fault_owner(int(parts[1]))).answer(parts[2], path)
             elif kind == "missing":
                 page = b"<html><body><h1>404 Not Found</h1></body></html>"
                 self.send_response(404)
@@ -166,6 +202,16 @@ class Handler(BaseHTTPRequestHandler):
             if len(parts) > 2 and parts[2] == "flip" and data:
                 data[0] ^= 1
             answer = hashlib.sha256(bytes(data)).hexdigest().encode()
+        elif parts and parts[0] == "fault":
+            key = "/" + "/".join(parts[1:])
+            records = fault_log.requests(key)
+            lines = ["requests %d bytes %d" % (len(records), sum(r.body_sent for r in records))]
+            for r in records:
+                lines.append("%s %s %d %s" % (r.status, "-" if r.range_start is None else r.range_start, r.body_sent,
+                                              r.headers.get("If-Range", "-")))
+            answer = ("\n".join(lines) + "\n").encode()
+        elif parts and parts[0] == "sha256v2" and len(parts) > 1:
+            answer = hashlib.sha256(http_fixture.pattern_bytes(int(parts[1]), 7)).hexdigest().encode()
         elif parts and parts[0] == "open" and len(parts) > 1:
             gate(parts[1]).set()
             answer = b"ok"
@@ -206,6 +252,7 @@ def main():
     try:
         server.serve_forever(poll_interval=0.2)
     finally:
+        stopped.set()
         timer.cancel()
         try:
             os.unlink(args.port_file)

@@ -10,6 +10,7 @@
 #include "download/counter_text.h"
 #include "download/download_file.h"
 #include "download/download_result.h"
+#include "download/retry_plan.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ TEST(DownloadResultCode, MapsEachAttemptOutcome) {
     int expected;
   } cases[] = {
       {S_OK, unknown, 0},
-      {S_FALSE, unknown, 1},  // fewer bytes than announced
+      {S_FALSE, unknown, 4},  // fewer bytes than announced: a clean close mid-body
       {E_PENDING, unknown, 1},  // the wait ended on WM_QUIT
       {E_ABORT, unknown, 1},
       {E_FAIL, unknown, 1},
@@ -52,6 +53,24 @@ TEST(DownloadResultCode, MapsEachAttemptOutcome) {
       {static_cast<HRESULT>(0x80070070), Free(12345), 3},
       {static_cast<HRESULT>(0x00000070), unknown, 1},
       {INET_E_CANNOT_CONNECT, unknown, 1},
+      // HTTP statuses in their own facility: the transient ones are retried.
+      {static_cast<HRESULT>(0x80190198), unknown, 4},  // 408
+      {static_cast<HRESULT>(0x801901AD), unknown, 4},  // 429
+      {static_cast<HRESULT>(0x801901F4), unknown, 4},  // 500
+      {static_cast<HRESULT>(0x801901F6), unknown, 4},  // 502
+      {static_cast<HRESULT>(0x801901F7), unknown, 4},  // 503
+      {static_cast<HRESULT>(0x801901F8), unknown, 4},  // 504
+      {static_cast<HRESULT>(0x801901A0), unknown, 4},  // 416: a range answer we did not append
+      {static_cast<HRESULT>(0x80190194), unknown, 2},  // 404
+      {static_cast<HRESULT>(0x8019019A), unknown, 2},  // 410
+      {static_cast<HRESULT>(0x80190190), unknown, 1},  // 400
+      {static_cast<HRESULT>(0x80190193), unknown, 1},  // 403
+      {static_cast<HRESULT>(0x801901F5), unknown, 1},  // 501
+      {static_cast<HRESULT>(0x801901F9), unknown, 1},  // 505
+      // WinINet's dropped-connection errors as the SDK documents them for Windows.
+      {static_cast<HRESULT>(0x80072EFE), unknown, 4},  // connection aborted
+      {static_cast<HRESULT>(0x80072EFF), unknown, 4},  // connection reset
+      {static_cast<HRESULT>(0x80072EE2), unknown, 4},  // time-out
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DownloadResultCode(c.hr, c.freeSpace), c.expected)
@@ -104,22 +123,27 @@ TEST(DownloadFileName, IsTheLastSegmentUndecoded) {
 
 namespace {
 
-// Feeds the budget a run of attempt outcomes; returns how many attempts were made.
+// Feeds the retry plan a run of attempt outcomes (code, data received), each one reaching further
+// when it had data; returns how many attempts were made.
 int AttemptsMade(const std::vector<std::pair<int, bool>>& outcomes) {
-  downloadmanagercore::RetryBudget budget;
+  downloadmanagercore::RetryPlan plan(downloadmanagercore::RetryLimits(), 0);
   int attempts = 0;
-  for (const auto& outcome : outcomes) {
+  downloadmanagercore::AttemptOutcome outcome;
+  for (const auto& step : outcomes) {
     ++attempts;
-    if (!budget.RetryAfter(outcome.first, outcome.second)) return attempts;
+    outcome.code = step.first;
+    outcome.dataReceived = step.second;
+    if (step.second) outcome.furthestOffset += 1000;
+    if (plan.After(outcome).stop != downloadmanagercore::RetryStop::kNone) return attempts;
   }
-  return -1;  // the budget asked for more attempts than the run had
+  return -1;  // the plan asked for more attempts than the run had
 }
 
-TEST(RetryBudget, TenTransientFailuresWithoutDataEndTheDownload) {
+TEST(RetryPlan, TenTransientFailuresWithoutDataEndTheDownload) {
   EXPECT_EQ(AttemptsMade(std::vector<std::pair<int, bool>>(20, {4, false})), 10);
 }
 
-TEST(RetryBudget, OnlyTransientFailuresAreRetried) {
+TEST(RetryPlan, OnlyTransientFailuresAreRetried) {
   for (int code : {0, 1, 2, 3}) {
     EXPECT_EQ(AttemptsMade({{code, false}, {0, false}}), 1) << code;
     EXPECT_EQ(AttemptsMade({{code, true}, {0, false}}), 1) << code;
@@ -127,7 +151,7 @@ TEST(RetryBudget, OnlyTransientFailuresAreRetried) {
   EXPECT_EQ(AttemptsMade({{4, false}, {4, false}, {2, false}, {0, false}}), 3);
 }
 
-TEST(RetryBudget, AttemptsWithDataGoOnUntilOneHasNone) {
+TEST(RetryPlan, AttemptsWithDataGoOnUntilOneHasNone) {
   // 25 attempts that each received data, then attempts that receive nothing: 25 + 10.
   std::vector<std::pair<int, bool>> run(25, {4, true});
   run.resize(60, {4, false});
@@ -157,12 +181,16 @@ TEST(HttpStatusFailure, ErrorStatusesAreFailures) {
   } cases[] = {
       {200, S_OK}, {206, S_OK}, {304, S_OK}, {399, S_OK},
       {404, INET_E_RESOURCE_NOT_FOUND}, {410, INET_E_RESOURCE_NOT_FOUND},
-      {400, INET_E_DATA_NOT_AVAILABLE}, {403, INET_E_DATA_NOT_AVAILABLE}, {500, INET_E_DATA_NOT_AVAILABLE},
-      {503, INET_E_DATA_NOT_AVAILABLE},
+      {400, INET_E_DATA_NOT_AVAILABLE}, {403, INET_E_DATA_NOT_AVAILABLE}, {416, INET_E_DATA_NOT_AVAILABLE},
+      {501, INET_E_DATA_NOT_AVAILABLE}, {505, INET_E_DATA_NOT_AVAILABLE},
+      {408, static_cast<HRESULT>(0x80190198)}, {429, static_cast<HRESULT>(0x801901AD)},
+      {500, static_cast<HRESULT>(0x801901F4)}, {502, static_cast<HRESULT>(0x801901F6)},
+      {503, static_cast<HRESULT>(0x801901F7)}, {504, static_cast<HRESULT>(0x801901F8)},
   };
   for (const Case& c : cases) EXPECT_EQ(downloadmanagercore::HttpStatusFailure(c.status), c.expected) << c.status;
-  // A server error maps to a plain error: neither retried nor taken for a missing resource.
-  EXPECT_EQ(DownloadResultCode(downloadmanagercore::HttpStatusFailure(500), FreeSpace()), 1);
+  // A busy or failing server is retried; other client errors are plain errors.
+  EXPECT_EQ(DownloadResultCode(downloadmanagercore::HttpStatusFailure(503), FreeSpace()), 4);
+  EXPECT_EQ(DownloadResultCode(downloadmanagercore::HttpStatusFailure(403), FreeSpace()), 1);
   EXPECT_EQ(DownloadResultCode(downloadmanagercore::HttpStatusFailure(404), FreeSpace()), 2);
 }
 
@@ -175,7 +203,7 @@ TEST(TransferDownloadError, WritesExactlyOneDebugLinePerCall) {
     qrx::Logger logger;
     dltest::TestOwner owner(downloads.path(), &logger);
     EXPECT_EQ(downloadmanagercore::TransferDownloadError(owner, S_OK), 0);
-    EXPECT_EQ(downloadmanagercore::TransferDownloadError(owner, S_FALSE), 1);
+    EXPECT_EQ(downloadmanagercore::TransferDownloadError(owner, S_FALSE), 4);
     // The download folder's volume has space: a download failure is transient.
     EXPECT_EQ(downloadmanagercore::TransferDownloadError(owner, INET_E_DOWNLOAD_FAILURE), 4);
     EXPECT_EQ(downloadmanagercore::TransferDownloadError(owner, static_cast<HRESULT>(0x80070070)), 3);

@@ -1,7 +1,7 @@
 # The fixture server is a Python program that the tests start themselves; control requests use
 # plain sockets.
 target_link_libraries(${QRX_TEST_TARGET} PRIVATE ws2_32)
-set_tests_properties(download PROPERTIES TIMEOUT 300)
+set_tests_properties(download PROPERTIES TIMEOUT 900)
 
 # A small volume for the disk-full cases: a 512 KB tmpfs mounted for the test's duration (needs
 # root; without it the cases skip themselves).

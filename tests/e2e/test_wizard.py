@@ -302,6 +302,125 @@ class WholeRun(unittest.TestCase):
                 self.assertEqual(len(wh.desktop_shortcuts(PREFIX)), 1, "the resume shortcut stays")
                 self.assert_not_installed()
 
+    def fault_run(self, server, plan, digest_version=0, limit=RUN_LIMIT):
+        """One whole run against `server` with the package path of `plan`; checks that the right
+        package was installed and returns the path and the page log."""
+        remove_shortcuts()
+        wh.remove_test_products(self.codes)
+        self.reports.requests.clear()
+        path = "/f/%s/HalvardLumenaryPro.zip" % plan
+        self.start(packed_exe(), packageUrl=server.url(path) + "#sha256=" + server.sha256(digest_version))
+        log = self.finish(limit)
+        self.assertIn("callback: download 0", log)
+        self.assertIn("callback: install 0", log)
+        self.assertEqual(self.final_status().element("status"), "completed")
+        self.assertIsNotNone(wh.installed_directory(), "the product is installed")
+        size = len(server.versions.versions[digest_version])
+        self.assertIn("progress: download %d of %d bytes" % (size, size), log)
+        return path, log
+
+    def test_network_faults_end_installed(self):
+        # Each misbehaviour of the package server on the first answer (or on several), then proper
+        # answers: the wizard retries, resumes where the server allows it, and installs.
+        size = len(self.packages.package)
+        cases = [
+            ("stall after 25%", "stall:%d,ok" % (size // 4)),
+            ("reset after 40%", "reset:%d,ok" % (size * 2 // 5)),
+            ("clean short close after 50%", "short:%d,ok" % (size // 2)),
+            ("503 with Retry-After", "busy:503:1,ok"),
+            ("429 with Retry-After", "busy:429:1,ok"),
+            ("no range support", "short:%d,norange" % (size // 2)),
+            ("wrong Content-Range", "short:%d,badrange,ok" % (size // 2)),
+            ("slow drip", "drip:131072"),
+        ]
+        for name, plan in cases:
+            with self.subTest(name):
+                started = time.monotonic()
+                path, _ = self.fault_run(self.packages, plan)
+                requests = self.packages.requests(path)
+                print("measure: fault %s: %d requests, %d bytes sent for %d, %.1f s" % (
+                    name, len(requests), self.packages.bytes_sent(path), size, time.monotonic() - started))
+                for r in requests:
+                    print("measure:   %s status %s range %s If-Range %s sent %d" % (
+                        r.step, r.status, r.range_start, r.headers.get("If-Range"), r.body_sent))
+                if name == "slow drip":
+                    self.assertEqual(len(requests), 1, "the drip never trips the watchdog")
+                else:
+                    self.assertGreaterEqual(len(requests), 2)
+                if name == "wrong Content-Range":
+                    # The wrong range is not appended: the next request starts from byte 0.
+                    self.assertEqual(requests[1].status, 206)
+                    self.assertIsNone(requests[2].range_start)
+                if name == "clean short close after 50%":
+                    self.assertEqual(requests[1].range_start, size // 2)
+                    self.assertEqual(requests[1].status, 206)
+                    self.assertEqual(self.packages.bytes_sent(path), size)
+
+    def test_changed_package_mid_download_installs_the_new_one(self):
+        # The server publishes a new file between the attempts: the wizard must not stitch the old
+        # file's first half to the new one's rest. The page passes the new file's hash.
+        newer = os.path.join(self.temp.name, "newer.zip")
+        shutil.copy(os.path.join(BUILD, "product_package", "product.zip"), newer)
+        with zipfile.ZipFile(newer, "a") as archive:
+            archive.comment = b"release 2"
+        with open(newer, "rb") as f:
+            newer_bytes = f.read()
+        self.assertNotEqual(newer_bytes, self.packages.package)
+        server = wh.PackageServer(os.path.join(BUILD, "product_package", "product.zip"), lifetime=RUN_LIMIT + 120,
+                                  pace=0, versions=[newer_bytes])
+        try:
+            size = len(self.packages.package)
+            path, _ = self.fault_run(server, "reset:%d,newetag" % (size // 2), digest_version=1)
+            requests = server.requests(path)
+            self.assertEqual(len(requests), 2)
+            self.assertEqual(requests[1].status, 200, "the whole new file, not the rest of the old one")
+            self.assertEqual(requests[1].body_sent, len(newer_bytes))
+        finally:
+            server.stop()
+
+    def test_large_package_cut_five_times(self):
+        # A package of 16 MB and more (the product package with a stored filler entry), its
+        # connection closed cleanly five times: where ranges work, hardly a byte is sent twice.
+        large = os.path.join(self.temp.name, "large.zip")
+        shutil.copy(os.path.join(BUILD, "product_package", "product.zip"), large)
+        with zipfile.ZipFile(large, "a", compression=zipfile.ZIP_STORED) as archive:
+            archive.writestr("filler.bin", os.urandom(16 * 1024 * 1024))
+        server = wh.PackageServer(large, lifetime=RUN_LIMIT + 120, pace=0)
+        try:
+            size = len(server.package)
+            self.assertGreaterEqual(size, 16 * 1024 * 1024)
+            cut = size // 6
+            for kind in ("short", "reset"):
+                with self.subTest(kind):
+                    path, _ = self.fault_run(server, "%s:%d*5,ok" % (kind, cut))
+                    requests = server.requests(path)
+                    sent = server.bytes_sent(path)
+                    starts = [r.range_start or 0 for r in requests]
+                    lost = [requests[i].body_sent - (starts[i + 1] - starts[i]) for i in range(len(requests) - 1)]
+                    print("measure: %d cuts by %s: %d bytes sent for %d (%.4f), lost per cut %s" % (
+                        len(requests) - 1, kind, sent, size, sent / size, lost))
+                    self.assertEqual(len(requests), 6)
+                    if kind == "short":
+                        self.assertLessEqual(sent, size * 1.05)
+        finally:
+            server.stop()
+
+    def test_busy_server_asking_too_long_a_pause_fails_with_the_lines_in_the_log(self):
+        # A 503 asking for more than two minutes ends the download at once with code 4; the log
+        # in the uploaded archive tells the attempt, its end and why the download gave up.
+        path = "/f/busy:503:121,ok/HalvardLumenaryPro.zip"
+        self.start(packed_exe(), packageUrl=self.packages.url(path))
+        log = self.finish(SHORT_LIMIT)
+        self.assertIn("callback: download 4", log)
+        self.assertEqual(len(self.packages.requests(path)), 1)
+        kinds = ("Download attempt ", "Download waits ", "Download resumes ", "Download restarts ", "Download gives up")
+        texts = [l.split("] ", 1)[1] for l in self.error_report_log() if "] " in l]
+        self.assertEqual([t for t in texts if t.startswith(kinds)], [
+            "Download attempt 1 from byte 0",
+            "Download attempt 1 ended: HTTP 503, HRESULT 801901f7, 0 bytes received",
+            "Download gives up: the server asks to retry after 121 s"])
+        self.assert_not_installed()
+
     def test_busy_installer_declined(self):
         # The setup answers "another install is running" (1618): the page asks whether to retry and
         # the user presses Cancel in the real message box.

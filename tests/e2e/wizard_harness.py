@@ -4,9 +4,12 @@
 Servers (all loopback only, each stops by itself after its lifetime):
   ReportServer   127.0.0.1:80, records every request (verb, path, query, headers, body), answers 200
   LicenseServer  127.0.0.2:80, serves a licence page for /license/<product>/<lang>/Eula.html
-  PackageServer  127.0.0.1:<kernel-chosen port>:
-                   /pkg/<anything>.zip   the product package (product.zip), except under the
-                                         path prefixes given as `missing` (404)
+  PackageServer  127.0.0.1:<kernel-chosen port>, the fault-injection server of
+                 tests/support/http_fixture.py with the product package (product.zip):
+                   /f/<plan>/<name>      the package as the plan says (stalls, resets, busy, ...)
+                   /pkg/<anything>.zip   the package, except under the path prefixes given as
+                                         `missing` (404)
+                   /flip/<anything>.zip  the package with one byte changed
                    /missing/<name>       404
                    /stall/<name>         announces the package's length, sends 64 KB, then holds the
                                          connection until the server stops
@@ -21,7 +24,11 @@ import subprocess
 import threading
 import time
 import zipfile
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+import sys
+from http.server import BaseHTTPRequestHandler
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import http_fixture as hf  # noqa: E402
 
 WINE64 = "/usr/lib/wine/wine64"
 SHORTCUT_NAME = "Continue Lumenary R7 Installation.lnk"
@@ -35,48 +42,7 @@ def wine_path(unix_path):
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
-class _Server(ThreadingHTTPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-
-
-class _Base:
-    """A ThreadingHTTPServer in a thread that stops by itself after `lifetime` seconds."""
-
-    def __init__(self, handler, host, port, lifetime, bind_wait):
-        deadline = time.monotonic() + bind_wait
-        while True:
-            try:
-                self.httpd = _Server((host, port), handler)
-                break
-            except OSError:
-                # Another worktree's test may hold the fixed port for a while.
-                if time.monotonic() >= deadline:
-                    raise
-                time.sleep(0.25)
-        self.httpd.owner = self
-        self.port = self.httpd.server_address[1]
-        self.stopped = threading.Event()
-        self._thread = threading.Thread(target=self.httpd.serve_forever, kwargs={"poll_interval": 0.2},
-                                        daemon=True)
-        self._thread.start()
-        self._timer = threading.Timer(lifetime, self.stop)
-        self._timer.daemon = True
-        self._timer.start()
-
-    def stop(self):
-        if self.stopped.is_set():
-            return
-        self.stopped.set()
-        self._timer.cancel()
-        self.httpd.shutdown()
-        self.httpd.server_close()
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
+_Base = hf.LoopbackServer
 
 
 class Request:
@@ -203,75 +169,45 @@ class LicenseServer(_Base):
         super().__init__(_LicenseHandler, "127.0.0.2", 80, lifetime, bind_wait)
 
 
-class _PackageHandler(BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
-
-    def log_message(self, *args):
-        pass
-
+class _PackageHandler(hf.FaultHandler):
     def do_GET(self):
         owner = self.server.owner
         with owner.lock:
             owner.paths.append(self.path)
-            refused = owner.refusals > 0 and self.path.startswith("/pkg/")
-            if refused:
-                owner.refusals -= 1
-        data = owner.package
-        if self.path.startswith("/flip/"):
+        path = self.path.split("?", 1)[0]
+        if any(path.startswith(prefix) for prefix in owner.missing) or path.startswith("/missing/"):
+            owner.log.begin(hf.Record(self.command, self.path, dict(self.headers.items())), path)
+            self.send_error(404)
+        elif path.startswith("/pkg/") and path.endswith(".zip"):
+            hf.FaultAnswerer(self, owner).answer("ok", path)
+        elif path.startswith("/flip/") and path.endswith(".zip"):
             # The package with one byte changed in its middle: what a tampering proxy would send.
-            changed = bytearray(data)
-            changed[len(changed) // 2] ^= 0x01
-            data = bytes(changed)
-        if refused:
-            self.send_error(403)
-        elif any(self.path.startswith(prefix) for prefix in owner.missing):
-            self.send_error(404)
-        elif (self.path.startswith("/pkg/") or self.path.startswith("/flip/")) and self.path.endswith(".zip"):
-            self.send_response(200)
-            self.send_header("Content-Type", "application/zip")
-            self.send_header("Content-Length", str(len(data)))
-            self.end_headers()
-            # In paced pieces, so that the progress a page polls moves.
-            for offset in range(0, len(data), 32768):
-                self.wfile.write(data[offset:offset + 32768])
-                self.wfile.flush()
-                if owner.pace:
-                    time.sleep(owner.pace)
-        elif self.path.startswith("/stall/"):
-            self.send_response(200)
-            self.send_header("Content-Type", "application/zip")
-            self.send_header("Content-Length", str(len(data)))
-            self.end_headers()
-            self.wfile.write(data[:65536])
-            self.wfile.flush()
-            owner.stalled.set()
-            # Held until the server stops (bounded by its lifetime), then closed short.
-            owner.stopped.wait()
-            self.close_connection = True
+            hf.FaultAnswerer(self, owner, owner.flipped).answer("ok", path)
+        elif path.startswith("/stall/"):
+            # Announces the package's length, sends 64 KB, then holds the connection until the
+            # server stops.
+            hf.FaultAnswerer(self, owner).answer("stall:65536", path)
         else:
-            self.send_error(404)
+            super().do_GET()
 
 
-class PackageServer(_Base):
-    def __init__(self, package_path, lifetime=900, pace=0.05, missing=(), refusals=0):
-        self.pace = pace
+class PackageServer(hf.FaultServer):
+    """The fault-injection server with the product package; `versions` adds later versions that a
+    "newetag" step publishes."""
+
+    def __init__(self, package_path, lifetime=900, pace=0.05, missing=(), versions=()):
         # Path prefixes answered with 404 although they lie under /pkg/.
         self.missing = tuple(missing)
-        # How many of the first package requests are answered 403 Forbidden.
-        self.refusals = refusals
         with open(package_path, "rb") as f:
-            self.package = f.read()
+            self.package_bytes = f.read()
+        changed = bytearray(self.package_bytes)
+        changed[len(changed) // 2] ^= 0x01
+        self.flipped = hf.Package([bytes(changed)])
         self.lock = threading.Lock()
         self.paths = []
-        self.stalled = threading.Event()
-        super().__init__(_PackageHandler, "127.0.0.1", 0, lifetime, 0)
-
-    def url(self, path):
-        return "http://127.0.0.1:%d%s" % (self.port, path)
-
-    def sha256(self):
-        """The package's SHA-256 in hexadecimal, as the pages pass it after "#sha256="."""
-        return hashlib.sha256(self.package).hexdigest()
+        super().__init__([self.package_bytes] + list(versions), lifetime=lifetime, pace=pace,
+                         handler=_PackageHandler)
+        self.package = self.package_bytes
 
 
 def refused_url():

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "identity/machine_id_rules.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -116,31 +117,39 @@ TEST(MachineIdRules, StoredBytesAreUtf16LittleEndian) {
 
 namespace {
 
-TEST(MachineIdRules, OnlyTheShapeTheProgramWritesIsAccepted) {
+TEST(MachineIdRules, FirstCharacterAReportCannotCarryIsFound) {
+  constexpr size_t kSafe = std::wstring::npos;
   struct Row {
-    const wchar_t* id;
-    bool accepted;
+    std::wstring id;
+    size_t unsafeAt;
   };
   const Row rows[] = {
-      {L"P-001A2B3C-4D5E-001A-2B3C-4D5E001A2B3C", true},
-      {L"V-01234567-89AB-CDEF-0123-456789ABCDEF", true},
-      {L"X-FFFFFFFF-0000-FFFF-0000-FFFFFFFFFFFF", true},
-      // The placeholder is never stored.
-      {L"X-XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX", false},
-      {L"Q-01234567-89AB-CDEF-0123-456789ABCDEF", false},
-      {L"v-01234567-89AB-CDEF-0123-456789ABCDEF", false},
-      {L"V_01234567-89AB-CDEF-0123-456789ABCDEF", false},
-      {L"V-01234567-89ab-CDEF-0123-456789ABCDEF", false},
-      {L"V-01234567-89AB-CDEF-0123-456789ABCDEG", false},
-      {L"V-0123456789AB-CDEF-0123-456789ABCDEF-", false},
-      {L"V-01234567-89AB-CDEF-0123-456789AB&D=F", false},
-      {L"V-01234567-89AB-CDEF-0123-456789ABCDE\u0660", false},
-      {L"Q-this is not a guid but 38 characters", false},
-      {L"V-01234567-89AB-CDEF-0123-456789ABCDE", false},
-      {L"V-01234567-89AB-CDEF-0123-456789ABCDEF0", false},
-      {L"", false},
+      {L"P-001A2B3C-4D5E-001A-2B3C-4D5E001A2B3C", kSafe},
+      {L"V-01234567-89ab-cdef-0123-456789abcdef", kSafe},
+      {L"X-XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX", kSafe},
+      // Any other safe letters: another program's id in the shared store.
+      {L"Q-this_is-not.a~guid!but(38)chars:@;=*", kSafe},
+      {L"Q-this is not a guid but 38 characters", 6},
+      {L"V-01234567-89AB-CDEF-0123-456789AB&D=F", 34},
+      {L"#-01234567-89AB-CDEF-0123-456789ABCDEF", 0},
+      {L"V-0123456%-89AB-CDEF-0123-456789ABCDEF", 9},
+      {L"V-01234567?89AB-CDEF-0123-456789ABCDEF", 10},
+      {L"V-01234567-89AB+CDEF-0123-456789ABCDEF", 15},
+      {L"V-01234567-89AB-CDEF<0123-456789ABCDEF", 20},
+      {L"V-01234567-89AB-CDEF-0123>456789ABCDEF", 25},
+      {L"V-01234567-89AB-CDEF-0123-\"56789ABCDEF", 26},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE'", 37},
+      {std::wstring(L"V-01234567-89AB-CDEF-0123-456789ABC\0EF", 38), 35},
+      {L"V-01234567-89AB-CDEF-0123-456789ABC\tEF", 35},
+      {L"V-01234567-89AB-CDEF-0123-456789ABC\nEF", 35},
+      {L"V-01234567-89AB-CDEF-0123-456789ABC\x1f" L"EF", 35},
+      {L"V-01234567-89AB-CDEF-0123-456789ABC\x7f" L"EF", 35},
+      {L"V-01234567-89AB-CDEF-0123-456789ABC\u00e9EF", 35},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE\u0660", 37},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE\xd83d", 37},
+      {L"", kSafe},
   };
-  for (const Row& row : rows) EXPECT_EQ(qrx::IsMachineIdShape(row.id), row.accepted) << row.id;
+  for (const Row& row : rows) EXPECT_EQ(qrx::FindUnsafeIdCharacter(row.id), row.unsafeAt) << qrxtest::Narrow(row.id);
 }
 
 TEST(MachineIdRules, StoreFolderDecision) {

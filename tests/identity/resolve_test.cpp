@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "identity/machine_id.h"
+#include "log/logger.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -52,6 +55,28 @@ bool FakeGuid(std::wstring& text) {
   return true;
 }
 
+// The messages the resolution logs while it lives, without their time stamp and level.
+class ResolveLog {
+ public:
+  ResolveLog() : scope_(&logger_) {}
+  std::vector<std::string> Messages() {
+    logger_.CloseFile();
+    std::vector<std::string> messages;
+    std::istringstream text(qrxtest::ReadFileBytes(logger_.path()));
+    std::string line;
+    while (std::getline(text, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const size_t start = line.find("] ");
+      if (start != std::string::npos) messages.push_back(line.substr(start + 2));
+    }
+    return messages;
+  }
+
+ private:
+  qrx::Logger logger_;
+  qrx::MachineIdLogScope scope_;
+};
+
 const qrx::MachineIdSources kFake = {FakeDetect, FakeCollect, FakeLoad, FakeSave, FakeGuid};
 
 class Resolve : public ::testing::Test {
@@ -62,21 +87,32 @@ class Resolve : public ::testing::Test {
   std::wstring id_;
 };
 
-TEST_F(Resolve, StoredIdOfTheWrittenShapeIsReturnedUnchanged) {
-  for (bool isVirtual : {false, true}) {
-    SetUp();
-    cache_.clear();
-    machine.isVirtual = isVirtual;
-    machine.addresses = {L"00:1A:2B:3C:4D:5E"};
-    machine.storeReadable = true;
-    // Not what these adapters would give: the stored one wins.
-    machine.stored = L"X-0000FFFF-0000-FFFF-0000-FFFF0000FFFF";
-    ASSERT_TRUE(Run());
-    EXPECT_EQ(id_, machine.stored);
-    EXPECT_EQ(cache_, machine.stored);
-    EXPECT_EQ(machine.probes, 1) << "the probe picks the path";
-    EXPECT_EQ(machine.collects, 0) << "adapters are not enumerated";
-    EXPECT_EQ(machine.saves, 0);
+TEST_F(Resolve, StoredIdOfAnySafeLettersIsKeptAsItIs) {
+  // Other programs share the store: what they wrote is used and left alone, whatever its letters.
+  const wchar_t* const storedTexts[] = {
+      L"X-0000FFFF-0000-FFFF-0000-FFFF0000FFFF",
+      L"V-01234567-89ab-cdef-0123-456789abcdef",
+      L"P-001a2b3c-4D5E-001a-2B3C-4d5e001A2B3C",
+      L"Q-this_is-not.a~guid!but(38)chars:@;=*",
+  };
+  for (const wchar_t* stored : storedTexts) {
+    for (bool isVirtual : {false, true}) {
+      SetUp();
+      cache_.clear();
+      machine.isVirtual = isVirtual;
+      machine.addresses = {L"00:1A:2B:3C:4D:5E"};
+      machine.storeReadable = true;
+      machine.stored = stored;
+      ResolveLog log;
+      ASSERT_TRUE(Run());
+      EXPECT_EQ(id_, stored);
+      EXPECT_EQ(cache_, stored);
+      EXPECT_EQ(machine.probes, 1) << "the probe picks the path";
+      EXPECT_EQ(machine.collects, 0) << "adapters are not enumerated";
+      EXPECT_EQ(machine.saves, 0) << "the store is not rewritten";
+      EXPECT_EQ(machine.stored, stored);
+      EXPECT_TRUE(log.Messages().empty());
+    }
   }
 }
 
@@ -97,31 +133,53 @@ TEST_F(Resolve, PhysicalMachineUsesTheSmallestAddress) {
   EXPECT_EQ(machine.probes, 1);
 }
 
-TEST_F(Resolve, StoredIdOfOtherShapeIsReplaced) {
+TEST_F(Resolve, StoredIdAReportCannotCarryIsReplacedAndTheReasonLogged) {
   struct Row {
-    bool isVirtual;
-    const wchar_t* expected;
+    std::wstring stored;
+    // The log line, or empty when the replacement is not logged.
+    const char* logged;
   };
-  // The identifier goes into report URLs: anything but the written shape is treated as corrupt.
-  const wchar_t* const storedTexts[] = {
-      L"V-short",
-      L"Q-this is not a guid but 38 characters",
-      L"V-01234567-89AB-CDEF-0123-456789AB&D=F",
-      L"V-01234567-89ab-cdef-0123-456789abcdef",
-      L"X-XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX",
+  const Row rows[] = {
+      // Its spaces would end the crash upload's query.
+      {L"Q-this is not a guid but 38 characters", "Stored machine id holds U+0020, which a report cannot carry: replaced"},
+      {L"V-01234567-89AB-CDEF-0123-456789AB&D=F", "Stored machine id holds U+0026, which a report cannot carry: replaced"},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE#", "Stored machine id holds U+0023, which a report cannot carry: replaced"},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE%", "Stored machine id holds U+0025, which a report cannot carry: replaced"},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE?", "Stored machine id holds U+003F, which a report cannot carry: replaced"},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE+", "Stored machine id holds U+002B, which a report cannot carry: replaced"},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE<", "Stored machine id holds U+003C, which a report cannot carry: replaced"},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE>", "Stored machine id holds U+003E, which a report cannot carry: replaced"},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE\"", "Stored machine id holds U+0022, which a report cannot carry: replaced"},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE'", "Stored machine id holds U+0027, which a report cannot carry: replaced"},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE\r", "Stored machine id holds U+000D, which a report cannot carry: replaced"},
+      {std::wstring(L"V-01234567-89AB-CDEF-0123-456789ABCDE\0", 38),
+       "Stored machine id holds U+0000, which a report cannot carry: replaced"},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE\x7f", "Stored machine id holds U+007F, which a report cannot carry: replaced"},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDE\u00e9", "Stored machine id holds U+00E9, which a report cannot carry: replaced"},
+      // Not 38 characters: replaced as an unreadable store is, without a word.
+      {L"V-short", ""},
+      {L"V-01234567-89AB-CDEF-0123-456789ABCDEF0", ""},
   };
-  for (const wchar_t* stored : storedTexts) {
-    for (const Row& row : {Row{false, L"P-001A2B3C-4D5E-001A-2B3C-4D5E001A2B3C"},
-                           Row{true, L"V-01234567-89AB-CDEF-0123-456789ABCDEF"}}) {
+  for (const Row& row : rows) {
+    for (const bool isVirtual : {false, true}) {
+      const wchar_t* expected =
+          isVirtual ? L"V-01234567-89AB-CDEF-0123-456789ABCDEF" : L"P-001A2B3C-4D5E-001A-2B3C-4D5E001A2B3C";
       SetUp();
       cache_.clear();
-      machine.isVirtual = row.isVirtual;
+      machine.isVirtual = isVirtual;
       machine.addresses = {L"00:1A:2B:3C:4D:5E"};
       machine.storeReadable = true;
-      machine.stored = stored;
-      ASSERT_TRUE(Run()) << stored;
-      EXPECT_EQ(id_, row.expected) << stored;
-      EXPECT_EQ(machine.stored, row.expected) << stored;
+      machine.stored = row.stored;
+      ResolveLog log;
+      ASSERT_TRUE(Run()) << row.logged;
+      EXPECT_EQ(id_, expected) << row.logged;
+      EXPECT_EQ(machine.stored, expected) << row.logged;
+      const std::vector<std::string> messages = log.Messages();
+      if (*row.logged) {
+        EXPECT_EQ(messages, std::vector<std::string>{row.logged});
+      } else {
+        EXPECT_TRUE(messages.empty()) << (messages.empty() ? std::string() : messages.front());
+      }
     }
   }
 }

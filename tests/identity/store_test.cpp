@@ -4,7 +4,6 @@
 #include <objbase.h>
 #include <sddl.h>
 #include <shlobj.h>
-#include <winioctl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/no_links.h"
 #include "common/unique_any.h"
 #include "identity/machine_id.h"
 #include "log/logger.h"
@@ -110,16 +110,28 @@ TEST_F(Store, StoredIdIsUsedByTheSystemResolution) {
   EXPECT_EQ(resolved, id);
 }
 
-TEST_F(Store, WrongShapeIdInTheStoreIsReplaced) {
-  // Protected as the program protects its own, so only the shape tells it apart.
-  for (const wchar_t* planted : {L"V-01234567-89AB-CDEF-0123-456789AB&D=F", L"P-ZZZZZZZZ-zzzz-ZZZZ-zzzz-ZZZZZZZZZZZZ"}) {
+TEST_F(Store, StoredIdOfOtherLettersIsKeptAndTheFileLeftAlone) {
+  // As another program sharing the store might have written it.
+  const std::wstring planted = L"v-01234567-89ab-cdef-0123-456789abcdef";
+  ASSERT_TRUE(qrx::SaveStoredId(planted));
+  const std::string before = ReadFileBytes(DataPath());
+  std::wstring cache;
+  std::wstring id;
+  ASSERT_TRUE(qrx::ResolveMachineIdFrom(kVirtualWithRealStore, cache, id));
+  EXPECT_EQ(id, planted);
+  EXPECT_EQ(ReadFileBytes(DataPath()), before) << "the shared store is not rewritten";
+}
+
+TEST_F(Store, StoredIdAReportCannotCarryIsReplacedInTheStore) {
+  for (const wchar_t* planted : {L"V-01234567-89AB-CDEF-0123-456789AB&D=F", L"Q-this is not a guid but 38 characters"}) {
     ASSERT_TRUE(qrx::SaveStoredId(planted));
     std::wstring cache;
     std::wstring id;
     ASSERT_TRUE(qrx::ResolveMachineIdFrom(kVirtualWithRealStore, cache, id));
     EXPECT_NE(id, planted);
-    EXPECT_TRUE(qrx::IsMachineIdShape(id)) << id;
+    ASSERT_EQ(id.size(), 38u);
     EXPECT_EQ(id.substr(0, 2), L"V-");
+    EXPECT_EQ(qrx::FindUnsafeIdCharacter(id), std::wstring::npos) << qrxtest::Narrow(id);
     std::wstring stored;
     ASSERT_TRUE(qrx::LoadStoredId(stored));
     EXPECT_EQ(stored, id) << "the planted id was replaced in the store";
@@ -336,58 +348,37 @@ bool ReportsLink(HANDLE folder, qrx::StoreFolderFacts& facts) {
   return true;
 }
 
-// A mount point (junction) from `link`, an empty folder, to `target`.
-bool MakeJunction(const std::wstring& link, const std::wstring& target) {
-  qrx::UniqueFile folder(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!folder) return false;
-  const std::wstring substitute = std::wstring(L"\\??\\") + target;
-  const USHORT substituteBytes = static_cast<USHORT>(substitute.size() * sizeof(wchar_t));
-  std::vector<BYTE> buffer(8 + 8 + substituteBytes + 2 + 2 + 64, 0);
-  auto* header = reinterpret_cast<DWORD*>(buffer.data());
-  header[0] = IO_REPARSE_TAG_MOUNT_POINT;
-  const USHORT dataLength = static_cast<USHORT>(8 + substituteBytes + 2 + 2);
-  auto* words = reinterpret_cast<USHORT*>(buffer.data() + 4);
-  words[0] = dataLength;  // ReparseDataLength
-  words[1] = 0;
-  auto* mount = reinterpret_cast<USHORT*>(buffer.data() + 8);
-  mount[0] = 0;                           // SubstituteNameOffset
-  mount[1] = substituteBytes;             // SubstituteNameLength
-  mount[2] = substituteBytes + 2;         // PrintNameOffset
-  mount[3] = 0;                           // PrintNameLength
-  memcpy(buffer.data() + 16, substitute.data(), substituteBytes);
-  DWORD returned = 0;
-  return DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, buffer.data(), 8 + dataLength, nullptr, 0, &returned,
-                         nullptr) != FALSE;
-}
+// A Unix link in place of the store folder, removed again whatever the test's outcome.
+class ScopedStoreFolderLink {
+ public:
+  explicit ScopedStoreFolderLink(const std::wstring& target) : made_(qrxtest::MakeUnixLink(StoreFolder(), target)) {}
+  ~ScopedStoreFolderLink() {
+    if (made_) {
+      EXPECT_TRUE(qrxtest::RemoveUnixLink(StoreFolder()));
+    }
+  }
+  bool made() const { return made_; }
 
-bool IsReparsePoint(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
+ private:
+  bool made_;
+};
 
 TEST_F(Store, LinkedStoreFolderIsRefused) {
   qrxtest::TempDir outside;
-  std::wstring target = outside.path();
-  target.pop_back();
-  // What Wine can make: a junction, else a directory symbolic link.
-  ASSERT_TRUE(CreateDirectoryW(StoreFolder().c_str(), nullptr));
-  const bool junction = MakeJunction(StoreFolder(), target) && IsReparsePoint(StoreFolder());
-  bool symlink = false;
-  if (!junction) {
-    RemoveDirectoryW(StoreFolder().c_str());
-    symlink = CreateSymbolicLinkW(StoreFolder().c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) &&
-              IsReparsePoint(StoreFolder());
-  }
-  std::printf("measure: Wine made the store folder a %s\n", junction ? "junction" : symlink ? "symbolic link" : "no link");
-  if (!junction && !symlink) GTEST_SKIP() << "Wine made no link; LinkReportedForTheStoreFolderIsRefused covers it";
+  ASSERT_TRUE(WriteFileBytes(outside.Join(L"canary"), "canary"));
+  ScopedStoreFolderLink link(outside.path());
+  ASSERT_TRUE(link.made());
+  ASSERT_TRUE(qrx::IsLinkPath(StoreFolder()));
   StoreLog log;
   std::wstring path;
   EXPECT_FALSE(qrx::GetStoredIdPath(path));
   EXPECT_FALSE(qrx::SaveStoredId(L"V-01234567-89AB-CDEF-0123-456789ABCDEF"));
-  EXPECT_TRUE(qrxtest::FolderIsEmpty(target)) << "nothing written through the link";
-  EXPECT_NE(log.Text().find(StoreLog::Line(qrx::kLogStoreFolderRefused, StoreFolder())), std::string::npos);
-  RemoveDirectoryW(StoreFolder().c_str());
+  std::wstring loaded;
+  EXPECT_FALSE(qrx::LoadStoredId(loaded));
+  EXPECT_EQ(ReadFileBytes(outside.Join(L"canary")), "canary");
+  EXPECT_FALSE(qrxtest::FileExists(outside.Join(L"data"))) << "nothing written through the link";
+  const std::string text = log.Text();
+  EXPECT_NE(text.find(StoreLog::Line(qrx::kLogStoreFolderRefused, StoreFolder())), std::string::npos) << text;
 }
 
 TEST_F(Store, LinkReportedForTheStoreFolderIsRefused) {

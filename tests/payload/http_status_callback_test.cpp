@@ -121,4 +121,35 @@ TEST(HttpStatusCallback, RecordsTheStatusAndAddsNoHeaders) {
   EXPECT_EQ(callback->Release(), 0u);
 }
 
+TEST(HttpStatusCallback, CountsAsAnsweredFromTheFirstResponseOrData) {
+  enum Event { kProgress, kResponse, kData };
+  const struct {
+    Event event;
+    ULONG progress;
+    bool answered;
+  } rows[] = {
+      {kProgress, BINDSTATUS_FINDINGRESOURCE, false},
+      {kProgress, BINDSTATUS_CONNECTING, false},
+      {kProgress, BINDSTATUS_SENDINGREQUEST, false},
+      {kProgress, BINDSTATUS_BEGINDOWNLOADDATA, true},
+      {kProgress, BINDSTATUS_DOWNLOADINGDATA, true},
+      {kProgress, BINDSTATUS_ENDDOWNLOADDATA, true},
+      {kResponse, 0, true},
+      {kData, 0, true},
+  };
+  for (const auto& row : rows) {
+    auto* callback = new HttpStatusCallback();
+    EXPECT_FALSE(callback->answered());
+    if (row.event == kProgress) {
+      EXPECT_EQ(callback->OnProgress(0, 0, row.progress, nullptr), S_OK);
+    } else if (row.event == kResponse) {
+      EXPECT_EQ(callback->OnResponse(200, L"HTTP/1.1 200 OK\r\n", nullptr, nullptr), S_OK);
+    } else {
+      EXPECT_EQ(callback->OnDataAvailable(BSCF_FIRSTDATANOTIFICATION, 1, nullptr, nullptr), S_OK);
+    }
+    EXPECT_EQ(callback->answered(), row.answered) << row.event << " " << row.progress;
+    EXPECT_EQ(callback->Release(), 0u);
+  }
+}
+
 }  // namespace

@@ -122,20 +122,58 @@ TEST_F(LicenseTest, StalledServerIsAbortedAndTheLocalLicenceStays) {
 
 TEST(LicenseDownload, StalledDownloadReportsItsTimeout) {
   qrxtest::TempDir temp;
-  bool timedOut = false;
+  DWORD abortedAfterMs = 0;
   const HRESULT hr = qrx::DownloadLicenseFile(L"http://127.0.0.2/license/QRXSTALL/en/Eula.html",
-                                              (temp.path() + L"Eula.html-temp").c_str(), 300, &timedOut);
+                                              (temp.path() + L"Eula.html-temp").c_str(), 300, &abortedAfterMs);
   EXPECT_NE(hr, S_OK);
-  EXPECT_TRUE(timedOut);
+  EXPECT_EQ(abortedAfterMs, 300u) << "the server never answered: the answer limit ended it";
 }
 
 TEST(LicenseDownload, AnsweredDownloadIsNotATimeout) {
   qrxtest::TempDir temp;
-  bool timedOut = true;
+  DWORD abortedAfterMs = 1;
   const HRESULT hr = qrx::DownloadLicenseFile(L"http://127.0.0.2/license/QRXTEST/en/Eula.html",
-                                              (temp.path() + L"Eula.html-temp").c_str(), 60000, &timedOut);
+                                              (temp.path() + L"Eula.html-temp").c_str(), 60000, &abortedAfterMs);
   EXPECT_EQ(hr, S_OK);
-  EXPECT_FALSE(timedOut);
+  EXPECT_EQ(abortedAfterMs, 0u);
+}
+
+TEST(LicenseTimeLimit, NoAnswerWithinTheAnswerLimitAbortsAnAnswerGetsTheTotal) {
+  // Time left before the server has answered, and once its body is arriving (10 s from the start).
+  const struct {
+    DWORD elapsedMs;
+    DWORD leftUnansweredMs;
+    DWORD leftAnsweredMs;
+  } rows[] = {
+      {0, 2000, 10000},  {1999, 1, 8001}, {2000, 0, 8000}, {2001, 0, 7999},
+      {9999, 0, 1},      {10000, 0, 0},   {10001, 0, 0},   {0xFFFFFFFFu, 0, 0},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(qrx::LicenseTimeLeftMs(row.elapsedMs, false, qrx::kLicenseDownloadTimeoutMs, qrx::kLicenseTotalTimeoutMs),
+              row.leftUnansweredMs)
+        << row.elapsedMs;
+    EXPECT_EQ(qrx::LicenseTimeLeftMs(row.elapsedMs, true, qrx::kLicenseDownloadTimeoutMs, qrx::kLicenseTotalTimeoutMs),
+              row.leftAnsweredMs)
+        << row.elapsedMs << " answered";
+  }
+}
+
+TEST(LicenseTimeLimit, OnlyAnAbortedUnfinishedDownloadTimedOut) {
+  const struct {
+    HRESULT download;
+    bool abortAsked;
+    bool timedOut;
+  } rows[] = {
+      // Completed as the limit ran out (at 2000 ms): the licence is kept.
+      {S_OK, true, false},
+      {S_OK, false, false},
+      {E_ABORT, true, true},
+      {INET_E_DOWNLOAD_FAILURE, true, true},
+      {INET_E_DOWNLOAD_FAILURE, false, false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(qrx::LicenseTimedOut(row.download, row.abortAsked), row.timedOut) << std::hex << row.download;
+  }
 }
 
 TEST(LicenseDownloadResult, HttpErrorsTurnSuccessIntoFailure) {

@@ -36,7 +36,7 @@ DWORD WINAPI Worker(void*) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  SetUnhandledExceptionFilter(qrx::CrashFilter);
+  qrx::InstallCrashFilter();
   bool onMain = false;
   for (int i = 1; i < argc; ++i) {
     if (std::wcscmp(argv[i], L"main") == 0) onMain = true;

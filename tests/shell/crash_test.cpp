@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/crash_filter.h"
 #include "support/report_server.h"
 #include "support/test_support.h"
 
@@ -71,5 +72,24 @@ TEST_P(Crash, DumpIsPutWithAnEmptyTokenAndLeavesNothingBehind) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, Crash, ::testing::Values(L"worker", L"main"));
+
+TEST(CrashFilter, InstallingPutsTheFilterInPlaceWithDbgHelpFromTheSystemFolder) {
+  const bool loadedBefore = GetModuleHandleW(L"dbghelp.dll") != nullptr;
+  const LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(nullptr);
+  const bool found = qrx::InstallCrashFilter();
+  // The test program's own filter goes back; what it replaces must be ours.
+  const LPTOP_LEVEL_EXCEPTION_FILTER installed = SetUnhandledExceptionFilter(previous);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(installed, &qrx::CrashFilter);
+  HMODULE dbghelp = GetModuleHandleW(L"dbghelp.dll");
+  ASSERT_NE(dbghelp, nullptr) << "loaded before any crash";
+  wchar_t loaded[MAX_PATH] = {};
+  ASSERT_NE(GetModuleFileNameW(dbghelp, loaded, MAX_PATH), 0u);
+  wchar_t system[MAX_PATH] = {};
+  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  EXPECT_EQ(_wcsicmp(loaded, (std::wstring(system) + L"\\dbghelp.dll").c_str()), 0) << qrxtest::Narrow(loaded);
+  // Under Wine the test program has DbgHelp loaded already; this says whether.
+  std::printf("measure: dbghelp.dll %s loaded before the filter was installed\n", loadedBefore ? "was" : "was not");
+}
 
 }  // namespace

@@ -42,31 +42,57 @@ std::wstring Trimmed(std::wstring path) {
 
 }  // namespace
 
-bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
-  const std::wstring unixLink = UnixPathOf(Trimmed(link));
-  const std::wstring unixTarget = UnixPathOf(Trimmed(target));
-  if (unixLink.empty() || unixTarget.empty()) return false;
-  std::wstring command = L"/bin/ln -s \"" + unixTarget + L"\" \"" + unixLink + L"\"";
+namespace {
+
+// Starts a Unix command. A Unix child cannot be waited on under Wine, so the caller
+// watches for its effect.
+bool StartUnixCommand(const std::wstring& command) {
+  std::wstring line = command;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return false;
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  // A Unix child cannot be waited on under Wine: the link's appearance is the signal.
+  return true;
+}
+
+// Polls for another process's result for up to 10 s.
+bool WaitUntil(bool (*done)(const std::wstring&), const std::wstring& path) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < 10000) {
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(Trimmed(link).c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-      FindClose(find);
-      return true;
-    }
-    Sleep(10);  // polling for another process's result; bounded above
+    if (done(path)) return true;
+    Sleep(10);
   }
   return false;
+}
+
+bool EntryListed(const std::wstring& path) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW(path.c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  FindClose(find);
+  return true;
+}
+
+bool EntryGone(const std::wstring& path) { return !EntryListed(path); }
+
+}  // namespace
+
+bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
+  const std::wstring unixLink = UnixPathOf(Trimmed(link));
+  const std::wstring unixTarget = UnixPathOf(Trimmed(target));
+  if (unixLink.empty() || unixTarget.empty()) return false;
+  return StartUnixCommand(L"/bin/ln -s \"" + unixTarget + L"\" \"" + unixLink + L"\"") &&
+         WaitUntil(EntryListed, Trimmed(link));
+}
+
+bool RemoveUnixLink(const std::wstring& link) {
+  const std::wstring unixLink = UnixPathOf(Trimmed(link));
+  if (unixLink.empty()) return false;
+  return StartUnixCommand(L"/bin/rm -f \"" + unixLink + L"\"") && WaitUntil(EntryGone, Trimmed(link));
 }
 
 ScopedFakeLinks::ScopedFakeLinks(std::initializer_list<std::wstring> paths) {

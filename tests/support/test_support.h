@@ -64,6 +64,9 @@ namespace qrxtest {
 // Wine reports as a folder with FILE_ATTRIBUTE_REPARSE_POINT when the target is a folder.
 // Wine 8 makes no junctions or symbolic links of its own (see docs/wine-notes.md).
 bool MakeUnixLink(const std::wstring& link, const std::wstring& target);
+// Removes such a link (Win32 calls would act on its target under Wine); true once it is gone. The
+// target must exist while it runs.
+bool RemoveUnixLink(const std::wstring& link);
 
 // Presents the given paths (compared case-insensitively, without a trailing backslash) as links
 // to the code under test, for the kinds of link Wine cannot make; restores the real query on

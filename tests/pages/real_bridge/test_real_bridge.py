@@ -149,13 +149,13 @@ class RealBridge(unittest.TestCase):
             os.remove(path)
 
     def run_pages(self, run, scenario, locale="en_US.UTF-8", package_root="/pkg", missing=(), setup_parameters=None,
-                  probe=False, refusals=0, pace=0.05):
+                  probe=False, pace=0.05):
         pages = os.path.join(self.temp.name, "pages")
         shutil.copytree(PAGES, pages)
         if probe:
             shutil.copy(os.path.join(HERE, "probe.js"), pages)
         self.packages = wh.PackageServer(os.path.join(BUILD, "product_package", "product.zip"),
-                                         lifetime=RUN_LIMIT + 120, missing=missing, refusals=refusals, pace=pace)
+                                         lifetime=RUN_LIMIT + 120, missing=missing, pace=pace)
         set_install_params(pages, self.packages.url(package_root + PACKAGE_PATH), setup_parameters)
         # Kept beside the screenshots: what the host served in this run. An earlier run's files go.
         os.makedirs(SHOTS, exist_ok=True)
@@ -347,10 +347,11 @@ class RealBridge(unittest.TestCase):
 
     def retry_flow(self, run, locale, lang):
         """The package server answers 403 once, then the package: the cause, Retry, installed."""
-        result, served = self.run_pages(run, "retry", locale=locale, refusals=1)
+        root = "/f/busy:403:0,ok"
+        result, served = self.run_pages(run, "retry", locale=locale, package_root=root)
         self.assertEqual(result["lang"], lang)
         self.check_failure_panel(result, served, "server")
-        path = "/pkg/lumenary-pro/win64/%s/HalvardLumenaryPro.zip" % lang
+        path = root + "/lumenary-pro/win64/%s/HalvardLumenaryPro.zip" % lang
         self.assertEqual(self.packages.paths, [path, path])
         self.assertEqual(callback_codes(served), [1, 0, 0])
         # Emptied when the retried download started.

@@ -1,0 +1,47 @@
+// Whether the next attempt asks for the rest of the file, and whether an answer to that request
+// may be appended. Pure: the first answer and the offset come in as arguments.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "download/http_answer.h"
+
+namespace downloadmanagercore {
+
+// What the first answer of a download promised: its full length and the validator that proves a
+// later answer is the same file.
+struct ResumeBasis {
+  bool known = false;       // the first answer has been seen
+  ULONGLONG length = 0;     // its Content-Length (0: not announced)
+  std::wstring validator;   // its strong ETag, else its Last-Modified, else empty
+};
+
+// What `first` promises, into `basis`.
+void TakeBasis(const HttpAnswer& first, ResumeBasis& basis);
+
+// The reason a download goes on from byte 0 rather than from `offset` (kNone: it resumes).
+enum class RestartReason {
+  kNone,
+  kNoValidator,    // the first answer had neither a strong ETag nor Last-Modified
+  kNoLength,       // the first answer announced no length
+  kWholeFile,      // the server answered the range request with the whole file (200)
+  kNotSatisfiable, // 416
+  kWrongRange,     // a 206 whose Content-Range does not start at the offset or has another total
+  kOtherStatus,    // any other answer to a range request
+};
+
+// Whether an attempt after `offset` bytes may ask for the rest (offset 0 never asks).
+RestartReason RangeRequestFor(const ResumeBasis& basis, ULONGLONG offset);
+
+// "Range: bytes=<offset>-\r\nIf-Range: <validator>\r\n": added to the request.
+std::wstring RangeRequestHeaders(ULONGLONG offset, const std::wstring& validator);
+
+// Judges the answer to a range request for the bytes from `offset`: kNone appends.
+RestartReason JudgeRangeAnswer(const ResumeBasis& basis, ULONGLONG offset, const HttpAnswer& answer);
+
+// The words naming a reason in the log.
+const char* RestartReasonText(RestartReason reason);
+
+}  // namespace downloadmanagercore
