@@ -227,6 +227,13 @@ async function main() {
       await page.click("#btn-finish");
       break;
     }
+    case "setup-failed": {
+      const box = answerBox(1);  // OK
+      await welcome();
+      await page.click("#btn-install");
+      result.boxes.push(await box);
+      break;
+    }
     case "no-package": {
       // Neither package exists: the cause in the page, then Cancel.
       await welcome();
@@ -244,14 +251,25 @@ async function main() {
       result.etaLines = [];
       const started = Date.now();
       let timed = 0;
-      // Until ten readings showed a time left, while the download runs (30 s at most).
+      // The screenshot is taken again until the line still shows a time once it is taken.
+      const etaShot = path.join(settings.shotsDir, settings.run + "-" + (result.shots.length + 1) + "-Installing-eta.png");
+      let etaShown = false;
+      // Until four readings showed a time left, while the download runs (30 s at most).
       while (Date.now() - started < 30000 && await page.isVisible("#btn-cancel")) {
         const line = await page.textContent("#eta");
         if (result.etaLines[result.etaLines.length - 1] !== line) result.etaLines.push(line);
-        if (line.indexOf("\u00b7") >= 0 && ++timed === 1) await shot("Installing-eta");
-        if (timed >= 10) break;
+        if (line.indexOf("\u00b7") >= 0) {
+          timed++;
+          if (!etaShown) {
+            await page.evaluate(() => document.fonts.ready);
+            await page.screenshot({ path: etaShot });
+            etaShown = (await page.textContent("#eta")).indexOf("\u00b7") >= 0;
+          }
+        }
+        if (timed >= 4 && etaShown) break;
         await new Promise((resolve) => setTimeout(resolve, 200));
       }
+      if (fs.existsSync(etaShot)) result.shots.push(etaShot);
       await page.click("#btn-cancel");
       await page.waitForSelector("#confirm:not(.hidden)");
       result.texts.confirm = await page.textContent("#confirm-text");
@@ -269,7 +287,7 @@ async function main() {
   result.installParams = installParams;
   const texts = contents[result.lang || "en"];
   result.expect = {};
-  for (const key of ["welcome_heading", "complete_heading", "retry_install", "env_os_old", "cause_server",
+  for (const key of ["welcome_heading", "complete_heading", "retry_install", "env_os_old", "err_setup", "cause_server",
     "cause_notfound", "failure_heading", "confirm_cancel"]) {
     result.expect[key] = texts[key];
   }
