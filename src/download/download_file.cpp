@@ -208,6 +208,11 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback, IH
     if (!answered_) {
       answered_ = true;
       ParseHttpAnswer(status, headers ? headers : L"", answer_);
+      // A refused range comes as an error status, whose body is never passed on: decided here.
+      if (rangeAsked_ && status == 416 && !settled_) {
+        settled_ = true;
+        Refuse(RestartReason::kNotSatisfiable);
+      }
     }
     return S_OK;
   }
@@ -238,14 +243,8 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback, IH
       LogResume(log_, rangeFrom_, state_->basis.length);
       return true;
     }
-    if (rangeFrom_ > 0) {
-      LogRestart(log_, reason);
-      LARGE_INTEGER start = {};
-      SetFilePointerEx(file_, start, nullptr, FILE_BEGIN);
-      SetEndOfFile(file_);
-      state_->Restart();
-    }
     if (reason == RestartReason::kNone || reason == RestartReason::kWholeFile) {
+      if (rangeFrom_ > 0) RestartFile(reason);
       // A whole file from byte 0: what it promises is what later attempts resume against.
       if (answered_) {
         TakeBasis(answer_, state_->basis);
@@ -254,9 +253,27 @@ class BSCHolder final : public qrx::ComObject<BSCHolder, IBindStatusCallback, IH
       }
       return true;
     }
-    refused_ = true;
+    Refuse(reason);
     Abort(kRangeRefusedHResult);
     return false;
+  }
+
+  // The kept bytes go: the file is emptied and the hash begun afresh.
+  void RestartFile(RestartReason reason) {
+    LogRestart(log_, reason);
+    LARGE_INTEGER start = {};
+    SetFilePointerEx(file_, start, nullptr, FILE_BEGIN);
+    SetEndOfFile(file_);
+    state_->Restart();
+  }
+
+  // An answer that cannot be appended: nothing of it is written, the next attempt starts from 0.
+  void Refuse(RestartReason reason) {
+    if (!state_ || file_ == INVALID_HANDLE_VALUE) return;
+    RestartFile(reason);
+    refused_ = true;
+    if (result_ == E_PENDING) result_ = kRangeRefusedHResult;
+    pinned_ = true;
   }
 
   // Writes the chunk; a write that stores only part of it goes on with the rest, so the next call

@@ -179,6 +179,18 @@ TEST_F(FaultTest, AWrongContentRangeIsNeverAppended) {
             std::vector<std::string>{"Download attempt 2 ended: range refused, HRESULT 801901a0, 0 bytes received"});
 }
 
+TEST_F(FaultTest, ARefusedRangeStartsAgainFromByteZero) {
+  const std::string path = FaultPath("short:600000,unsat,ok");
+  const FaultStats stats = DownloadWhole(path);
+  ASSERT_EQ(stats.requests.size(), 3u);
+  EXPECT_EQ(stats.requests[1].status, "416");
+  EXPECT_EQ(stats.requests[2].rangeStart, -1) << "the third attempt starts from byte 0";
+  EXPECT_EQ(LogLines("Download restarts"),
+            std::vector<std::string>{"Download restarts from byte 0: range not satisfiable"});
+  EXPECT_EQ(LogLines("Download attempt 2 ended: "),
+            std::vector<std::string>{"Download attempt 2 ended: range refused, HRESULT 801901a0, 0 bytes received"});
+}
+
 TEST_F(FaultTest, AFileReplacedMidDownloadIsFetchedWholeAgain) {
   // The server publishes a new version between the attempts; the page passes the new version's
   // hash, so a file stitched from both would fail.

@@ -14,6 +14,7 @@ a step k times. Byte counts N are bytes of body in that one answer.
   busy:S:T       status S (503, 429, ...) with "Retry-After: T" and a short page
   norange        200 with the whole file, whatever the request asked
   badrange       to a range request: 206 whose Content-Range and body start at byte 0
+  unsat          to a range request: 416 (Range Not Satisfiable), whatever the range
   newetag        publishes the package's next version (another ETag and Last-Modified), then ok
   drip           ok, sent 16 KB per second
   drip:N         ok, the first N bytes of the answer 16 KB per second, the rest at once
@@ -264,6 +265,13 @@ class FaultAnswerer:
         # Claims to be the rest but is the file from its start.
         self.head(206, len(data), [("Content-Range", "bytes 0-%d/%d" % (len(data) - 1, len(data)))])
         self.send(data, self.pace)
+
+    def step_unsat(self):
+        if self.record.range_start is None:
+            return self.step_ok()
+        page = b"<html><body>Range not satisfiable</body></html>"
+        self.head(416, len(page), [("Content-Range", "bytes */%d" % len(self.data()))])
+        self.h.wfile.write(page)
 
     def step_drip(self, n=None):
         body = self.start()

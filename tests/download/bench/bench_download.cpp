@@ -1,5 +1,6 @@
 // Throughput of DownloadFile and of a bare pull binding on one URL, and the process's memory.
 // Usage: bench_download <url> <folder with trailing backslash>
+//        bench_download --once <url> <folder\>   one DownloadFile only (for the resume figure)
 // Prints "bench: <name> <value> <unit>" lines.
 #include <windows.h>
 #include <psapi.h>
@@ -111,6 +112,17 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
     fwprintf(stderr, L"usage: bench_download <url> <folder\\>\n");
     return 2;
+  }
+  if (argc == 4 && std::wstring(argv[1]) == L"--once") {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    BenchOwner owner(argv[3]);
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    const int code = downloadmanagercore::DownloadFile(owner, argv[2]);
+    printf("bench: download_resume_code %d code\n", code);
+    printf("bench: download_resume_seconds %.1f s\n", Seconds(start));
+    CoUninitialize();
+    return code == 0 ? 0 : 1;
   }
   const std::wstring url = argv[1];
   const std::wstring folder = argv[2];
