@@ -3,7 +3,7 @@ const html = require("eslint-plugin-html");
 
 const pageGlobals = {
   window: "readonly", document: "readonly", $: "readonly", jQuery: "readonly", encodeURIComponent: "readonly",
-  host: "readonly", ui: "readonly", contents: "readonly", installParams: "readonly", stubParams: "readonly",
+  host: "readonly", ui: "readonly", contents: "readonly", TimeLeft: "readonly", installParams: "readonly", stubParams: "readonly",
 };
 
 module.exports = [

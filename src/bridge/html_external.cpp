@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "bridge/download_failure.h"
 #include "bridge/method_arguments.h"
 #include "bridge/property_text.h"
 #include "bridge/window_control.h"
@@ -14,6 +15,7 @@
 #include "download/counter_text.h"
 #include "download/download_file.h"
 #include "download/download_request.h"
+#include "download/download_result.h"
 #include "htmlhost/desktop_shell_execute.h"
 #include "htmlhost/shell_text.h"
 #include "installer/install_texts.h"
@@ -162,22 +164,43 @@ void HtmlExternal::OnDocumentReady(htmlui::MSHTMLClient*) {
 
 // Worker operations.
 
+// A failed download leaves its cause for the page before the page is called back; a stopped one
+// is no failure. Only a package downloaded whole in this run may be installed.
 int HtmlExternal::DownloadFile(const std::wstring& url) {
   {
     auto hold = lock_.Lock();
     checkedPackage_.clear();
+    lastAttemptResult_ = S_OK;
+    lastHttpStatus_ = 0;
   }
   const int code = downloadmanagercore::DownloadFile(*this, url);
-  if (code == 0) {
+  if (code == kDownloadOk) {
     auto hold = lock_.Lock();
     checkedPackage_ = downloadPath_;
+    return code;
   }
+  if (stopRequested()) return code;
+  DownloadOutcome outcome;
+  outcome.code = code;
+  {
+    auto hold = lock_.Lock();
+    outcome.lastResult = lastAttemptResult_;
+    outcome.httpStatus = lastHttpStatus_;
+  }
+  outcome.hashFailed = outcome.lastResult == CRYPT_E_HASH_VALUE;
+  SetPropertyValue(kDownloadFailureKey, DownloadFailureCause(outcome));
   return code;
 }
 
 bool HtmlExternal::IsCheckedPackage(const std::wstring& path) {
   auto hold = lock_.Lock();
   return !checkedPackage_.empty() && checkedPackage_ == path;
+}
+
+void HtmlExternal::OnAttemptEnded(HRESULT hr, unsigned long httpStatus) {
+  auto hold = lock_.Lock();
+  lastAttemptResult_ = hr;
+  lastHttpStatus_ = httpStatus;
 }
 
 int HtmlExternal::InstallPackage(const std::wstring&, const std::wstring&) { return 2; }
@@ -302,6 +325,8 @@ HRESULT HtmlExternal::DownloadMethod(WORD flags, DISPPARAMS* params, VARIANT*) {
   const std::wstring url = ArgumentText(ScriptArgument(*params, 0));
   qrx::LogDebug(log_, kLogDownload, url.c_str());
   if (!workers_) return E_UNEXPECTED;
+  // A new download has no failure yet.
+  SetPropertyValue(kDownloadFailureKey, std::wstring());
   return StartDownloadWorker(*workers_, this, url, ScriptArgument(*params, 1).pdispVal);
 }
 

@@ -77,6 +77,7 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner, public
   void SetDownloadTotal(ULONG value) override;
   void SetDownloadCurrent(ULONG value) override;
   HANDLE GetStopEvent() override;
+  void OnAttemptEnded(HRESULT hr, unsigned long httpStatus) override;
 
   // Shared state, each read and store under the bridge lock; callable from any thread.
   void SetInstallProgress(LONG value);
@@ -138,6 +139,9 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner, public
   std::wstring downloadPath_;
   std::wstring checkedPackage_;
   bool keepFolderForSetup_ = false;
+  // How the last download attempt ended, for the failure's cause.
+  HRESULT lastAttemptResult_ = S_OK;
+  unsigned long lastHttpStatus_ = 0;
   std::wstring downloadFolder_;
   bool closeDisabled_ = false;
   int windowWidth_ = 0;

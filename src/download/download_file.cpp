@@ -509,6 +509,7 @@ int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
     } else {
       report.hr = qrx::HResultFromWin32(ERROR_INVALID_NAME);
     }
+    owner.OnAttemptEnded(report.hr, report.status);
     const int code = TransferDownloadError(owner, report.hr);
     // A stopped download is not tried again.
     if (IsSet(stop)) return code;

@@ -21,6 +21,8 @@ class DownloadOwner {
   virtual qrx::Logger* GetLogger() = 0;
   // Set when shut-down asks the download to stop: the transfer is abandoned. None here.
   virtual HANDLE GetStopEvent() { return nullptr; }
+  // How each attempt ended, in order: its HRESULT and the HTTP status of its answer (0 for none).
+  virtual void OnAttemptEnded(HRESULT, unsigned long) {}
 
  protected:
   ~DownloadOwner() = default;

@@ -164,26 +164,106 @@ describe("download results", () => {
   });
 
   const failures = [
-    ["code 2 twice", [2, 2], "err_general", 2],
-    ["code 1", [1], "err_general", 1],
-    ["code 3 (disk full)", [3], "err_disk_full", 1],
-    ["code 4 (retries spent)", [4], "err_general", 1],
-    ["code 2 then disk full", [2, 3], "err_disk_full", 2],
+    ["code 2 twice", [2, 2], [], "cause_notfound", "notfound", 2],
+    ["code 1, other", [1], [], "cause_other", "other", 1],
+    ["code 1, server", [1], ["server"], "cause_server", "server", 1],
+    ["code 1, verification", [1], ["verification"], "cause_verification", "verification", 1],
+    ["code 1, proxy", [1], ["proxy"], "cause_proxy", "proxy", 1],
+    ["code 3 (disk full)", [3], [], "cause_diskfull", "diskfull", 1],
+    ["code 4 (retries spent)", [4], [], "cause_network", "network", 1],
+    ["code 2 then disk full", [2, 3], [], "cause_diskfull", "diskfull", 2],
+    ["an unknown cause", [1], ["gremlins"], "cause_other", "other", 1],
   ];
-  for (const [label, codes, message, downloads] of failures) {
-    it(label + ": message, then the window closes", async () => {
-      const page = await launch({ downloadResults: codes });
+  for (const [label, codes, causes, text, cause, downloads] of failures) {
+    it(label + ": the cause in the page with Retry and Cancel; Cancel closes", async () => {
+      const page = await launch({ downloadResults: codes, downloadCauses: causes });
       await throughToInstalling(page);
+      await page.waitForSelector("#failure:not(.hidden)");
+      assert.equal(await page.textContent("#failure-text"), en[text]);
+      assert.equal(await page.getAttribute("#failure-text", "data-cause"), cause);
+      assert.equal(await page.isVisible("#running"), false);
+      // Keyboard users land on Retry; the live region says what happened.
+      assert.equal(await page.evaluate(() => document.activeElement.id), "btn-retry");
+      assert.equal(await page.textContent("#announce"), en.failure_heading + " " + en[text]);
+      await page.click("#btn-cancel-failure");
       const state = await waitForHost(page, (s) => s.closed, "closeWindow");
       await finish(page);
       assert.equal(callsOf(state, "download").length, downloads);
-      assert.deepEqual(callsOf(state, "messageBox"), [[en[message], en.title]]);
+      assert.deepEqual(callsOf(state, "messageBox"), []);
       assert.deepEqual(callsOf(state, "install"), []);
-      assert.equal(state.status, 2);
+      assert.equal(state.status, 3);
       const order = names(state, (n) => n !== "getProperty");
-      assert.deepEqual(order.slice(-3), ["messageBox", "disableCloseWindow", "closeWindow"]);
+      assert.deepEqual(order.slice(-3), ["setInstallStatus", "disableCloseWindow", "closeWindow"]);
     });
   }
+
+  it("Retry downloads the same URL again and goes on to install", async () => {
+    const page = await launch({ props: { lang: "de" }, downloadResults: [1, 4, 0], downloadCauses: ["server"],
+      installResults: [0] });
+    await throughToInstalling(page);
+    await page.waitForSelector("#failure:not(.hidden)");
+    assert.equal(await page.textContent("#failure-text"), contents.de.cause_server);
+    await page.click("#btn-retry");
+    await page.waitForSelector("#failure:not(.hidden) #failure-text[data-cause='network']");
+    assert.equal(await page.textContent("#failure-text"), contents.de.cause_network);
+    await page.click("#btn-retry");
+    await page.waitForURL(/Complete\.html$/);
+    const state = await finish(page);
+    assert.deepEqual(callsOf(state, "download").map((a) => a[0]), Array(3).fill(packageUrl("64", "de")));
+    assert.equal(state.status, 1);
+  });
+
+  it("Retry after the default package failed retries the default package", async () => {
+    const page = await launch({ downloadResults: [2, 2, 0], installResults: [0] });
+    await throughToInstalling(page);
+    await page.waitForSelector("#failure:not(.hidden)");
+    await page.click("#btn-retry");
+    await page.waitForURL(/Complete\.html$/);
+    const state = await finish(page);
+    const fallback = packageUrl(installParams.DEFAULT_OSBITS, installParams.DEFAULT_LANG);
+    assert.deepEqual(callsOf(state, "download").map((a) => a[0]), [packageUrl("64", "en"), fallback, fallback]);
+  });
+
+  it("Cancel during the download asks in the page; Continue keeps downloading, Stop cancels and closes", async () => {
+    const page = await launch({ hold: "download" });
+    await throughToInstalling(page);
+    await page.waitForFunction(() => document.querySelector("#percent").textContent === "40%");
+    assert.equal(await page.isVisible("#btn-cancel"), true);
+    await page.click("#btn-cancel");
+    await page.waitForSelector("#confirm:not(.hidden)");
+    assert.equal(await page.textContent("#confirm-text"), en.confirm_cancel);
+    assert.equal(await page.evaluate(() => document.activeElement.id), "btn-continue");
+    await page.click("#btn-continue");
+    await page.waitForSelector("#running:not(.hidden)");
+    let state = await page.host();
+    assert.equal(state.closed, false);
+    await page.click("#btn-cancel");
+    await page.click("#btn-stop");
+    state = await waitForHost(page, (s) => s.closed, "closeWindow");
+    await finish(page);
+    assert.equal(state.status, 3);
+    assert.deepEqual(callsOf(state, "setInstallStatus"), [[0], [2], [3]]);
+    const order = names(state, (n) => n !== "getProperty");
+    assert.deepEqual(order.slice(-3), ["setInstallStatus", "disableCloseWindow", "closeWindow"]);
+  });
+
+  it("no Cancel while setup runs", async () => {
+    const page = await launch({ hold: "install" });
+    await throughToInstalling(page);
+    await page.waitForFunction(() => document.querySelector("#percent").textContent === "37%");
+    assert.equal(await page.isVisible("#btn-cancel"), false);
+    assert.equal(await page.textContent("#eta"), "");
+    const state = await finish(page);
+    assert.equal(state.closeDisabled, true);
+  });
+
+  it("the size line shows under the bar while downloading", async () => {
+    const page = await launch({ props: { lang: "de" }, hold: "download" });
+    await throughToInstalling(page);
+    await page.waitForFunction(() => document.querySelector("#percent").textContent === "40%");
+    assert.equal(await page.textContent("#eta"), "0,4\u00a0KB von 1,0\u00a0KB");
+    await finish(page);
+  });
 });
 
 describe("install results", () => {
@@ -208,12 +288,12 @@ describe("install results", () => {
   });
 
   for (const code of [1, 2, 3]) {
-    it("code " + code + ": general error, then the window closes", async () => {
+    it("code " + code + ": the setup failure message, then the window closes", async () => {
       const page = await launch({ installResults: [code] });
       await throughToInstalling(page);
       const state = await waitForHost(page, (s) => s.closed, "closeWindow");
       await finish(page);
-      assert.deepEqual(callsOf(state, "messageBox"), [[en.err_general, en.title]]);
+      assert.deepEqual(callsOf(state, "messageBox"), [[en.err_setup, en.title]]);
       assert.deepEqual(callsOf(state, "retryMessageBox"), []);
       assert.equal(state.status, 2);
     });

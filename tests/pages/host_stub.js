@@ -14,6 +14,7 @@
 //   downloadResults   result codes for successive download calls
 //   installResults    result codes for successive install calls
 //   retryAnswers      answers of successive retryMessageBox calls
+//   downloadCauses    "downloadFailure" values of successive failed downloads (else from the code)
 //   hold              "download" or "install": never finish that step (for screenshots)
 //   heldAt            where a held download stands, in thousandths (default 400)
 (function () {
@@ -34,6 +35,7 @@
     return {
       props, calls: [], violations: [], status: 4, closeDisabled: false, closed: false, channel: "",
       downloadResults: (config.downloadResults || [0]).slice(),
+      downloadCauses: (config.downloadCauses || []).slice(),
       installResults: (config.installResults || [0]).slice(),
       retryAnswers: (config.retryAnswers || []).slice(),
       hold: config.hold || "",
@@ -111,9 +113,18 @@
   // the real bridge: a download that finds nothing (or fails to connect) leaves the counters as
   // they were; a successful install reads 100 before its callback; the install figure never goes
   // back, a retried install goes on from where the last one stopped.
+  // The failure cause the bridge keeps for each result code when the test names none.
+  const CAUSE_OF_CODE = { 1: "other", 2: "notfound", 3: "diskfull", 4: "network" };
   function runDownload(callback) {
     const code = state.hold === "download" ? 0 : state.downloadResults.length ? state.downloadResults.shift() : 1;
+    // Emptied when a download starts; set before the callback of a failed one.
+    state.props.downloadFailure = "";
     save();
+    if (code !== 0) {
+      const cause = state.downloadCauses.length ? state.downloadCauses.shift() : CAUSE_OF_CODE[code] || "other";
+      save();
+      setTimeout(() => setProp("downloadFailure", cause), 150);
+    }
     const moves = code === 0 || code === 3;
     const reached = state.hold === "download" ? state.heldAt : 400;
     if (moves) setTimeout(() => { setProp("downloadTotal", 1000); setProp("downloadCurrent", reached); }, 30);

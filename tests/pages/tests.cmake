@@ -5,6 +5,7 @@ add_test(NAME pages_lint
 add_test(NAME pages_browser
   COMMAND node --test ${CMAKE_SOURCE_DIR}/tests/pages/static.test.js ${CMAKE_SOURCE_DIR}/tests/pages/flow.test.js
           ${CMAKE_SOURCE_DIR}/tests/pages/languages.test.js ${CMAKE_SOURCE_DIR}/tests/pages/trust.test.js
+          ${CMAKE_SOURCE_DIR}/tests/pages/progress_line.test.js ${CMAKE_SOURCE_DIR}/tests/pages/access.test.js
   WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
 set_tests_properties(pages_lint PROPERTIES TIMEOUT 300)
 set_tests_properties(pages_browser PROPERTIES TIMEOUT 900

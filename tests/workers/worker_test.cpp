@@ -138,6 +138,38 @@ TEST_F(WorkerTest, FailedDownloadKeepsItsErrorFieldsAfterASuccessfulRetry) {
   EXPECT_EQ(info_->msiError, 2);
 }
 
+// The cause a failed download leaves under "downloadFailure" before its callback; the next
+// download empties it when it starts.
+TEST_F(WorkerTest, AFailedDownloadLeavesItsCauseUntilTheNextDownloadStarts) {
+  EXPECT_EQ(bridge_->GetPropertyValue(L"downloadFailure"), L"");
+  const std::string port = dltest::ServerGet("/_control/closedport");
+  const std::string flipped = dltest::ServerGet("/_control/sha256/5000/flip");
+  struct Case {
+    std::wstring url;
+    int code;
+    const wchar_t* cause;
+  };
+  const std::string tag = dltest::UniqueTag();
+  const Case cases[] = {
+      {dltest::ServerUrl("/missing/" + tag + "/setup.zip"), 2, L"notfound"},
+      {std::wstring(L"http://127.0.0.1:") + std::wstring(port.begin(), port.end()) + L"/setup.zip", 4, L"network"},
+      {dltest::ServerUrl("/len/5000/" + tag + "/setup.zip#sha256=" + flipped), 1, L"verification"},
+      // The fixture answers 400 to a path it does not know: an HTTP error status.
+      {dltest::ServerUrl("/refuse/" + tag + "/setup.zip"), 1, L"server"},
+      {dltest::ServerUrl("/len/5000/" + tag + "/setup.zip"), 0, L""},
+  };
+  for (const Case& c : cases) {
+    PageCallback callback;
+    ASSERT_EQ(CallMethod(L"download", c.url, &callback), S_OK);
+    EXPECT_EQ(bridge_->GetPropertyValue(L"downloadFailure"), L"") << "emptied when the download starts";
+    ASSERT_TRUE(PumpUntil(callback.called(), 60000));
+    EXPECT_EQ(callback.calls[0].value, c.code);
+    // Stored before the callback, which runs once the download has returned.
+    EXPECT_EQ(bridge_->GetPropertyValue(L"downloadFailure"), c.cause) << c.code;
+    EXPECT_TRUE(Joined());
+  }
+}
+
 TEST_F(WorkerTest, ScriptErrorInTheCallbackIsOnlyLogged) {
   PageCallback callback(DISP_E_EXCEPTION);
   ASSERT_EQ(CallMethod(L"download", dltest::ServerUrl("/len/10/" + dltest::UniqueTag() + "/a.zip"), &callback), S_OK);

@@ -140,6 +140,15 @@ async function main() {
     await page.waitForURL(/Installing\.html$/, { timeout: limit });
     await page.waitForSelector("h1:not(:empty)");
   };
+  // The install page's failure panel: its cause and text, with a screenshot.
+  const failure = async () => {
+    await page.waitForSelector("#failure:not(.hidden)", { timeout: limit });
+    result.texts.failure = await page.textContent("#failure-text");
+    result.texts.cause = await page.getAttribute("#failure-text", "data-cause");
+    result.texts.announced = await page.textContent("#announce");
+    result.focused = await page.evaluate(() => document.activeElement && document.activeElement.id);
+    await shot("Installing-failure");
+  };
   const complete = async () => {
     await page.waitForURL(/Complete\.html$/, { timeout: limit });
     await page.waitForSelector("h1:not(:empty)");
@@ -207,24 +216,79 @@ async function main() {
       await page.click("#btn-refused-close");
       break;
     }
-    case "no-package": {
+    case "retry": {
+      // The server refuses the first request: the cause in the page, then Retry installs.
+      await welcome();
+      await page.click("#btn-install");
+      await installing();
+      await failure();
+      await page.click("#btn-retry");
+      await complete();
+      await page.click("#btn-finish");
+      break;
+    }
+    case "setup-failed": {
       const box = answerBox(1);  // OK
       await welcome();
       await page.click("#btn-install");
       result.boxes.push(await box);
+      break;
+    }
+    case "no-package": {
+      // Neither package exists: the cause in the page, then Cancel.
+      await welcome();
+      await page.click("#btn-install");
       await installing();
+      await failure();
+      await page.click("#btn-cancel-failure");
+      break;
+    }
+    case "cancel": {
+      // A paced download: the size and time-left line is read as it changes, then Cancel stops it.
+      await welcome();
+      await page.click("#btn-install");
+      await installing();
+      result.etaLines = [];
+      const started = Date.now();
+      let timed = 0;
+      // The screenshot is taken again until the line still shows a time once it is taken.
+      const etaShot = path.join(settings.shotsDir, settings.run + "-" + (result.shots.length + 1) + "-Installing-eta.png");
+      let etaShown = false;
+      // Until four readings showed a time left, while the download runs (30 s at most).
+      while (Date.now() - started < 30000 && await page.isVisible("#btn-cancel")) {
+        const line = await page.textContent("#eta");
+        if (result.etaLines[result.etaLines.length - 1] !== line) result.etaLines.push(line);
+        if (line.indexOf("\u00b7") >= 0) {
+          timed++;
+          if (!etaShown) {
+            await page.evaluate(() => document.fonts.ready);
+            await page.screenshot({ path: etaShot });
+            etaShown = (await page.textContent("#eta")).indexOf("\u00b7") >= 0;
+          }
+        }
+        if (timed >= 4 && etaShown) break;
+        await new Promise((resolve) => setTimeout(resolve, 200));
+      }
+      if (fs.existsSync(etaShot)) result.shots.push(etaShot);
+      await page.click("#btn-cancel");
+      await page.waitForSelector("#confirm:not(.hidden)");
+      result.texts.confirm = await page.textContent("#confirm-text");
+      await shot("Installing-confirm");
+      result.cancelledAt = await page.textContent("#percent");
+      await page.click("#btn-stop");
       break;
     }
     default:
       throw new Error("unknown scenario " + settings.scenario);
   }
   result.closed = await hostClosed(limit);
-  if (settings.scenario === "busy" || settings.scenario === "no-package") await shot("Installing");
+  if (settings.scenario === "busy") await shot("Installing");
   result.url = page.url();
   result.installParams = installParams;
   const texts = contents[result.lang || "en"];
   result.expect = {};
-  for (const key of ["welcome_heading", "complete_heading", "retry_install", "err_general", "env_os_old"]) {
+  for (const key of ["welcome_heading", "complete_heading", "retry_install", "env_os_old", "err_setup", "cause_server",
+    "cause_notfound", "failure_heading", "confirm_cancel"]) {
     result.expect[key] = texts[key];
   }
   await browser.close();

@@ -11,6 +11,7 @@ install in the prefix.
 Run by CTest through scripts/run-tests (WINEPREFIX and DISPLAY set, wineserver persistent).
 """
 import argparse
+import glob
 import json
 import os
 import re
@@ -148,13 +149,13 @@ class RealBridge(unittest.TestCase):
             os.remove(path)
 
     def run_pages(self, run, scenario, locale="en_US.UTF-8", package_root="/pkg", missing=(), setup_parameters=None,
-                  probe=False):
+                  probe=False, pace=0.05):
         pages = os.path.join(self.temp.name, "pages")
         shutil.copytree(PAGES, pages)
         if probe:
             shutil.copy(os.path.join(HERE, "probe.js"), pages)
         self.packages = wh.PackageServer(os.path.join(BUILD, "product_package", "product.zip"),
-                                         lifetime=RUN_LIMIT + 120, missing=missing)
+                                         lifetime=RUN_LIMIT + 120, missing=missing, pace=pace)
         set_install_params(pages, self.packages.url(package_root + PACKAGE_PATH), setup_parameters)
         # Kept beside the screenshots: what the host served in this run. An earlier run's files go.
         os.makedirs(SHOTS, exist_ok=True)
@@ -329,24 +330,155 @@ class RealBridge(unittest.TestCase):
         self.assertNotIn("download", [c[0] for c in calls])
         self.assertEqual(self.analytics().element("status"), "environment not supported")
 
-    def test_no_package_at_all(self):
-        result, served = self.run_pages("no-package", "no-package", package_root="/missing")
-        self.assertEqual(result["boxes"], [result["expect"]["err_general"]])
+    def read_values(self, served, key):
+        return [json.loads(c[4])["v"] for c in served_calls(served) if c[0] == "getProperty" and c[2] == "s:" + key]
+
+    def check_failure_panel(self, result, served, cause):
+        """The page showed the cause the bridge kept, in its language, announced, with Retry focused."""
+        self.assertEqual(result["texts"]["cause"], cause)
+        self.assertEqual(result["texts"]["failure"], result["expect"]["cause_" + cause])
+        self.assertEqual(result["texts"]["announced"],
+                         result["expect"]["failure_heading"] + " " + result["expect"]["cause_" + cause])
+        self.assertEqual(result["focused"], "btn-retry")
+        self.assertIn(cause, self.read_values(served, "downloadFailure"))
+        calls = [c[0] for c in served_calls(served)]
+        self.assertNotIn("messageBox", calls)
+        self.assertNotIn("retryMessageBox", calls)
+
+    def retry_flow(self, run, locale, lang):
+        """The package server answers 403 once, then the package: the cause, Retry, installed."""
+        root = "/f/busy:403:0,ok"
+        result, served = self.run_pages(run, "retry", locale=locale, package_root=root)
+        self.assertEqual(result["lang"], lang)
+        self.check_failure_panel(result, served, "server")
+        path = root + "/lumenary-pro/win64/%s/HalvardLumenaryPro.zip" % lang
+        self.assertEqual(self.packages.paths, [path, path])
+        self.assertEqual(callback_codes(served), [1, 0, 0])
+        # Emptied when the retried download started.
+        self.assertEqual(self.read_values(served, "downloadFailure"), ["server"])
+        self.assertEqual(result["texts"]["complete"], result["expect"]["complete_heading"])
+        calls = served_calls(served)
+        self.assertEqual([c[2] for c in calls if c[0] == "setInstallStatus"], ["i:0", "i:2", "i:1"])
+        final = self.analytics()
+        self.assertEqual(final.element("status"), "completed")
+        # The failed first download stays in the record.
+        self.assertEqual((final.element("wrapperError"), final.element("msiError")), ("1", "1"))
+        self.assert_installed()
+
+    def test_refused_once_then_retry_english(self):
+        self.retry_flow("retry-en", "en_US.UTF-8", "en")
+
+    def test_refused_once_then_retry_german(self):
+        self.retry_flow("retry-de", "de_DE.UTF-8", "de")
+
+    def no_package_flow(self, run, locale, lang):
+        """Neither the package nor the default one exists: the cause, then Cancel."""
+        result, served = self.run_pages(run, "no-package", locale=locale, package_root="/missing")
+        self.assertEqual(result["lang"], lang)
+        self.check_failure_panel(result, served, "notfound")
         self.assertEqual(callback_codes(served), [2, 2])
         calls = served_calls(served)
         self.assertEqual(len([c for c in calls if c[0] == "download"]), 2)
+        self.assertEqual([c[2] for c in calls if c[0] == "setInstallStatus"], ["i:0", "i:2", "i:3"])
+        self.assertEqual([c[0] for c in calls if c[0] != "getProperty"][-3:],
+                         ["setInstallStatus", "disableCloseWindow", "closeWindow"])
+        self.assertEqual(self.analytics().element("status"), "canceled")
+        self.assertEqual(self.reports.error_reports(), [])
+        self.assertIsNone(wh.installed_directory())
+
+    def test_no_package_at_all_then_cancel_english(self):
+        self.no_package_flow("no-package", "en_US.UTF-8", "en")
+
+    def test_no_package_at_all_then_cancel_german(self):
+        self.no_package_flow("no-package-de", "de_DE.UTF-8", "de")
+
+    def test_setup_failed(self):
+        """Setup ends with 1603: the setup-failure text in a message box, then the window closes."""
+        result, served = self.run_pages("setup-failed", "setup-failed", setup_parameters="EXITCODE=1603 MSI=0 PAUSEMS=0")
+        self.assertEqual(result["boxes"], [result["expect"]["err_setup"]])
+        self.assertEqual(callback_codes(served), [0, 3])
+        calls = served_calls(served)
         self.assertEqual([c[0] for c in calls if c[0] != "getProperty"][-3:],
                          ["messageBox", "disableCloseWindow", "closeWindow"])
         self.assertEqual(self.analytics().element("status"), "error occurred")
-        reports = self.reports.error_reports()
-        self.assertEqual(len(reports), 1)
-        self.assertTrue(any(n.endswith("installer_log.txt") for n in reports[0].zip_names() or []))
+        self.assertEqual(len(self.reports.error_reports()), 1, "the report the text promises")
+
+    def packages_in_download_folders(self):
+        temp = wh.temp_folder(PREFIX)
+        return glob.glob(os.path.join(temp, "*", "HalvardLumenaryPro.zip")) if temp else []
+
+    def check_eta_lines(self, lines, lang):
+        """Every line read under the bar: sizes of the package in the language's form, a time left
+        that is neither negative, nor absurd, nor not a number; some readings carried one."""
+        size_kb = "%.1f" % (len(self.packages.package) / 1024.0)
+        words = {"en": (r"([\d.]+) KB of (%s) KB", r"a few seconds left|about (\d+) seconds left|about 1 minute left"),
+                 "de": (r"([\d,]+) KB von (%s) KB", r"noch wenige Sekunden|noch etwa (\d+) Sekunden|noch etwa 1 Minute")}
+        sizes, times = words[lang]
+        total = size_kb if lang == "en" else size_kb.replace(".", ",")
+        pattern = re.compile("^" + sizes % re.escape(total) + "(?: \u00b7 (?:%s))?$" % times)
+        timed = 0
+        for line in lines:
+            if not line:
+                continue
+            self.assertNotRegex(line, r"NaN|undefined|Infinity|-\d|\{")
+            m = pattern.match(line.replace("\u00a0", " "))
+            self.assertIsNotNone(m, line)
+            self.assertLessEqual(float(m.group(1).replace(",", ".")), float(size_kb), line)
+            if "\u00b7" in line:
+                timed += 1
+            if m.group(3):
+                # Seconds of a download that takes about 20 s.
+                self.assertLessEqual(int(m.group(3)), 60, line)
+        self.assertGreater(timed, 0, "a time left was shown: %s" % lines)
+
+    def cancel_flow(self, run, locale, lang):
+        """Cancel during a paced download: the line under the bar, the question, nothing left behind."""
+        # Package files of earlier runs (a run that was killed leaves its folder) are not this run's.
+        earlier = set(self.packages_in_download_folders())
+        seen = set()
+        watching = threading.Event()
+
+        def watch():
+            while not watching.is_set():
+                seen.update(set(self.packages_in_download_folders()) - earlier)
+                time.sleep(0.1)
+        watcher = threading.Thread(target=watch, daemon=True)
+        watcher.start()
+        try:
+            # About 20 s for the whole package, one 32 KB piece every 1.5 s.
+            result, served = self.run_pages(run, "cancel", locale=locale, pace=1.5)
+        finally:
+            watching.set()
+            watcher.join(10)
+        self.assertEqual(result["lang"], lang)
+        self.check_eta_lines(result["etaLines"], lang)
+        self.assertEqual(result["texts"]["confirm"], result["expect"]["confirm_cancel"])
+        self.assertLess(int(result["cancelledAt"].rstrip("%")), 100)
+        self.assertTrue(seen, "the package was being written while the download ran")
+        self.assertEqual([p for p in self.packages_in_download_folders() if p not in earlier], [],
+                         "no package file left in a download folder")
+        for path in seen:
+            self.assertFalse(os.path.exists(os.path.dirname(path)), "the download folder is gone: %s" % path)
+        calls = served_calls(served)
+        self.assertEqual([c[2] for c in calls if c[0] == "setInstallStatus"], ["i:0", "i:2", "i:3"])
+        self.assertEqual([c[0] for c in calls if c[0] != "getProperty"][-3:],
+                         ["setInstallStatus", "disableCloseWindow", "closeWindow"])
+        self.assertNotIn("install", [c[0] for c in calls])
+        # The stopped download calls the closed page back no more.
+        self.assertEqual(callback_codes(served), [])
+        self.assertEqual(self.analytics().element("status"), "canceled")
         self.assertIsNone(wh.installed_directory())
+
+    def test_cancel_during_the_download_english(self):
+        self.cancel_flow("cancel-en", "en_US.UTF-8", "en")
+
+    def test_cancel_during_the_download_german(self):
+        self.cancel_flow("cancel-de", "de_DE.UTF-8", "de")
 
     def test_zz_every_call_of_the_pages_reached_the_bridge(self):
         """Across the runs above: every method of the pages' bridge layer and every property key the
         pages read was served by the real bridge at least once."""
-        if len(RUNS) < 6:
+        if len(RUNS) < 12:
             self.skipTest("needs all runs (ran: %s)" % RUNS)
         with open(os.path.join(PAGES, "js", "external.js"), encoding="utf-8") as f:
             methods = set(re.findall(r"\bext\.(\w+)\(", f.read()))
