@@ -169,10 +169,11 @@ class RunBase(unittest.TestCase):
         return self.wizard.page_log()
 
     def assert_nothing_left_in_temp(self, allowed=()):
-        # The run makes nothing in the user's temp folder but the resume copy: its working folders,
-        # its log and setup's prerequisite logs are below the working parent. Of those, nothing
-        # new stays (but the names in `allowed`).
-        left = sorted(n for n in temp_entries() - self.temp_before if os.path.basename(n) != RESUME_COPY)
+        # The run makes nothing in the user's temp folder but the resume copy (named as the
+        # executable): its working folders, its log and setup's prerequisite logs are below the
+        # working parent. Of those, nothing new stays (but the names in `allowed`).
+        left = sorted(n for n in temp_entries() - self.temp_before
+                      if os.path.basename(n) not in (RESUME_COPY,) + tuple(allowed))
         self.assertEqual(left, [], "left behind in the temp folder")
         left = sorted(wh.marked_folders(PREFIX) - self.parent_before - set(allowed))
         self.assertEqual(left, [], "left behind below the working parent")
