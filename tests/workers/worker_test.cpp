@@ -154,8 +154,10 @@ TEST_F(WorkerTest, AFailedDownloadLeavesItsCauseUntilTheNextDownloadStarts) {
       {dltest::ServerUrl("/missing/" + tag + "/setup.zip"), 2, L"notfound"},
       {std::wstring(L"http://127.0.0.1:") + std::wstring(port.begin(), port.end()) + L"/setup.zip", 4, L"network"},
       {dltest::ServerUrl("/len/5000/" + tag + "/setup.zip#sha256=" + flipped), 1, L"verification"},
-      // The fixture answers 400 to a path it does not know: an HTTP error status.
-      {dltest::ServerUrl("/refuse/" + tag + "/setup.zip"), 1, L"server"},
+      // Refused by the server: 403 at once.
+      {dltest::ServerUrl("/fault/5000/busy:403:0/" + tag + "/setup.zip"), 1, L"server"},
+      // The fixture answers 400 to a path it does not know: an HTTP error, but not the server's.
+      {dltest::ServerUrl("/refuse/" + tag + "/setup.zip"), 1, L"other"},
       {dltest::ServerUrl("/len/5000/" + tag + "/setup.zip"), 0, L""},
   };
   for (const Case& c : cases) {
