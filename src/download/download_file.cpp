@@ -511,6 +511,8 @@ int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
     }
     owner.OnAttemptEnded(report.hr, report.status);
     const int code = TransferDownloadError(owner, report.hr);
+    // Wine may send the last progress notice before the last bytes: a finished file counts whole.
+    if (code == kDownloadOk && state.kept > 0) owner.SetDownloadCurrent(static_cast<ULONG>(state.kept));
     // A stopped download is not tried again.
     if (IsSet(stop)) return code;
     if (state.kept > furthest) furthest = state.kept;
