@@ -404,8 +404,8 @@ class RealBridge(unittest.TestCase):
         self.assertEqual(len(self.reports.error_reports()), 1, "the report the text promises")
 
     def packages_in_download_folders(self):
-        temp = wh.temp_folder(PREFIX)
-        return glob.glob(os.path.join(temp, "*", "HalvardLumenaryPro.zip")) if temp else []
+        # The download folders are working folders of the run, below the working parent.
+        return glob.glob(os.path.join(wh.working_parent(PREFIX), "*", "HalvardLumenaryPro.zip"))
 
     def check_eta_lines(self, lines, lang):
         """Every line read under the bar: sizes of the package in the language's form, a time left
