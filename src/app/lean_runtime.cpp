@@ -1,5 +1,5 @@
 // Linked into the shipped executable only (not into the libraries, so the tests keep the C++
-// library's own).
+// library's own, and zlib's checksums for comparison).
 //
 // The shipped program has no exceptions: nothing in it throws or catches. The C++ library's
 // throw helpers and its operator new would still throw, and one throw drags in the unwinder, the
@@ -7,8 +7,12 @@
 // messages drag in a second string implementation. Uncaught, each of those throws ended the
 // process through std::terminate, which abort()s; these replacements abort at once instead.
 // Allocations that may fail on untrusted sizes use the nothrow forms, which return null here.
+#include <zlib.h>
+
 #include <cstdlib>
 #include <new>
+
+#include "common/checksums.h"
 
 namespace std {
 
@@ -56,3 +60,14 @@ void operator delete(void* p, std::size_t) noexcept { free(p); }
 void operator delete[](void* p, std::size_t) noexcept { free(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { free(p); }
+
+// zlib's inflate calls crc32() and adler32() (for gzip and zlib streams; ours are raw), and the
+// zip reader and writer call crc32(). zlib's own crc32.o brings 5 KB of tables, and adler32.o an
+// unrolled loop; these give the same values from one 1 KB table. Defined here, zlib's two
+// objects are not linked at all. As in zlib, no buffer gives the start value.
+uLong ZEXPORT crc32(uLong crc, const Bytef* buf, uInt len) {
+  return buf == Z_NULL ? 0 : qrx::Crc32Update(static_cast<uint32_t>(crc), buf, len);
+}
+uLong ZEXPORT adler32(uLong adler, const Bytef* buf, uInt len) {
+  return buf == Z_NULL ? 1 : qrx::Adler32Update(static_cast<uint32_t>(adler), buf, len);
+}
