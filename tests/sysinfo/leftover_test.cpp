@@ -47,6 +47,15 @@ TEST(RunMarker, ParseAcceptsOnlyTheWrittenShape) {
       {"4242  01db2c3d4e5f6071\r\n", false, 0},
       {"4242 01db2c3d4e5f6071\n", false, 0},
       {"4242 01db2c3d4e5f6071\r\nrubbish\r\n", false, 0},
+      {"4294967295 01db2c3d4e5f6071\r\n", true, 1},   // the largest id
+      {"9999999999 01db2c3d4e5f6071\r\n", false, 0},  // ten digits, still more than 32 bits
+      {"00000004242 01db2c3d4e5f6071\r\n", false, 0}, // eleven digits
+      {" 01db2c3d4e5f6071\r\n", false, 0},            // no id
+      {"42a2 01db2c3d4e5f6071\r\n", false, 0},
+      {"4242 01db2c3d4e5f607g\r\n", false, 0},
+      {"4242 01db2c3d4e5f60:1\r\n", false, 0},        // the character after '9'
+      {"4242 01db2c3d4e5f60`1\r\n", false, 0},        // the character before 'a'
+      {"4242 01db2c3d4e5f60711\r\n", false, 0},       // 17 digits
   };
   for (const Case& c : cases) {
     std::vector<qrx::ProcessStamp> owners;
@@ -55,10 +64,27 @@ TEST(RunMarker, ParseAcceptsOnlyTheWrittenShape) {
       EXPECT_EQ(owners.size(), c.owners) << c.text;
     }
   }
-  std::vector<qrx::ProcessStamp> owners;
-  ASSERT_TRUE(qrx::ParseMarker("12 00000000000000ff\r\n", owners));
-  EXPECT_EQ(owners[0].id, 12u);
-  EXPECT_EQ(owners[0].creationTime, 0xFFull);
+}
+
+TEST(RunMarker, ParseReadsTheNumbers) {
+  struct Case {
+    const char* text;
+    DWORD id;
+    uint64_t creationTime;
+  } cases[] = {
+      {"12 00000000000000ff\r\n", 12, 0xFFull},
+      {"0 0000000000000000\r\n", 0, 0},
+      {"4294967295 ffffffffffffffff\r\n", 0xFFFFFFFFu, 0xFFFFFFFFFFFFFFFFull},
+      {"0000004242 01db2c3d4e5f6071\r\n", 4242, 0x01DB2C3D4E5F6071ull},  // leading zeros
+      {"9 a0b1c2d3e4f56789\r\n", 9, 0xA0B1C2D3E4F56789ull},              // every digit, top bit set
+  };
+  for (const Case& c : cases) {
+    std::vector<qrx::ProcessStamp> owners;
+    ASSERT_TRUE(qrx::ParseMarker(c.text, owners)) << c.text;
+    ASSERT_EQ(owners.size(), 1u) << c.text;
+    EXPECT_EQ(owners[0].id, c.id) << c.text;
+    EXPECT_EQ(owners[0].creationTime, c.creationTime) << c.text;
+  }
 }
 
 TEST(LeftoverFolders, WorkingFolderNames) {
