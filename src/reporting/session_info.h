@@ -1,8 +1,9 @@
 // The record of one run: what the pages set, what the reports carry.
 #pragma once
 
-#include <map>
 #include <string>
+
+#include "reporting/property_map.h"
 
 namespace qrx {
 
@@ -37,7 +38,7 @@ struct SessionInfo {
   std::wstring managerVersion;
   std::wstring machineId;
   // Page-visible properties, ordered by UTF-16 code unit.
-  std::map<std::wstring, std::wstring> properties;
+  PropertyMap properties;
 };
 
 }  // namespace qrx

@@ -65,7 +65,8 @@ TEST(SessionInfo, StartsWithTheMachineFacts) {
   EXPECT_EQ(info.os, qrx::GetOsName());
   EXPECT_EQ(info.language, qrx::GetUiLanguageIndex());
   ASSERT_EQ(info.properties.size(), 1u);
-  EXPECT_EQ(info.properties.at(L"osbits"), L"64");
+  ASSERT_EQ(info.properties.count(L"osbits"), 1u);
+  EXPECT_EQ(info.properties.find(L"osbits")->second, L"64");
   qrx::SessionInfo other(qrx::kProductId, qrx::kManagerVersion);
   EXPECT_NE(other.requestToken, info.requestToken);
 }
