@@ -37,15 +37,23 @@ std::wstring FormatWide(const wchar_t* format, va_list args) {
   return std::wstring(buffer.data(), static_cast<size_t>(length));
 }
 
+// The longest narrow line; a longer one is dropped, as one the runtime cannot print is.
+constexpr size_t kMaxNarrowLine = size_t{1} << 20;
+
+// _vsnprintf answers -1 while the buffer is too small, so the buffer doubles until the line fits.
+// (_vscprintf would give the length at once, but MinGW links its own emulation of it, 0.6 KB.)
 std::string FormatNarrow(const char* format, va_list args) {
-  va_list count;
-  va_copy(count, args);
-  const int length = _vscprintf(format, count);
-  va_end(count);
-  if (length <= 0) return std::string();
-  std::vector<char> buffer(static_cast<size_t>(length) + 1);
-  _vsnprintf(buffer.data(), buffer.size(), format, args);
-  return std::string(buffer.data(), static_cast<size_t>(length));
+  for (size_t size = 256; size <= kMaxNarrowLine; size *= 2) {
+    std::vector<char> buffer(size);
+    va_list copy;
+    va_copy(copy, args);
+    const int length = _vsnprintf(buffer.data(), size, format, copy);
+    va_end(copy);
+    if (length >= 0 && static_cast<size_t>(length) < size) {
+      return std::string(buffer.data(), static_cast<size_t>(length));
+    }
+  }
+  return std::string();
 }
 
 }  // namespace

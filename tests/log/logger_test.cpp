@@ -84,6 +84,22 @@ TEST_F(LoggerTest, WritesLinesWithCrLfInItsOwnFolder) {
   EXPECT_TRUE(qrxtest::FolderIsEmpty(temp_.path()));
 }
 
+// Narrow lines around the sizes the formatting buffer grows through (256 bytes, doubling).
+TEST_F(LoggerTest, LongNarrowLinesAreWrittenWhole) {
+  const size_t lengths[] = {254, 255, 256, 257, 511, 512, 5000, 70000};
+  qrx::Logger logger;
+  for (size_t length : lengths) qrx::LogDebugA(&logger, "%s|%d", std::string(length - 2, 'n').c_str(), 7);
+  const std::string content = ReadFileBytes(logger.path());
+  size_t at = 0;
+  for (size_t length : lengths) {
+    const std::string line = "DEBUG] " + std::string(length - 2, 'n') + "|7\r\n";
+    at = content.find(line, at);
+    ASSERT_NE(at, std::string::npos) << length;
+    at += line.size();
+  }
+  EXPECT_EQ(at, content.size());
+}
+
 TEST_F(LoggerTest, WideTextIsWrittenInTheAnsiCodePage) {
   qrx::Logger logger;
   qrx::LogDebug(&logger, L"caf\u00e9");
