@@ -3,114 +3,114 @@
 namespace qrx {
 
 const LanguageRow kLanguages[kLanguageCount] = {
-    {0x0409, L"other", L"Other"},  // 0
-    {0x0409, L"en", L"English"},  // 1
-    {0x040C, L"fr", L"French"},  // 2
-    {0x0407, L"de", L"German"},  // 3
-    {0x0410, L"it", L"Italian"},  // 4
-    {0x0411, L"jp", L"Japanese"},  // 5
-    {0x0C0A, L"es", L"Spanish"},  // 6
-    {0x0416, L"pt", L"Portuguese"},  // 7
-    {0x0413, L"nl", L"Dutch"},  // 8
-    {0x0412, L"ko", L"Korean"},  // 9
-    {0x0419, L"ru", L"Russian"},  // 10
-    {0x0405, L"cs", L"Czech"},  // 11
-    {0x0804, L"zh", L"Simplified Chinese"},  // 12
-    {0x0404, L"tw", L"Traditional Chinese"},  // 13
-    {0x0436, L"af", L"Afrikaans"},  // 14
-    {0x041C, L"sq", L"Albanian"},  // 15
-    {0x045E, L"am", L"Amharic"},  // 16
-    {0x0401, L"ar", L"Arabic"},  // 17
-    {0x042B, L"hy", L"Armenian"},  // 18
-    {0x044D, L"as", L"Assamese"},  // 19
-    {0x046D, L"ba", L"Bashkir"},  // 20
-    {0x042D, L"eu", L"Basque"},  // 21
-    {0x0423, L"be", L"Belarusian"},  // 22
-    {0x0445, L"bn", L"Bengali"},  // 23
-    {0x047E, L"br", L"Breton"},  // 24
-    {0x141A, L"bs", L"Bosnian"},  // 25
-    {0x0402, L"bg", L"Bulgarian"},  // 26
-    {0x0403, L"ca", L"Catalan"},  // 27
-    {0x0483, L"co", L"Corsican"},  // 28
-    {0x041A, L"hr", L"Croatian"},  // 29
-    {0x0406, L"da", L"Danish"},  // 30
-    {0x0465, L"dv", L"Divehi"},  // 31
-    {0x0425, L"et", L"Estonian"},  // 32
-    {0x040B, L"fi", L"Finnish"},  // 33
-    {0x0462, L"fy", L"Frisian"},  // 34
-    {0x0456, L"gl", L"Galician"},  // 35
-    {0x0437, L"ka", L"Georgian"},  // 36
-    {0x0408, L"el", L"Greek"},  // 37
-    {0x046F, L"kl", L"Greenlandic"},  // 38
-    {0x0447, L"gu", L"Gujarati"},  // 39
-    {0x0468, L"ha", L"Hausa"},  // 40
-    {0x040D, L"he", L"Hebrew"},  // 41
-    {0x0439, L"hi", L"Hindi"},  // 42
-    {0x040E, L"hu", L"Hungarian"},  // 43
-    {0x040F, L"is", L"Icelandic"},  // 44
-    {0x0470, L"ig", L"Igbo"},  // 45
-    {0x0421, L"id", L"Indonesian"},  // 46
-    {0x045D, L"iu", L"Inuktitut"},  // 47
-    {0x083C, L"ga", L"Irish"},  // 48
-    {0x044B, L"kn", L"Kannada"},  // 49
-    {0x0860, L"ks", L"Kashmiri"},  // 50
-    {0x043F, L"kk", L"Kazakh"},  // 51
-    {0x0453, L"km", L"Khmer"},  // 52
-    {0x0487, L"rw", L"Kinyarwanda"},  // 53
-    {0x0440, L"ky", L"Kyrgyz"},  // 54
-    {0x0454, L"lo", L"Lao"},  // 55
-    {0x0426, L"lv", L"Latvian"},  // 56
-    {0x0427, L"lt", L"Lithuanian"},  // 57
-    {0x046E, L"lb", L"Luxembourgish"},  // 58
-    {0x042F, L"mk", L"Macedonian"},  // 59
-    {0x043E, L"ms", L"Malay"},  // 60
-    {0x044C, L"ml", L"Malayalam"},  // 61
-    {0x043A, L"mt", L"Maltese"},  // 62
-    {0x0481, L"mi", L"Maori"},  // 63
-    {0x044E, L"mr", L"Marathi"},  // 64
-    {0x0450, L"mn", L"Mongolian"},  // 65
-    {0x0861, L"ne", L"Nepali"},  // 66
-    {0x0414, L"no", L"Norwegian"},  // 67
-    {0x0482, L"oc", L"Occitan"},  // 68
-    {0x0448, L"or", L"Oriya"},  // 69
-    {0x0463, L"ps", L"Pashto"},  // 70
-    {0x0429, L"fa", L"Persian"},  // 71
-    {0x0415, L"pl", L"Polish"},  // 72
-    {0x0446, L"pa", L"Punjabi"},  // 73
-    {0x046B, L"qu", L"Quechua"},  // 74
-    {0x0418, L"ro", L"Romanian"},  // 75
-    {0x0417, L"rm", L"Romansh"},  // 76
-    {0x043B, L"se", L"Sami"},  // 77
-    {0x044F, L"sa", L"Sanskrit"},  // 78
-    {0x0491, L"gd", L"Scottish Gaelic"},  // 79
-    {0x181A, L"sr", L"Serbian"},  // 80
-    {0x0459, L"sd", L"Sindhi"},  // 81
-    {0x045B, L"si", L"Sinhalese"},  // 82
-    {0x041B, L"sk", L"Slovak"},  // 83
-    {0x0424, L"sl", L"Slovenian"},  // 84
-    {0x046C, L"st", L"Sotho"},  // 85
-    {0x0441, L"sw", L"Swahili"},  // 86
-    {0x041D, L"sv", L"Swedish"},  // 87
-    {0x0428, L"tg", L"Tajik"},  // 88
-    {0x0449, L"ta", L"Tamil"},  // 89
-    {0x0444, L"tt", L"Tatar"},  // 90
-    {0x044A, L"te", L"Telugu"},  // 91
-    {0x041E, L"th", L"Thai"},  // 92
-    {0x0451, L"bo", L"Tibetan"},  // 93
-    {0x0432, L"tn", L"Tswana"},  // 94
-    {0x041F, L"tr", L"Turkish"},  // 95
-    {0x0442, L"tk", L"Turkmen"},  // 96
-    {0x0480, L"ug", L"Uighur"},  // 97
-    {0x0422, L"uk", L"Ukrainian"},  // 98
-    {0x0420, L"ur", L"Urdu"},  // 99
-    {0x0443, L"uz", L"Uzbek"},  // 100
-    {0x042A, L"vi", L"Vietnamese"},  // 101
-    {0x0452, L"cy", L"Welsh"},  // 102
-    {0x0488, L"wo", L"Wolof"},  // 103
-    {0x0434, L"xh", L"Xhosa"},  // 104
-    {0x0478, L"yi", L"Yiddish"},  // 105
-    {0x046A, L"yo", L"Yoruba"},  // 106
-    {0x0435, L"zu", L"Zulu"},  // 107
+    {0x0409, "other", "Other"},  // 0
+    {0x0409, "en", "English"},  // 1
+    {0x040C, "fr", "French"},  // 2
+    {0x0407, "de", "German"},  // 3
+    {0x0410, "it", "Italian"},  // 4
+    {0x0411, "jp", "Japanese"},  // 5
+    {0x0C0A, "es", "Spanish"},  // 6
+    {0x0416, "pt", "Portuguese"},  // 7
+    {0x0413, "nl", "Dutch"},  // 8
+    {0x0412, "ko", "Korean"},  // 9
+    {0x0419, "ru", "Russian"},  // 10
+    {0x0405, "cs", "Czech"},  // 11
+    {0x0804, "zh", "Simplified Chinese"},  // 12
+    {0x0404, "tw", "Traditional Chinese"},  // 13
+    {0x0436, "af", "Afrikaans"},  // 14
+    {0x041C, "sq", "Albanian"},  // 15
+    {0x045E, "am", "Amharic"},  // 16
+    {0x0401, "ar", "Arabic"},  // 17
+    {0x042B, "hy", "Armenian"},  // 18
+    {0x044D, "as", "Assamese"},  // 19
+    {0x046D, "ba", "Bashkir"},  // 20
+    {0x042D, "eu", "Basque"},  // 21
+    {0x0423, "be", "Belarusian"},  // 22
+    {0x0445, "bn", "Bengali"},  // 23
+    {0x047E, "br", "Breton"},  // 24
+    {0x141A, "bs", "Bosnian"},  // 25
+    {0x0402, "bg", "Bulgarian"},  // 26
+    {0x0403, "ca", "Catalan"},  // 27
+    {0x0483, "co", "Corsican"},  // 28
+    {0x041A, "hr", "Croatian"},  // 29
+    {0x0406, "da", "Danish"},  // 30
+    {0x0465, "dv", "Divehi"},  // 31
+    {0x0425, "et", "Estonian"},  // 32
+    {0x040B, "fi", "Finnish"},  // 33
+    {0x0462, "fy", "Frisian"},  // 34
+    {0x0456, "gl", "Galician"},  // 35
+    {0x0437, "ka", "Georgian"},  // 36
+    {0x0408, "el", "Greek"},  // 37
+    {0x046F, "kl", "Greenlandic"},  // 38
+    {0x0447, "gu", "Gujarati"},  // 39
+    {0x0468, "ha", "Hausa"},  // 40
+    {0x040D, "he", "Hebrew"},  // 41
+    {0x0439, "hi", "Hindi"},  // 42
+    {0x040E, "hu", "Hungarian"},  // 43
+    {0x040F, "is", "Icelandic"},  // 44
+    {0x0470, "ig", "Igbo"},  // 45
+    {0x0421, "id", "Indonesian"},  // 46
+    {0x045D, "iu", "Inuktitut"},  // 47
+    {0x083C, "ga", "Irish"},  // 48
+    {0x044B, "kn", "Kannada"},  // 49
+    {0x0860, "ks", "Kashmiri"},  // 50
+    {0x043F, "kk", "Kazakh"},  // 51
+    {0x0453, "km", "Khmer"},  // 52
+    {0x0487, "rw", "Kinyarwanda"},  // 53
+    {0x0440, "ky", "Kyrgyz"},  // 54
+    {0x0454, "lo", "Lao"},  // 55
+    {0x0426, "lv", "Latvian"},  // 56
+    {0x0427, "lt", "Lithuanian"},  // 57
+    {0x046E, "lb", "Luxembourgish"},  // 58
+    {0x042F, "mk", "Macedonian"},  // 59
+    {0x043E, "ms", "Malay"},  // 60
+    {0x044C, "ml", "Malayalam"},  // 61
+    {0x043A, "mt", "Maltese"},  // 62
+    {0x0481, "mi", "Maori"},  // 63
+    {0x044E, "mr", "Marathi"},  // 64
+    {0x0450, "mn", "Mongolian"},  // 65
+    {0x0861, "ne", "Nepali"},  // 66
+    {0x0414, "no", "Norwegian"},  // 67
+    {0x0482, "oc", "Occitan"},  // 68
+    {0x0448, "or", "Oriya"},  // 69
+    {0x0463, "ps", "Pashto"},  // 70
+    {0x0429, "fa", "Persian"},  // 71
+    {0x0415, "pl", "Polish"},  // 72
+    {0x0446, "pa", "Punjabi"},  // 73
+    {0x046B, "qu", "Quechua"},  // 74
+    {0x0418, "ro", "Romanian"},  // 75
+    {0x0417, "rm", "Romansh"},  // 76
+    {0x043B, "se", "Sami"},  // 77
+    {0x044F, "sa", "Sanskrit"},  // 78
+    {0x0491, "gd", "Scottish Gaelic"},  // 79
+    {0x181A, "sr", "Serbian"},  // 80
+    {0x0459, "sd", "Sindhi"},  // 81
+    {0x045B, "si", "Sinhalese"},  // 82
+    {0x041B, "sk", "Slovak"},  // 83
+    {0x0424, "sl", "Slovenian"},  // 84
+    {0x046C, "st", "Sotho"},  // 85
+    {0x0441, "sw", "Swahili"},  // 86
+    {0x041D, "sv", "Swedish"},  // 87
+    {0x0428, "tg", "Tajik"},  // 88
+    {0x0449, "ta", "Tamil"},  // 89
+    {0x0444, "tt", "Tatar"},  // 90
+    {0x044A, "te", "Telugu"},  // 91
+    {0x041E, "th", "Thai"},  // 92
+    {0x0451, "bo", "Tibetan"},  // 93
+    {0x0432, "tn", "Tswana"},  // 94
+    {0x041F, "tr", "Turkish"},  // 95
+    {0x0442, "tk", "Turkmen"},  // 96
+    {0x0480, "ug", "Uighur"},  // 97
+    {0x0422, "uk", "Ukrainian"},  // 98
+    {0x0420, "ur", "Urdu"},  // 99
+    {0x0443, "uz", "Uzbek"},  // 100
+    {0x042A, "vi", "Vietnamese"},  // 101
+    {0x0452, "cy", "Welsh"},  // 102
+    {0x0488, "wo", "Wolof"},  // 103
+    {0x0434, "xh", "Xhosa"},  // 104
+    {0x0478, "yi", "Yiddish"},  // 105
+    {0x046A, "yo", "Yoruba"},  // 106
+    {0x0435, "zu", "Zulu"},  // 107
 };
 
 namespace {
@@ -166,9 +166,20 @@ int LanguageIndexFromLangId(WORD langId) {
   return 0;
 }
 
-std::wstring GetLanguageCode(int index) { return kLanguages[index].code; }
+namespace {
 
-std::wstring GetLanguageName(int index) { return kLanguages[index].name; }
+// The table's texts are ASCII: each character widens as it is.
+std::wstring WidenAscii(const char* text) {
+  std::wstring wide;
+  while (*text != '\0') wide += static_cast<wchar_t>(*text++);
+  return wide;
+}
+
+}  // namespace
+
+std::wstring GetLanguageCode(int index) { return WidenAscii(kLanguages[index].code); }
+
+std::wstring GetLanguageName(int index) { return WidenAscii(kLanguages[index].name); }
 
 std::wstring StringFromTableBlock(const void* block, size_t blockBytes, unsigned id) {
   const auto* words = static_cast<const WORD*>(block);

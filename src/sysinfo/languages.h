@@ -8,10 +8,11 @@
 
 namespace qrx {
 
+// The texts are ASCII, kept narrow: the table is half the size it would be in UTF-16.
 struct LanguageRow {
   WORD langId;
-  const wchar_t* code;  // page language code: "en", "jp", "tw", ...
-  const wchar_t* name;  // English name used in reports
+  char code[6];      // page language code: "en", "jp", "tw", ... ("other" for row 0)
+  const char* name;  // English name used in reports
 };
 
 constexpr int kLanguageCount = 108;

@@ -28,8 +28,18 @@ TEST(LanguageTable, RowsJoinLangIdCodeAndName) {
     EXPECT_EQ(qrx::GetLanguageName(row.index), row.name);
   }
   std::set<std::wstring> codes;
-  for (int i = 0; i < qrx::kLanguageCount; ++i) codes.insert(qrx::kLanguages[i].code);
+  for (int i = 0; i < qrx::kLanguageCount; ++i) codes.insert(qrx::GetLanguageCode(i));
   EXPECT_EQ(codes.size(), 108u) << "codes are unique";
+}
+
+// The table keeps its texts narrow and widens them character by character: ASCII only.
+TEST(LanguageTable, TextsArePrintableAscii) {
+  for (int i = 0; i < qrx::kLanguageCount; ++i) {
+    for (const std::wstring& text : {qrx::GetLanguageCode(i), qrx::GetLanguageName(i)}) {
+      EXPECT_FALSE(text.empty()) << i;
+      for (wchar_t c : text) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << i;
+    }
+  }
 }
 
 TEST(LanguageIndex, FromLangId) {
