@@ -102,6 +102,16 @@ TEST(WindowRect, ScalingTruncatesAndCentres) {
   EXPECT_EQ(ScaleToDpi(505, 120), 631);
   EXPECT_EQ(ScaleToDpi(-647, 120), -808) << "toward zero";
   EXPECT_EQ(ScaleToDpi(2147483647, 192), 2147483647) << "kept in range";
+  // Script numbers of any size and sign: the 64-bit quotient, truncated toward zero and clamped.
+  const int values[] = {INT_MIN, INT_MIN + 1, -2147483, -96 * 65536 - 1, -97, -96, -95, -1, 0, 1, 95, 96, 97,
+                        65535, 65536, 96 * 65536 + 95, 2147483, INT_MAX - 1, INT_MAX};
+  for (int units : values) {
+    for (int dpi : values) {
+      const int64_t quotient = static_cast<int64_t>(units) * dpi / 96;
+      const int expected = quotient > INT_MAX ? INT_MAX : quotient < INT_MIN ? INT_MIN : static_cast<int>(quotient);
+      EXPECT_EQ(ScaleToDpi(units, dpi), expected) << units << " " << dpi;
+    }
+  }
 }
 
 TEST(WindowRect, CentredOnTheReferenceAndKeptInTheWorkArea) {
