@@ -32,6 +32,10 @@ void __throw_range_error(const char*) { abort(); }
 void __throw_overflow_error(const char*) { abort(); }
 void __throw_underflow_error(const char*) { abort(); }
 
+// The tag of `new (std::nothrow)`: the library's copy lives beside the new-handler functions,
+// which nothing here calls.
+const nothrow_t nothrow{};
+
 }  // namespace std
 
 // The default handler prints a demangled type name; that pulls the demangler into the executable.
