@@ -75,3 +75,10 @@ uLong ZEXPORT crc32(uLong crc, const Bytef* buf, uInt len) {
 uLong ZEXPORT adler32(uLong adler, const Bytef* buf, uInt len) {
   return buf == Z_NULL ? 1 : qrx::Adler32Update(static_cast<uint32_t>(adler), buf, len);
 }
+
+// inflate's default allocators, from zlib's zutil.o (which also brings its error texts and their
+// unwind tables): the C heap, as there.
+extern "C" {
+voidpf zcalloc(voidpf, unsigned items, unsigned size) { return malloc(items * size); }
+void zcfree(voidpf, voidpf ptr) { free(ptr); }
+}
