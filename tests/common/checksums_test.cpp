@@ -40,7 +40,8 @@ TEST(Checksums, AgreeWithZlibAcrossLengthsAndBytes) {
     byte = static_cast<unsigned char>(seed >> 16);
   }
   const std::vector<unsigned char> ones(data.size(), 0xFF);
-  for (const std::vector<unsigned char>* bytes : {&data, &ones}) {
+  const std::vector<unsigned char>* const inputs[] = {&data, &ones};
+  for (const std::vector<unsigned char>* bytes : inputs) {
     for (size_t size : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{5551}, size_t{5552}, size_t{5553},
                         size_t{2 * 5552}, bytes->size()}) {
       const unsigned char* p = bytes->data();
