@@ -9,6 +9,7 @@
 #include "common/com_ptr.h"
 #include "htmlhost/document_external.h"
 #include "htmlhost/mshtml_client.h"
+#include "htmlhost/page_trust.h"
 
 namespace qrx {
 
@@ -41,7 +42,11 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW* create) {
   data->closeFlag = params->closeFlag;
   SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(data));
   if (data->bridge) data->bridge->SetHostWindow(window);
-  if (data->site->CreateDocument() && data->site->LoadUrl(params->pageUrl)) return 0;
+  // The folder of the first page is our page folder: only its pages are trusted.
+  if (data->site->TrustPageFolder(htmlui::FolderOfPage(params->pageUrl)) && data->site->CreateDocument() &&
+      data->site->LoadUrl(params->pageUrl)) {
+    return 0;
+  }
   // The creation fails. Wine sends no WM_DESTROY then, so release what was made here; the window
   // data is gone before any WM_DESTROY that Windows sends.
   OnDestroy(window);

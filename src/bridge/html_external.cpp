@@ -17,6 +17,7 @@
 #include "download/download_request.h"
 #include "download/download_result.h"
 #include "htmlhost/desktop_shell_execute.h"
+#include "htmlhost/page_trust.h"
 #include "htmlhost/shell_text.h"
 #include "installer/install_texts.h"
 #include "sysinfo/leftover_folders.h"
@@ -160,6 +161,10 @@ void HtmlExternal::OnDocumentReady(htmlui::MSHTMLClient*) {
     session_->msiError = 0;
   }
   ApplyWindowSize(kDefaultWidth, kDefaultHeight);
+}
+
+void HtmlExternal::OnNavigationRefused(const wchar_t* url) {
+  qrx::LogWarning(log_, htmlui::kLogNavigationRefused, htmlui::LoggableUrl(url ? url : L"").c_str());
 }
 
 // Worker operations.

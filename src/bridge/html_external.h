@@ -41,6 +41,8 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner, public
 
   void SetHostWindow(HWND window) override;
   void OnDocumentReady(htmlui::MSHTMLClient* site) override;
+  // Logs the refused URL (kLogNavigationRefused).
+  void OnNavigationRefused(const wchar_t* url) override;
   ULONG GetMethodTable(const MethodEntry** table) override;
   // Sizes and centres the window for a page size in units at 96 DPI.
   virtual void ApplyWindowSize(int width, int height);

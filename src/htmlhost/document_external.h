@@ -19,6 +19,8 @@ class DocumentExternal : public IDispatchEx {
   virtual void SetHostWindow(HWND window) = 0;
   // Called each time the document's ready state becomes complete.
   virtual void OnDocumentReady(MSHTMLClient* site) = 0;
+  // The site refused a navigation to `url` (outside our page folder); the object logs it.
+  virtual void OnNavigationRefused(const wchar_t* url) = 0;
 };
 
 }  // namespace htmlui

@@ -3,8 +3,11 @@
 #include <mshtmdid.h>
 #include <urlmon.h>
 
+#include <new>
+
 #include "htmlhost/document_external.h"
 #include "common/extra_guids.h"
+#include "htmlhost/page_trust.h"
 #include "htmlhost/trace.h"
 
 namespace htmlui {
@@ -26,6 +29,24 @@ RECT MSHTMLClient::ClientRect() const {
   RECT rect = {};
   if (window_) GetClientRect(window_, &rect);
   return rect;
+}
+
+bool MSHTMLClient::TrustPageFolder(const std::wstring& pageFolder) {
+  security_ = ComPtr<PageSecurityManager>::Attach(new (std::nothrow) PageSecurityManager(pageFolder));
+  return static_cast<bool>(security_);
+}
+
+bool MSHTMLClient::DocumentIsOurPage() const {
+  if (!document_ || !security_) return false;
+  DISPPARAMS none = {};
+  VARIANT url;
+  VariantInit(&url);
+  const HRESULT hr = document_->Invoke((DISPID_IHTMLDOCUMENT2_URL), IID_NULL, kSystemDefaultLocale,
+                                       DISPATCH_PROPERTYGET, &none, &url, nullptr, nullptr);
+  const bool ours = SUCCEEDED(hr) && url.vt == VT_BSTR && url.bstrVal &&
+                    IsPageOfFolder(url.bstrVal, security_->pageFolder());
+  VariantClear(&url);
+  return ours;
 }
 
 bool MSHTMLClient::CreateDocument() {
@@ -166,15 +187,25 @@ STDMETHODIMP MSHTMLClient::GetDropTarget(IDropTarget*, IDropTarget**) { return E
 STDMETHODIMP MSHTMLClient::GetExternal(IDispatch** external) {
   if (!external) return E_POINTER;
   *external = nullptr;
-  if (!external_) return S_FALSE;
+  if (!external_ || !DocumentIsOurPage()) return S_FALSE;
   external_->AddRef();
   *external = external_;
   return S_OK;
 }
 
-STDMETHODIMP MSHTMLClient::TranslateUrl(DWORD, LPWSTR, LPWSTR* translated) {
-  if (translated) *translated = nullptr;
-  return S_FALSE;
+// Every navigation the engine reports here stays in our page folder; any other goes to the
+// refusal target, which is let through as it is.
+STDMETHODIMP MSHTMLClient::TranslateUrl(DWORD, LPWSTR url, LPWSTR* translated) {
+  if (!translated) return E_POINTER;
+  *translated = nullptr;
+  if (!url || lstrcmpW(url, kRefusedNavigationTarget) == 0) return S_FALSE;
+  if (security_ && IsPageOfFolder(url, security_->pageFolder())) return S_FALSE;
+  const size_t bytes = (static_cast<size_t>(lstrlenW(kRefusedNavigationTarget)) + 1) * sizeof(wchar_t);
+  *translated = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+  if (!*translated) return E_OUTOFMEMORY;
+  CopyMemory(*translated, kRefusedNavigationTarget, bytes);
+  if (external_) external_->OnNavigationRefused(url);
+  return S_OK;
 }
 
 STDMETHODIMP MSHTMLClient::FilterDataObject(IDataObject*, IDataObject**) { return E_NOTIMPL; }
@@ -340,6 +371,15 @@ STDMETHODIMP MSHTMLClient::Exec(const GUID* group, DWORD command, DWORD, VARIANT
     return OLECMDERR_E_NOTSUPPORTED;
   }
   return OLECMDERR_E_UNKNOWNGROUP;
+}
+
+// IServiceProvider:
+
+STDMETHODIMP MSHTMLClient::QueryService(REFGUID service, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!IsEqualGUID(service, SID_SInternetSecurityManager) || !security_) return E_NOINTERFACE;
+  return security_->QueryInterface(iid, out);
 }
 
 }  // namespace htmlui

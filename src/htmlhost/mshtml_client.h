@@ -7,11 +7,13 @@
 #include <mshtmhst.h>
 #include <mshtml.h>
 #include <ocidl.h>
+#include <servprov.h>
 
 #include <string>
 
 #include "common/com_object.h"
 #include "common/com_ptr.h"
+#include "htmlhost/page_security_manager.h"
 
 template <>
 struct qrx::ComInterfaceBase<IDocHostUIHandler2> {
@@ -44,14 +46,20 @@ constexpr DWORD kCommandSetTitle = 28;
 constexpr DWORD kCommandScriptError = 6;
 constexpr DWORD kCommandScriptErrorEx = 6041;
 
-// All interfaces share one reference count; everything runs on the window's thread.
+// All interfaces share one reference count; everything runs on the window's thread. The site
+// trusts the pages of one folder: only they get window.external, and its security manager lets
+// only them run script; a navigation the engine reports to TranslateUrl that leaves the folder is
+// sent to kRefusedNavigationTarget instead and reported to the external object.
 class MSHTMLClient : public qrx::ComObject<MSHTMLClient, IDispatch, IDocHostUIHandler2, IDocHostShowUI,
                                            IOleClientSite, IOleDocumentSite, IOleInPlaceSiteEx, IOleInPlaceFrame,
-                                           IHlinkFrame, IPropertyNotifySink, IOleCommandTarget> {
+                                           IHlinkFrame, IPropertyNotifySink, IOleCommandTarget, IServiceProvider> {
  public:
   // Starts with one reference, the window's.
   MSHTMLClient(HWND window, DocumentExternal* external);
 
+  // Trusts the pages of `pageFolder` (a local path); without it no page is trusted. False when
+  // the security manager could not be made.
+  bool TrustPageFolder(const std::wstring& pageFolder);
   // Creates the document and attaches this site to it.
   bool CreateDocument();
   // Loads the page at `url` into the document.
@@ -159,18 +167,24 @@ class MSHTMLClient : public qrx::ComObject<MSHTMLClient, IDispatch, IDocHostUIHa
   STDMETHODIMP QueryStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT* text) override;
   STDMETHODIMP Exec(const GUID* group, DWORD command, DWORD options, VARIANT* input, VARIANT* output) override;
 
+  // IServiceProvider: the security manager, and nothing else.
+  STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** out) override;
+
  private:
   ~MSHTMLClient() override;
 
   bool AttachDocument(const qrx::ComPtr<IHTMLDocument2>& document);
   RECT ClientRect() const;
   HRESULT FindSinkConnection(qrx::ComPtr<IConnectionPoint>* point) const;
+  // Whether the document now shows one of our pages, by its URL property.
+  bool DocumentIsOurPage() const;
 
   HWND window_;
   qrx::ComPtr<IHTMLDocument2> document_;
   qrx::ComPtr<IOleDocumentView> view_;
   DocumentExternal* external_;
   DWORD sinkCookie_ = 0;
+  qrx::ComPtr<PageSecurityManager> security_;
 };
 
 }  // namespace htmlui

@@ -57,6 +57,7 @@ class MSHTMLExternal : public qrx::ComObject<MSHTMLExternal, DocumentExternal> {
   void SetHostWindow(HWND window) override;
   // The document's ready state became complete.
   void OnDocumentReady(MSHTMLClient* site) override = 0;
+  void OnNavigationRefused(const wchar_t* url) override = 0;
   // The method table's first entry through `table`; returns its length.
   virtual ULONG GetMethodTable(const MethodEntry** table) = 0;
 

@@ -337,3 +337,17 @@ TEST(Bridge, GenericBridgeHasNoInstallerAndTheProductOneRunsIt) {
 }
 
 }  // namespace
+
+// The site reports a refused navigation; the bridge logs one warning line with the URL, made safe.
+TEST(Methods, RefusedNavigationIsLoggedAsOneWarningLine) {
+  TestBridge t;
+  t.bridge->OnNavigationRefused(L"http://127.0.0.1:1/owned.html");
+  t.bridge->OnNavigationRefused(L"http://a/\r\n[x] forged");
+  const std::vector<std::string> expected = {
+      "Navigation outside the page folder refused: http://127.0.0.1:1/owned.html",
+      "Navigation outside the page folder refused: http://a/??[x] forged"};
+  EXPECT_EQ(t.LogMessages(), expected);
+  const std::string text = qrxtest::ReadFileBytes(t.logger->path());
+  const char line[] = " WARNING] Navigation outside the page folder refused: http://127.0.0.1:1/owned.html";
+  EXPECT_NE(std::string::npos, text.find(line)) << text;
+}

@@ -27,6 +27,7 @@ class TestExternal : public MSHTMLExternal {
     if (destroyed_) ++*destroyed_;
   }
   void OnDocumentReady(htmlui::MSHTMLClient*) override {}
+  void OnNavigationRefused(const wchar_t*) override {}
   ULONG GetMethodTable(const MethodEntry** table) override {
     static const MethodEntry kTable[] = {
         {L"download", static_cast<Handler>(&TestExternal::First)},

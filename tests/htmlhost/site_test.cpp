@@ -1,11 +1,13 @@
 // The document site's fixed answers, without a document.
 #include <windows.h>
+#include <exdisp.h>
 #include <mshtmdid.h>
 
 #include <gtest/gtest.h>
 
 #include "htmlhost/mshtml_client.h"
 #include "htmlhost/test_external.h"
+#include "htmlhost/page_security_manager.h"
 
 extern "C" const GUID CGID_DocHostCommandHandler;
 extern "C" const GUID IID_IDocHostUIHandler2;
@@ -14,6 +16,10 @@ extern "C" const GUID IID_IDocHostShowUI;
 namespace {
 
 using htmlui::MSHTMLClient;
+
+const wchar_t kFolder[] = L"C:\\ProgramData\\QRX\\run1\\pages";
+const wchar_t kOurPage[] = L"file:///C:/ProgramData/QRX/run1/pages/Welcome.html";
+const wchar_t kOutside[] = L"http://127.0.0.1:1/owned.html";
 
 // A plain window for the site to title.
 class SiteTest : public ::testing::Test {
@@ -65,6 +71,7 @@ TEST_F(SiteTest, QueryInterfaceHandsOutEachPart) {
       {&IID_IOleInPlaceFrame, static_cast<IOleInPlaceFrame*>(site_)},
       {&IID_IPropertyNotifySink, static_cast<IPropertyNotifySink*>(site_)},
       {&IID_IOleCommandTarget, static_cast<IOleCommandTarget*>(site_)},
+      {&IID_IServiceProvider, static_cast<IServiceProvider*>(site_)},
   };
   for (size_t i = 0; i < ARRAYSIZE(rows); ++i) {
     void* out = nullptr;
@@ -75,7 +82,7 @@ TEST_F(SiteTest, QueryInterfaceHandsOutEachPart) {
 }
 
 TEST_F(SiteTest, QueryInterfaceRefusesTheRest) {
-  const IID* refused[] = {&IID_IHlinkFrame, &IID_IServiceProvider, &IID_IOleInPlaceSiteWindowless,
+  const IID* refused[] = {&IID_IHlinkFrame, &IID_IInternetSecurityManager, &IID_IOleInPlaceSiteWindowless,
                           &IID_IOleControlSite, &IID_IDispatchEx, &IID_IOleContainer};
   for (const IID* iid : refused) {
     void* out = reinterpret_cast<void*>(1);
@@ -173,12 +180,12 @@ TEST_F(SiteTest, ExecCommands) {
   EXPECT_EQ(E_NOTIMPL, site_->QueryStatus(nullptr, 0, nullptr, nullptr));
 }
 
-TEST_F(SiteTest, ExternalIsHandedOutUntilCleared) {
-  IDispatch* external = nullptr;
-  ASSERT_EQ(S_OK, site_->GetExternal(&external));
-  EXPECT_EQ(static_cast<IDispatch*>(&external_), external);
-  EXPECT_EQ(2, external_.refs());
-  external->Release();
+TEST_F(SiteTest, WithoutADocumentOfOurFolderThereIsNoExternal) {
+  site_->TrustPageFolder(kFolder);
+  IDispatch* external = reinterpret_cast<IDispatch*>(1);
+  EXPECT_EQ(S_FALSE, site_->GetExternal(&external));
+  EXPECT_EQ(nullptr, external);
+  EXPECT_EQ(1, external_.refs());
 
   site_->ClearExternal();
   external = reinterpret_cast<IDispatch*>(1);
@@ -196,10 +203,6 @@ TEST_F(SiteTest, FixedAnswers) {
   key = reinterpret_cast<LPOLESTR>(1);
   EXPECT_EQ(S_FALSE, site_->GetOverrideKeyPath(&key, 0));
   EXPECT_EQ(nullptr, key);
-  wchar_t url[] = L"http://example.invalid/";
-  LPWSTR translated = reinterpret_cast<LPWSTR>(1);
-  EXPECT_EQ(S_FALSE, site_->TranslateUrl(0, url, &translated));
-  EXPECT_EQ(nullptr, translated);
   IDropTarget* target = nullptr;
   EXPECT_EQ(E_FAIL, site_->GetDropTarget(nullptr, &target));
   IOleContainer* container = reinterpret_cast<IOleContainer*>(1);
@@ -257,6 +260,182 @@ TEST_F(SiteTest, WithoutADocumentLoadFails) {
   site_->Resize();
   site_->CloseDocument();
   EXPECT_EQ(E_UNEXPECTED, site_->ActivateMe(nullptr));
+}
+
+// The service table: the security manager under its own service id, for its own interfaces only.
+TEST_F(SiteTest, ServiceTableOffersOnlyTheSecurityManager) {
+  void* out = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_NOINTERFACE, site_->QueryService(SID_SInternetSecurityManager, IID_IInternetSecurityManager, &out))
+      << "no folder trusted, no security manager";
+  EXPECT_EQ(nullptr, out);
+  EXPECT_EQ(E_POINTER, site_->QueryService(SID_SInternetSecurityManager, IID_IInternetSecurityManager, nullptr));
+
+  ASSERT_TRUE(site_->TrustPageFolder(kFolder));
+  IInternetSecurityManager* manager = nullptr;
+  ASSERT_EQ(S_OK, site_->QueryService(SID_SInternetSecurityManager, IID_IInternetSecurityManager,
+                                      reinterpret_cast<void**>(&manager)));
+  ASSERT_NE(nullptr, manager);
+  IUnknown* unknown = nullptr;
+  ASSERT_EQ(S_OK, site_->QueryService(SID_SInternetSecurityManager, IID_IUnknown, reinterpret_cast<void**>(&unknown)));
+  EXPECT_EQ(static_cast<IUnknown*>(manager), unknown);
+  unknown->Release();
+
+  struct Row {
+    const GUID* service;
+    const IID* iid;
+  };
+  const Row refused[] = {
+      {&SID_SInternetSecurityManager, &IID_IInternetZoneManager},
+      {&SID_SInternetSecurityManager, &IID_IInternetHostSecurityManager},
+      {&SID_SInternetSecurityManager, &IID_IDispatch},
+      {&SID_SInternetHostSecurityManager, &IID_IInternetHostSecurityManager},
+      {&IID_IHlinkFrame, &IID_IHlinkFrame},
+      {&IID_IWebBrowserApp, &IID_IWebBrowser2},
+      {&IID_IOleClientSite, &IID_IOleClientSite},
+      {&IID_IDocHostUIHandler, &IID_IDocHostUIHandler},
+      {&IID_IInternetSecurityManager, &IID_IServiceProvider},
+      {&GUID_NULL, &IID_IUnknown},
+  };
+  for (size_t i = 0; i < ARRAYSIZE(refused); ++i) {
+    out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(E_NOINTERFACE, site_->QueryService(*refused[i].service, *refused[i].iid, &out)) << "row " << i;
+    EXPECT_EQ(nullptr, out) << "row " << i;
+  }
+
+  // The manager's references go back through the shared count: the site's, then ours.
+  manager->AddRef();
+  EXPECT_EQ(2u, manager->Release());
+  site_->AddRef();
+  EXPECT_EQ(1u, site_->Release());
+  manager->Release();
+}
+
+TEST(SiteServiceTest, SecurityManagerOutlivesNothing) {
+  MSHTMLClient* site = new MSHTMLClient(nullptr, nullptr);
+  ASSERT_TRUE(site->TrustPageFolder(kFolder));
+  IInternetSecurityManager* manager = nullptr;
+  ASSERT_EQ(S_OK, site->QueryService(SID_SInternetSecurityManager, IID_IInternetSecurityManager,
+                                     reinterpret_cast<void**>(&manager)));
+  EXPECT_EQ(0u, site->Release());
+  EXPECT_EQ(0u, manager->Release()) << "the site gave back its reference when it went";
+}
+
+struct ActionRow {
+  const wchar_t* url;
+  DWORD action;
+  HRESULT expected;
+  DWORD policy;  // 0xEEEE: left as it was
+};
+
+TEST_F(SiteTest, SecurityManagerAllowsScriptOnlyInOurPages) {
+  ASSERT_TRUE(site_->TrustPageFolder(kFolder));
+  IInternetSecurityManager* manager = nullptr;
+  ASSERT_EQ(S_OK, site_->QueryService(SID_SInternetSecurityManager, IID_IInternetSecurityManager,
+                                      reinterpret_cast<void**>(&manager)));
+  const ActionRow rows[] = {
+      {kOurPage, URLACTION_SCRIPT_RUN, S_OK, URLPOLICY_ALLOW},
+      {kOutside, URLACTION_SCRIPT_RUN, S_FALSE, URLPOLICY_DISALLOW},
+      {L"about:blank", URLACTION_SCRIPT_RUN, S_FALSE, URLPOLICY_DISALLOW},
+      {L"file:///C:/ProgramData/QRX/run1/pages/../x.html", URLACTION_SCRIPT_RUN, S_FALSE, URLPOLICY_DISALLOW},
+      {nullptr, URLACTION_SCRIPT_RUN, S_FALSE, URLPOLICY_DISALLOW},
+      {kOurPage, URLACTION_ACTIVEX_RUN, S_FALSE, URLPOLICY_DISALLOW},
+      {kOurPage, URLACTION_DOWNLOAD_UNSIGNED_ACTIVEX, S_FALSE, URLPOLICY_DISALLOW},
+      {kOurPage, URLACTION_SCRIPT_SAFE_ACTIVEX, S_FALSE, URLPOLICY_DISALLOW},
+      {kOutside, URLACTION_HTML_JAVA_RUN, S_FALSE, URLPOLICY_DISALLOW},
+      {kOurPage, URLACTION_JAVA_PERMISSIONS, S_FALSE, URLPOLICY_JAVA_PROHIBIT},
+      {kOurPage, 0x2000 /* URLACTION_BEHAVIOR_RUN */, S_FALSE, URLPOLICY_DISALLOW},
+      {kOutside, 0x2000, S_FALSE, URLPOLICY_DISALLOW},
+      {kOurPage, URLACTION_HTML_SUBMIT_FORMS, INET_E_DEFAULT_ACTION, 0xEEEE},
+      {kOutside, URLACTION_COOKIES, INET_E_DEFAULT_ACTION, 0xEEEE},
+  };
+  for (size_t i = 0; i < ARRAYSIZE(rows); ++i) {
+    DWORD policy = 0xEEEE;
+    EXPECT_EQ(rows[i].expected, manager->ProcessUrlAction(rows[i].url, rows[i].action, reinterpret_cast<BYTE*>(&policy),
+                                                          sizeof(policy), nullptr, 0, 0, 0))
+        << "row " << i;
+    EXPECT_EQ(rows[i].policy, policy) << "row " << i;
+  }
+  BYTE small = 0;
+  EXPECT_EQ(E_INVALIDARG, manager->ProcessUrlAction(kOurPage, URLACTION_SCRIPT_RUN, &small, 1, nullptr, 0, 0, 0));
+  EXPECT_EQ(E_INVALIDARG, manager->ProcessUrlAction(kOurPage, URLACTION_SCRIPT_RUN, nullptr, 4, nullptr, 0, 0, 0));
+
+  // Zones, origins, custom policies and mappings stay the engine's.
+  DWORD zone = 77;
+  EXPECT_EQ(INET_E_DEFAULT_ACTION, manager->MapUrlToZone(kOutside, &zone, 0));
+  EXPECT_EQ(77u, zone);
+  BYTE id[64] = {};
+  DWORD idSize = sizeof(id);
+  EXPECT_EQ(INET_E_DEFAULT_ACTION, manager->GetSecurityId(kOurPage, id, &idSize, 0));
+  BYTE* custom = reinterpret_cast<BYTE*>(1);
+  DWORD customSize = 5;
+  EXPECT_EQ(INET_E_DEFAULT_ACTION,
+            manager->QueryCustomPolicy(kOurPage, GUID_NULL, &custom, &customSize, nullptr, 0, 0));
+  EXPECT_EQ(nullptr, custom);
+  EXPECT_EQ(INET_E_DEFAULT_ACTION, manager->SetZoneMapping(0, L"file:", 0));
+  IEnumString* mappings = reinterpret_cast<IEnumString*>(1);
+  EXPECT_EQ(INET_E_DEFAULT_ACTION, manager->GetZoneMappings(0, &mappings, 0));
+  EXPECT_EQ(nullptr, mappings);
+  EXPECT_EQ(INET_E_DEFAULT_ACTION, manager->SetSecuritySite(nullptr));
+  manager->Release();
+}
+
+struct NavigationRow {
+  const wchar_t* url;
+  bool refused;
+};
+
+// A navigation of the top document to http: (or anywhere else outside the folder) never reaches
+// its target: the engine is handed the refusal target, and the external object logs the URL.
+TEST_F(SiteTest, NavigationsOutsideThePageFolderAreRefused) {
+  ASSERT_TRUE(site_->TrustPageFolder(kFolder));
+  const NavigationRow rows[] = {
+      {kOurPage, false},
+      {L"file:///C:/ProgramData/QRX/run1/pages/Installing.html#top", false},
+      {kOutside, true},
+      {L"https://example.com/", true},
+      {L"file:///C:/ProgramData/QRX/run1/pages/../../secret.html", true},
+      {L"file://server/share/Load.html", true},
+      {L"res://ieframe.dll/navcancl.htm", true},
+      {L"javascript:external.install('x','y')", true},
+      {L"about:blank", false},  // the refusal target itself
+  };
+  for (const NavigationRow& row : rows) {
+    external_.events.clear();
+    std::wstring url = row.url;
+    LPWSTR translated = reinterpret_cast<LPWSTR>(1);
+    const HRESULT hr = site_->TranslateUrl(0, &url[0], &translated);
+    if (!row.refused) {
+      EXPECT_EQ(S_FALSE, hr);
+      EXPECT_EQ(nullptr, translated);
+      EXPECT_TRUE(external_.events.empty());
+      continue;
+    }
+    EXPECT_EQ(S_OK, hr);
+    ASSERT_NE(nullptr, translated);
+    EXPECT_STREQ(L"about:blank", translated);
+    CoTaskMemFree(translated);
+    ASSERT_EQ(1u, external_.events.size());
+    EXPECT_EQ(L"refused:" + url, external_.events[0]);
+  }
+  EXPECT_EQ(E_POINTER, site_->TranslateUrl(0, &std::wstring(kOutside)[0], nullptr));
+
+  // Without an external object the navigation is refused all the same.
+  site_->ClearExternal();
+  external_.events.clear();
+  std::wstring url = kOutside;
+  LPWSTR translated = nullptr;
+  EXPECT_EQ(S_OK, site_->TranslateUrl(0, &url[0], &translated));
+  EXPECT_STREQ(L"about:blank", translated);
+  CoTaskMemFree(translated);
+  EXPECT_TRUE(external_.events.empty());
+}
+
+TEST_F(SiteTest, WithoutATrustedFolderEveryNavigationIsRefused) {
+  std::wstring url = kOurPage;
+  LPWSTR translated = nullptr;
+  EXPECT_EQ(S_OK, site_->TranslateUrl(0, &url[0], &translated));
+  EXPECT_STREQ(L"about:blank", translated);
+  CoTaskMemFree(translated);
 }
 
 }  // namespace

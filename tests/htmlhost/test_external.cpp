@@ -132,6 +132,8 @@ void TestExternal::OnDocumentReady(htmlui::MSHTMLClient* site) {
   }
 }
 
+void TestExternal::OnNavigationRefused(const wchar_t* url) { events.push_back(std::wstring(L"refused:") + url); }
+
 HostRun RunHostWindow(const std::wstring& pageUrl, htmlui::DocumentExternal* external, UINT timeoutMs) {
   HostRun run;
   quitByWatchdog = false;

@@ -47,6 +47,8 @@ class TestExternal : public htmlui::DocumentExternal {
   // DocumentExternal:
   void SetHostWindow(HWND window) override;
   void OnDocumentReady(htmlui::MSHTMLClient* site) override;
+  // Adds the event "refused:<url>".
+  void OnNavigationRefused(const wchar_t* url) override;
 
  private:
   LONG refs_ = 1;

@@ -9,6 +9,7 @@
 #include "app/host_window.h"
 #include "common/unique_any.h"
 #include "common/extra_guids.h"
+#include "htmlhost/page_trust.h"
 #include "htmlhost/test_external.h"
 #include "support/test_support.h"
 #include "standin/standin_exports.h"
@@ -210,6 +211,42 @@ TEST_F(HostWindowTest, HtmlPageWithoutScenarioCompletesAndWaitsForClose) {
   EXPECT_TRUE(run.created);
   const Events expected = {L"attach", L"ready", L"detach"};
   EXPECT_EQ(expected, external_.events);
+}
+
+// window.external answers a document by the URL it reports: one of the trusted folder, yes; the
+// same document with another folder trusted, no.
+TEST_F(HostWindowTest, ExternalOnlyForDocumentsOfTheTrustedFolder) {
+  const std::wstring scenarios = htmlui::FolderOfPage(Page(L"page.html"));
+  struct Row {
+    std::wstring folder;
+    HRESULT expected;
+  };
+  const Row rows[] = {
+      {scenarios, S_OK},
+      {scenarios + L"\\", S_OK},
+      {scenarios + L"\\..\\standin", S_FALSE},
+      {scenarios + L"\\sub", S_FALSE},
+      {scenarios + L"X", S_FALSE},
+  };
+  for (const Row& row : rows) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, window);
+    auto* site = new htmlui::MSHTMLClient(window, &external_);
+    ASSERT_TRUE(site->TrustPageFolder(row.folder));
+    ASSERT_TRUE(site->CreateDocument());
+    ASSERT_TRUE(site->LoadUrl(Page(L"page.html")));
+    IDispatch* external = reinterpret_cast<IDispatch*>(1);
+    EXPECT_EQ(row.expected, site->GetExternal(&external)) << std::string(row.folder.begin(), row.folder.end());
+    if (row.expected == S_OK) {
+      EXPECT_EQ(static_cast<IDispatch*>(&external_), external);
+      external->Release();
+    } else {
+      EXPECT_EQ(nullptr, external);
+    }
+    site->CloseDocument();
+    EXPECT_EQ(0u, site->Release());
+    DestroyWindow(window);
+  }
 }
 
 TEST_F(HostWindowTest, CloseRequestOnlyForHostWindows) {

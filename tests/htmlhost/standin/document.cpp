@@ -181,14 +181,21 @@ STDMETHODIMP Document::GetTypeInfoCount(UINT*) { return E_NOTIMPL; }
 STDMETHODIMP Document::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
 STDMETHODIMP Document::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 
+// The ready state and, as a real document has, the URL it was loaded from (document.URL).
 STDMETHODIMP Document::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                               UINT*) {
-  if (id != DISPID_READYSTATE || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+  if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+  if (id != DISPID_READYSTATE && id != (DISPID_IHTMLDOCUMENT2_URL)) return DISP_E_MEMBERNOTFOUND;
   if (!result) return E_POINTER;
   VariantInit(result);
-  result->vt = VT_I4;
-  result->lVal = readyState_;
-  return S_OK;
+  if (id == DISPID_READYSTATE) {
+    result->vt = VT_I4;
+    result->lVal = readyState_;
+    return S_OK;
+  }
+  result->vt = VT_BSTR;
+  result->bstrVal = SysAllocString(url_.c_str());
+  return result->bstrVal ? S_OK : E_OUTOFMEMORY;
 }
 
 // IOleObject:
@@ -389,6 +396,7 @@ STDMETHODIMP Document::Load(BOOL, IMoniker* moniker, LPBC context, DWORD) {
   CoTaskMemFree(name);
   const std::wstring path = PathOfUrl(url);
   if (!ReadText(path, script_)) return INET_E_RESOURCE_NOT_FOUND;
+  url_ = url;
   // A whole-program test names the scenario that stands for the product's pages; without one, an
   // HTML page has no script the stand-in could run and simply completes.
   wchar_t scenario[MAX_PATH] = {};

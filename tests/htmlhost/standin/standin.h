@@ -185,6 +185,7 @@ class Document : public IDispatch,
   ComPtr<IPropertyNotifySink> sink_;
   HWND frameWindow_ = nullptr;
   std::wstring script_;
+  std::wstring url_;  // the loaded moniker's display name
   ScriptRunner* runner_ = nullptr;
   std::map<UINT_PTR, ComPtr<IDispatch>> timers_;
   UINT_PTR startTimer_ = 0;
