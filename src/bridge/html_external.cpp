@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cwchar>
+#include <utility>
 
 #include "bridge/download_failure.h"
 #include "bridge/method_arguments.h"
@@ -16,6 +17,7 @@
 #include "download/download_file.h"
 #include "download/download_request.h"
 #include "download/download_result.h"
+#include "download/resume_plan.h"
 #include "htmlhost/desktop_shell_execute.h"
 #include "htmlhost/page_trust.h"
 #include "htmlhost/shell_text.h"
@@ -172,17 +174,31 @@ void HtmlExternal::OnNavigationRefused(const wchar_t* url) {
 // A failed download leaves its cause for the page before the page is called back; a stopped one
 // is no failure. Only a package downloaded whole in this run may be installed.
 int HtmlExternal::DownloadFile(const std::wstring& url) {
+  std::unique_ptr<ResumeState> resume;
   {
     auto hold = lock_.Lock();
     checkedPackage_.clear();
     lastAttemptResult_ = S_OK;
     lastHttpStatus_ = 0;
+    if (resumeUrl_ == url) {
+      resume = std::move(resume_);
+    } else if (resume_) {
+      DeleteFileW(resume_->path.c_str());
+      resume_.reset();
+    }
+    resumeUrl_.clear();
   }
-  const int code = downloadmanagercore::DownloadFile(*this, url);
+  if (!resume) resume.reset(new ResumeState);
+  const int code = downloadmanagercore::DownloadFile(*this, url, *resume);
   if (code == kDownloadOk) {
     auto hold = lock_.Lock();
     checkedPackage_ = downloadPath_;
     return code;
+  }
+  if (resume->kept > 0) {
+    auto hold = lock_.Lock();
+    resumeUrl_ = url;
+    resume_ = std::move(resume);
   }
   if (stopRequested()) return code;
   DownloadOutcome outcome;

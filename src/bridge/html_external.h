@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ namespace downloadmanagercore {
 
 class WindowControl;
 class WorkerPool;
+struct ResumeState;
 
 // Launches a file or URL through the desktop shell; the bridge ignores the result.
 using ShellLauncher = HRESULT (*)(const std::wstring& file, const std::wstring& arguments);
@@ -58,7 +60,9 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner, public
   // WorkerHost (and the logger of DownloadOwner):
   qrx::Logger* GetLogger() override;
   // Downloads into the download folder. A download that ends with 0 (and, when a hash was given,
-  // matched it) makes its file the run's checked package; any other clears it.
+  // matched it) makes its file the run's checked package; any other clears it. A failed download
+  // leaves its bytes for the next call with the same URL, which resumes there; any other URL
+  // deletes them.
   int DownloadFile(const std::wstring& url) override;
   // Whether `path` is the package of this run's last download that ended with 0.
   bool IsCheckedPackage(const std::wstring& path);
@@ -141,6 +145,9 @@ class HtmlExternal : public htmlui::MSHTMLExternal, public DownloadOwner, public
   std::wstring downloadPath_;
   std::wstring checkedPackage_;
   bool keepFolderForSetup_ = false;
+  // What the last failed download left in the download folder, for a Retry of the same URL.
+  std::wstring resumeUrl_;
+  std::unique_ptr<ResumeState> resume_;
   // How the last download attempt ended, for the failure's cause.
   HRESULT lastAttemptResult_ = S_OK;
   unsigned long lastHttpStatus_ = 0;

@@ -29,21 +29,6 @@ namespace downloadmanagercore {
 
 namespace {
 
-// What one download keeps across its attempts: the bytes on disk that a later attempt may keep,
-// the hash of exactly those bytes, and what the first answer promised.
-struct PackageFileState {
-  bool wantHash = false;
-  std::unique_ptr<qrx::Sha256> hash;
-  ULONGLONG kept = 0;
-  ResumeBasis basis;
-
-  // From byte 0 again: nothing kept, a fresh hash.
-  void Restart() {
-    kept = 0;
-    hash.reset(wantHash ? new qrx::Sha256 : nullptr);
-  }
-};
-
 // Owns the file side of one attempt: pre-sizing, writing, the final cut and the outcome. Asks for
 // the rest of the file when the attempt resumes, and judges the answer before any byte of it is
 // written. Forwards the other notifications to the attempt's callback until the attempt ends.
@@ -53,7 +38,7 @@ class BSCHolder final
  public:
   // `rangeFrom` > 0: the file holds that many bytes and is positioned after them; the request
   // asks for the rest.
-  BSCHolder(HANDLE file, IBindStatusCallback* callback, PackageFileState* state, ULONGLONG rangeFrom,
+  BSCHolder(HANDLE file, IBindStatusCallback* callback, ResumeState* state, ULONGLONG rangeFrom,
             qrx::Logger* log, TransportGuard* guard)
       : file_(file), callback_(callback), state_(state), rangeFrom_(rangeFrom), log_(log), guard_(guard) {
     if (callback_) callback_->AddRef();
@@ -208,7 +193,9 @@ class BSCHolder final
       if (read > 0) {
         firstByte_ = true;
         lastActivity_ = GetTickCount64();
-        if (!Write(buffer, read)) return E_ABORT;
+        // An error answer's page is read and dropped: it never joins the kept bytes.
+        const bool errorPage = answered_ && answer_.status >= 400;
+        if (!errorPage && !Write(buffer, read)) return E_ABORT;
       }
       if (readResult == S_OK) {
         // A stream that answers S_OK without data has nothing more for now.
@@ -312,9 +299,9 @@ class BSCHolder final
 
   // Writes the chunk; a write that stores only part of it goes on with the rest, so the next call
   // reports the real error (a full volume gives a partial write first). On failure pins the
-  // outcome to the write error and cuts the file there.
+  // outcome to the write error and cuts the file there. The hash takes exactly the bytes written,
+  // so it still matches the kept bytes when a later call resumes after a full volume.
   bool Write(const BYTE* data, ULONG size) {
-    if (state_ && state_->hash) state_->hash->Update(data, size);
     written_ += size;
     while (size > 0) {
       DWORD written = 0;
@@ -324,6 +311,7 @@ class BSCHolder final
         SetEndOfFile(file_);
         return false;
       }
+      if (state_ && state_->hash) state_->hash->Update(data, written);
       data += written;
       size -= written;
     }
@@ -347,7 +335,7 @@ class BSCHolder final
   qrx::ComPtr<IBinding> binding_;
   HANDLE file_;
   IBindStatusCallback* callback_;
-  PackageFileState* state_;
+  ResumeState* state_;
   ULONGLONG rangeFrom_;
   qrx::Logger* log_;
   TransportGuard* guard_;
@@ -410,7 +398,7 @@ struct AttemptReport {
 // for the rest; one binding; its outcome. With an expected digest, the bytes are hashed as they
 // are written; a complete file that does not match is deleted and fails.
 AttemptReport RunAttempt(const std::wstring& path, const DownloadRequest& request, DownloadCallback& callback,
-                         PackageFileState& state, const RetryLimits& limits, qrx::Logger* log, HANDLE stop,
+                         ResumeState& state, const RetryLimits& limits, qrx::Logger* log, HANDLE stop,
                          int attempt) {
   AttemptReport report;
   if (state.kept > 0) {
@@ -463,47 +451,26 @@ AttemptReport RunAttempt(const std::wstring& path, const DownloadRequest& reques
   return report;
 }
 
-}  // namespace
-
-std::wstring DownloadFileName(const std::wstring& url) { return PathFindFileNameW(url.c_str()); }
-
-bool IsPlainFileName(const std::wstring& name) {
-  if (name.empty() || name == L"." || name == L"..") return false;
-  return name.find_first_of(L"\\/") == std::wstring::npos;
+// Whether the file at `path` holds exactly `size` bytes.
+bool FileSizeIs(const std::wstring& path, ULONGLONG size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  return ((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) == size;
 }
 
-int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
-  DownloadRequest request;
-  const RequestCheck check = ParseDownloadRequest(url, request);
-  if (check != RequestCheck::kOk) {
-    // Refused before any request or file: nothing of this URL becomes the package path.
-    owner.SetDownloadPath(std::wstring());
-    qrx::LogError(owner.GetLogger(),
-                  check == RequestCheck::kUnsupportedScheme ? kLogDownloadSchemeRefused : kLogDownloadFragmentRefused,
-                  url.c_str());
-    return kDownloadError;
-  }
-  // Visible in the error reports: neither TLS nor a hash vouches for this package.
-  if (IsUnprotectedDownload(request.transferUrl, request.hasDigest)) {
-    qrx::LogWarning(owner.GetLogger(), kLogDownloadPlain, request.transferUrl.c_str());
-  }
-  const std::wstring name = DownloadFileName(request.transferUrl);
-  const std::wstring path = owner.GetDownloadFolder() + name;
-  owner.SetDownloadPath(path);
+// The attempts of one download into `state.path`, until one finishes or the retry plan ends it.
+int RunAttempts(DownloadOwner& owner, const DownloadRequest& request, const std::wstring& name, ResumeState& state) {
   qrx::Logger* log = owner.GetLogger();
   const HANDLE stop = owner.GetStopEvent();
   const RetryLimits limits = BuildRetryLimits();
   RetryPlan plan(limits, GetTickCount64());
-  PackageFileState state;
-  state.wantHash = request.hasDigest;
-  state.Restart();
   ULONGLONG furthest = 0;
   for (int attempt = 1;; ++attempt) {
     auto callback = qrx::ComPtr<DownloadCallback>::Attach(new DownloadCallback(&owner));
     AttemptReport report;
     // A name that would not stay inside the download folder is refused like an invalid name.
     if (IsPlainFileName(name)) {
-      report = RunAttempt(path, request, *callback.get(), state, limits, log, stop, attempt);
+      report = RunAttempt(state.path, request, *callback.get(), state, limits, log, stop, attempt);
       LogAttemptEnd(log, attempt, ClassifyAttemptEnd(report.hr, report.watchdog, report.firstByte, report.status),
                     report.status, report.hr, report.received);
     } else {
@@ -531,6 +498,42 @@ int DownloadFile(DownloadOwner& owner, const std::wstring& url) {
     LogWait(log, decision.waitMs, attempt + 1);
     if (!PauseBeforeRetry(stop, decision.waitMs)) return code;
   }
+}
+
+}  // namespace
+
+std::wstring DownloadFileName(const std::wstring& url) { return PathFindFileNameW(url.c_str()); }
+
+bool IsPlainFileName(const std::wstring& name) {
+  if (name.empty() || name == L"." || name == L"..") return false;
+  return name.find_first_of(L"\\/") == std::wstring::npos;
+}
+
+int DownloadFile(DownloadOwner& owner, const std::wstring& url, ResumeState& state) {
+  DownloadRequest request;
+  const RequestCheck check = ParseDownloadRequest(url, request);
+  if (check != RequestCheck::kOk) {
+    // Refused before any request or file: nothing of this URL becomes the package path.
+    owner.SetDownloadPath(std::wstring());
+    qrx::LogError(owner.GetLogger(),
+                  check == RequestCheck::kUnsupportedScheme ? kLogDownloadSchemeRefused : kLogDownloadFragmentRefused,
+                  url.c_str());
+    return kDownloadError;
+  }
+  // Visible in the error reports: neither TLS nor a hash vouches for this package.
+  if (IsUnprotectedDownload(request.transferUrl, request.hasDigest)) {
+    qrx::LogWarning(owner.GetLogger(), kLogDownloadPlain, request.transferUrl.c_str());
+  }
+  const std::wstring name = DownloadFileName(request.transferUrl);
+  const std::wstring path = owner.GetDownloadFolder() + name;
+  owner.SetDownloadPath(path);
+  // What a failed call for the same URL left is taken up while the file still holds exactly those bytes.
+  if (state.kept == 0 || state.path != path || state.wantHash != request.hasDigest || !FileSizeIs(path, state.kept)) {
+    state.wantHash = request.hasDigest;
+    state.Restart();
+    state.path = path;
+  }
+  return RunAttempts(owner, request, name, state);
 }
 
 }  // namespace downloadmanagercore

@@ -6,6 +6,7 @@
 namespace downloadmanagercore {
 
 class DownloadOwner;
+struct ResumeState;
 
 // Bytes read from the pull stream at a time.
 constexpr unsigned kDownloadReadSize = 8192;
@@ -18,6 +19,8 @@ bool IsPlainFileName(const std::wstring& name);
 
 // Runs on a thread with COM initialised that pumps no other message loop meanwhile. Sets the
 // owner's download path, writes the file, updates the counters; returns a download result code.
-int DownloadFile(DownloadOwner& owner, const std::wstring& url);
+// `state` comes in empty, or as an earlier failed call for the same URL left it: then the first
+// attempt asks for the rest of its file. It goes out as this call leaves it.
+int DownloadFile(DownloadOwner& owner, const std::wstring& url, ResumeState& state);
 
 }  // namespace downloadmanagercore

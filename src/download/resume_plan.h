@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
+#include "common/sha256.h"
 #include "download/http_answer.h"
 
 namespace downloadmanagercore {
@@ -16,6 +18,23 @@ struct ResumeBasis {
   bool known = false;       // the first answer has been seen
   ULONGLONG length = 0;     // its Content-Length (0: not announced)
   std::wstring validator;   // its strong ETag, else its Last-Modified, else empty
+};
+
+// What a download keeps across its attempts, and a failed download across calls for the same URL:
+// the bytes on disk that a later attempt may keep, the hash of exactly those bytes, and what the
+// first answer promised.
+struct ResumeState {
+  bool wantHash = false;
+  std::unique_ptr<qrx::Sha256> hash;
+  ULONGLONG kept = 0;
+  ResumeBasis basis;
+  std::wstring path;  // the file that holds the kept bytes
+
+  // From byte 0 again: nothing kept, a fresh hash.
+  void Restart() {
+    kept = 0;
+    hash.reset(wantHash ? new qrx::Sha256 : nullptr);
+  }
 };
 
 // What `first` promises, into `basis`.

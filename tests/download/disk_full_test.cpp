@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "common/unique_any.h"
 #include "download/download_file.h"
 #include "download/fixture.h"
+#include "download/resume_plan.h"
 #include "log/logger.h"
 #include "support/test_support.h"
 #include "sysinfo/temp_folder.h"
@@ -22,13 +24,15 @@ DWORD WINAPI RunDownload(void* context);
 struct Job {
   dltest::TestOwner* owner;
   std::wstring url;
+  downloadmanagercore::ResumeState* resume;
   int code = -1;
 };
 
 DWORD WINAPI RunDownload(void* context) {
   auto* job = static_cast<Job*>(context);
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  job->code = downloadmanagercore::DownloadFile(*job->owner, job->url);
+  downloadmanagercore::ResumeState fresh;
+  job->code = downloadmanagercore::DownloadFile(*job->owner, job->url, job->resume ? *job->resume : fresh);
   CoUninitialize();
   return 0;
 }
@@ -52,8 +56,8 @@ class DiskFull : public ::testing::Test {
     if (!folder_.empty()) qrx::DeleteFolderTree(folder_);
   }
 
-  int Download(const std::wstring& url) {
-    Job job{owner_.get(), url};
+  int Download(const std::wstring& url, downloadmanagercore::ResumeState* resume = nullptr) {
+    Job job{owner_.get(), url, resume};
     HANDLE thread = CreateThread(nullptr, 0, RunDownload, &job, 0, nullptr);
     EXPECT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
     CloseHandle(thread);
@@ -84,6 +88,35 @@ TEST_F(DiskFull, WriteFailureGivesCodeThreeAndKeepsTheWrittenBytes) {
   EXPECT_GT(bytes.size(), 0u);
   EXPECT_LT(bytes.size(), 600000u);
   EXPECT_EQ(bytes, dltest::ExpectedBody(bytes.size()));  // cut at the last byte written
+}
+
+// After space is freed, the next call for the same URL goes on from the bytes the full volume
+// took, and the package's hash, taken over both calls, still matches: it holds exactly the bytes
+// written, also when the last write stored only part of a piece.
+TEST_F(DiskFull, ARetryAfterFreeingSpaceResumesWithTheHashIntact) {
+  {
+    qrx::UniqueFile filler(CreateFileW((folder_ + L"filler").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(filler.valid());
+    const std::vector<char> block(300001, 'x');
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(filler.get(), block.data(), 300001, &written, nullptr));
+  }
+  const std::string path = "/fault/400000/ok/" + dltest::UniqueTag() + "/package.bin";
+  const std::string hex = dltest::ServerGet("/_control/sha256/400000");
+  const std::wstring url = dltest::ServerUrl(path) + L"#sha256=" + std::wstring(hex.begin(), hex.end());
+  downloadmanagercore::ResumeState resume;
+  EXPECT_EQ(Download(url, &resume), 3);
+  const ULONGLONG kept = resume.kept;
+  EXPECT_GT(kept, 0u);
+  EXPECT_LT(kept, 400000u);
+  printf("measure: the full volume took %llu bytes (%llu of the last read)\n", kept, kept % 8192);
+  ASSERT_TRUE(DeleteFileW((folder_ + L"filler").c_str()));
+  EXPECT_EQ(Download(url, &resume), 0);
+  EXPECT_TRUE(ReadFileBytes(folder_ + L"package.bin") == dltest::ExpectedBody(400000)) << "the whole package";
+  const dltest::FaultStats stats = dltest::FaultStatsOf(path);
+  ASSERT_EQ(stats.requests.size(), 2u);
+  EXPECT_EQ(stats.requests[1].rangeStart, static_cast<long long>(kept));
+  EXPECT_EQ(stats.requests[1].status, "206");
 }
 
 TEST_F(DiskFull, DownloadFailureOnAVolumeWithNoFreeBytesGivesCodeThree) {

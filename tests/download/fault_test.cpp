@@ -204,6 +204,46 @@ TEST_F(FaultTest, AFileReplacedMidDownloadIsFetchedWholeAgain) {
   EXPECT_EQ(LogLines("Download restarts"), std::vector<std::string>{"Download restarts from byte 0: whole file sent"});
 }
 
+// A failed download's kept bytes, handed to the next call for the same URL: that call asks for
+// the rest against the first validator and no byte comes twice. A server that published another
+// version meanwhile answers the range with its whole new file, which is written from byte 0: the
+// hash of the new version matches only a file that holds nothing of the old one.
+TEST_F(FaultTest, ASecondCallResumesWhatAFailedCallKept) {
+  struct Case {
+    const char* plan;
+    const char* hashPath;
+    unsigned seed;             // the version the file must hold
+    const char* secondStatus;  // the answer to the second call's range request
+    long long bytesSent;
+    size_t restarts;           // "Download restarts" lines of the second call
+  };
+  const Case cases[] = {
+      {"short:600000,busy:403:1,ok", "/_control/sha256/", 0, "206", static_cast<long long>(kSize), 0},
+      {"short:600000,busy:403:1,newetag", "/_control/sha256v2/", 7, "200", static_cast<long long>(kSize) + 600000, 1},
+  };
+  for (const Case& c : cases) {
+    const std::string path = FaultPath(c.plan);
+    const std::wstring url = WithHash(path, c.hashPath + std::to_string(kSize));
+    downloadmanagercore::ResumeState resume;
+    EXPECT_EQ(Download(url, 60000, &resume), 1) << c.plan;
+    EXPECT_EQ(resume.kept, 600000u) << c.plan;
+    EXPECT_EQ(resume.path, downloads_.Join(L"package.bin")) << c.plan;
+    EXPECT_EQ(ReadFileBytes(resume.path), ExpectedBody(600000)) << c.plan;
+    const size_t restartsBefore = LogLines("Download restarts").size();
+    EXPECT_EQ(Download(url, 60000, &resume), 0) << c.plan;
+    EXPECT_EQ(ReadFileBytes(downloads_.Join(L"package.bin")), ExpectedBody(kSize, c.seed)) << c.plan;
+    EXPECT_EQ(owner_.Property(L"downloadCurrent"), std::to_wstring(kSize)) << c.plan;
+    const FaultStats stats = FaultStatsOf(path);
+    ASSERT_EQ(stats.requests.size(), 3u) << c.plan;
+    EXPECT_EQ(stats.requests[1].status, "403") << c.plan;
+    EXPECT_EQ(stats.requests[2].rangeStart, 600000) << c.plan;
+    EXPECT_EQ(stats.requests[2].ifRange.substr(0, 4), "\"v1-") << c.plan;
+    EXPECT_EQ(stats.requests[2].status, c.secondStatus) << c.plan;
+    EXPECT_EQ(stats.bytesSent, c.bytesSent) << c.plan;
+    EXPECT_EQ(LogLines("Download restarts").size() - restartsBefore, c.restarts) << c.plan;
+  }
+}
+
 TEST_F(FaultTest, LastModifiedServesAsTheValidatorWithoutAnETag) {
   const std::string path = FaultPath("lm,short:600000,ok");
   const FaultStats stats = DownloadWhole(path);

@@ -184,7 +184,8 @@ int TestOwner::totalWrites() {
   return count;
 }
 
-DownloadThread::DownloadThread(TestOwner& owner, std::wstring url) : owner_(owner), url_(std::move(url)) {
+DownloadThread::DownloadThread(TestOwner& owner, std::wstring url, downloadmanagercore::ResumeState* resume)
+    : owner_(owner), url_(std::move(url)), resume_(resume) {
   thread_ = CreateThread(nullptr, 0, &DownloadThread::Run, this, 0, &threadId_);
 }
 
@@ -198,7 +199,8 @@ DownloadThread::~DownloadThread() {
 DWORD WINAPI DownloadThread::Run(void* context) {
   auto* self = static_cast<DownloadThread*>(context);
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  self->code_ = downloadmanagercore::DownloadFile(self->owner_, self->url_);
+  downloadmanagercore::ResumeState fresh;
+  self->code_ = downloadmanagercore::DownloadFile(self->owner_, self->url_, self->resume_ ? *self->resume_ : fresh);
   MSG message;
   self->quitReposted_ = PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
   CoUninitialize();
@@ -207,8 +209,8 @@ DWORD WINAPI DownloadThread::Run(void* context) {
 
 void DownloadTest::SetUp() { ASSERT_NE(ServerPort(), 0) << "the fixture server did not start"; }
 
-int DownloadTest::Download(const std::wstring& url, DWORD timeoutMs) {
-  DownloadThread thread(owner_, url);
+int DownloadTest::Download(const std::wstring& url, DWORD timeoutMs, downloadmanagercore::ResumeState* resume) {
+  DownloadThread thread(owner_, url, resume);
   EXPECT_TRUE(thread.Wait(timeoutMs)) << "download did not end in time";
   return thread.code();
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "download/download_owner.h"
+#include "download/resume_plan.h"
 #include "log/logger.h"
 #include "support/test_support.h"
 
@@ -77,7 +78,8 @@ class TestOwner : public downloadmanagercore::DownloadOwner {
 // A download on a thread of its own in the multithreaded apartment, as the worker runs it.
 class DownloadThread {
  public:
-  DownloadThread(TestOwner& owner, std::wstring url);
+  // With `resume`, the download takes up and stores back what a failed call left.
+  DownloadThread(TestOwner& owner, std::wstring url, downloadmanagercore::ResumeState* resume = nullptr);
   ~DownloadThread();
   DownloadThread(const DownloadThread&) = delete;
   DownloadThread& operator=(const DownloadThread&) = delete;
@@ -93,6 +95,7 @@ class DownloadThread {
 
   TestOwner& owner_;
   std::wstring url_;
+  downloadmanagercore::ResumeState* resume_;
   HANDLE thread_ = nullptr;
   DWORD threadId_ = 0;
   int code_ = -1;
@@ -104,7 +107,7 @@ class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override;
 
-  int Download(const std::wstring& url, DWORD timeoutMs = 60000);
+  int Download(const std::wstring& url, DWORD timeoutMs = 60000, downloadmanagercore::ResumeState* resume = nullptr);
   std::string Log();
   // The HRESULT (hexadecimal) of each mapped attempt, in order.
   std::vector<std::string> MappedResults();

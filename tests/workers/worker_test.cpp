@@ -172,6 +172,38 @@ TEST_F(WorkerTest, AFailedDownloadLeavesItsCauseUntilTheNextDownloadStarts) {
   }
 }
 
+// The page's Retry of the same URL goes on from the bytes the failed download kept, with no byte
+// sent twice; a download of another URL deletes what a failed one kept, and a finished package
+// stays where it is.
+TEST_F(WorkerTest, ARetryOfTheSameUrlResumesAndAnotherUrlDropsTheKeptBytes) {
+  const std::string tag = dltest::UniqueTag();
+  const std::string first = "/fault/400000/short:150000,busy:403:0,ok/" + tag + "/a.zip";
+  const std::string second = "/fault/400000/short:150000,busy:403:0,ok/" + tag + "/b.zip";
+  struct Step {
+    std::string path;
+    int code;
+  };
+  const Step steps[] = {{first, 1}, {first, 0}, {second, 1}, {"/len/5000/" + tag + "/c.zip", 0}};
+  for (const Step& step : steps) {
+    PageCallback callback;
+    ASSERT_EQ(CallMethod(L"download", dltest::ServerUrl(step.path), &callback), S_OK);
+    ASSERT_TRUE(PumpUntil(callback.called(), 60000));
+    EXPECT_EQ(callback.calls[0].value, step.code) << step.path;
+    EXPECT_TRUE(Joined());
+    if (step.path == second) {
+      EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"b.zip"), dltest::ExpectedBody(150000));
+    }
+  }
+  const dltest::FaultStats stats = dltest::FaultStatsOf(first);
+  ASSERT_EQ(stats.requests.size(), 3u);
+  EXPECT_EQ(stats.requests[2].rangeStart, 150000);
+  EXPECT_EQ(stats.requests[2].status, "206");
+  EXPECT_EQ(stats.bytesSent, 400000);
+  EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"a.zip"), dltest::ExpectedBody(400000));
+  EXPECT_EQ(GetFileAttributesW((folder_ + L"b.zip").c_str()), INVALID_FILE_ATTRIBUTES) << "kept bytes dropped";
+  EXPECT_EQ(qrxtest::ReadFileBytes(folder_ + L"c.zip"), dltest::ExpectedBody(5000));
+}
+
 TEST_F(WorkerTest, ScriptErrorInTheCallbackIsOnlyLogged) {
   PageCallback callback(DISP_E_EXCEPTION);
   ASSERT_EQ(CallMethod(L"download", dltest::ServerUrl("/len/10/" + dltest::UniqueTag() + "/a.zip"), &callback), S_OK);

@@ -16,6 +16,7 @@
 #include "download/download_file.h"
 #include "download/download_owner.h"
 #include "download/pull_stream.h"
+#include "download/resume_plan.h"
 
 namespace {
 
@@ -118,7 +119,8 @@ int wmain(int argc, wchar_t** argv) {
     BenchOwner owner(argv[3]);
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
-    const int code = downloadmanagercore::DownloadFile(owner, argv[2]);
+    downloadmanagercore::ResumeState fresh;
+    const int code = downloadmanagercore::DownloadFile(owner, argv[2], fresh);
     printf("bench: download_resume_code %d code\n", code);
     printf("bench: download_resume_seconds %.1f s\n", Seconds(start));
     CoUninitialize();
@@ -144,7 +146,8 @@ int wmain(int argc, wchar_t** argv) {
     BenchOwner owner(folder);
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
-    const int roundCode = downloadmanagercore::DownloadFile(owner, url);
+    downloadmanagercore::ResumeState fresh;
+    const int roundCode = downloadmanagercore::DownloadFile(owner, url, fresh);
     const double ours = Seconds(start);
     const ULONGLONG roundSize = FileSize(owner.path_);
     if (round == 0) after = PeakWorkingSet();

@@ -346,13 +346,20 @@ class RealBridge(unittest.TestCase):
         self.assertNotIn("retryMessageBox", calls)
 
     def retry_flow(self, run, locale, lang):
-        """The package server answers 403 once, then the package: the cause, Retry, installed."""
-        root = "/f/busy:403:0,ok"
+        """The package server closes the first answer short and refuses the rest with 403: the
+        cause, Retry, which resumes where the failed download stopped, installed."""
+        root = "/f/short:200000,busy:403:0,ok"
         result, served = self.run_pages(run, "retry", locale=locale, package_root=root)
         self.assertEqual(result["lang"], lang)
         self.check_failure_panel(result, served, "server")
         path = root + "/lumenary-pro/win64/%s/HalvardLumenaryPro.zip" % lang
-        self.assertEqual(self.packages.paths, [path, path])
+        self.assertEqual(self.packages.paths, [path, path, path])
+        # The Retry asks for the rest only: no byte of the package is sent twice.
+        answers = [(r.range_start, r.status, r.body_sent) for r in self.packages.requests(path)]
+        size = len(self.packages.package)
+        self.assertEqual(answers, [(None, 200, 200000), (200000, 403, 0), (200000, 206, size - 200000)])
+        self.assertEqual(self.packages.bytes_sent(path), size)
+        self.assertLess(self.packages.bytes_sent(), 2 * size)
         self.assertEqual(callback_codes(served), [1, 0, 0])
         # Emptied when the retried download started.
         self.assertEqual(self.read_values(served, "downloadFailure"), ["server"])
