@@ -11,6 +11,7 @@
 #include "bridge/window_rect.h"
 #include "bridge/worker_pool.h"
 #include "bridge/worker_threads.h"
+#include "common/result_codes.h"
 #include "common/scope_guard.h"
 #include "download/counter_text.h"
 #include "download/download_file.h"
@@ -213,7 +214,7 @@ void HtmlExternal::OnAttemptEnded(HRESULT hr, unsigned long httpStatus) {
   lastHttpStatus_ = httpStatus;
 }
 
-int HtmlExternal::InstallPackage(const std::wstring&, const std::wstring&) { return 2; }
+int HtmlExternal::InstallPackage(const std::wstring&, const std::wstring&) { return qrx::kInstallNotImplemented; }
 
 bool HtmlExternal::GetInstalledStartProgram(std::wstring&) { return false; }
 

@@ -9,6 +9,7 @@
 #include "common/com_ptr.h"
 #include "common/result_codes.h"
 #include "common/scoped_com_init.h"
+#include "download/download_result.h"
 
 namespace downloadmanagercore {
 
@@ -104,7 +105,7 @@ void DownloadTask::Run() {
       // Not a failure: the error fields stay as they stood and the closed page hears nothing.
       qrx::LogDebug(log, kLogDownloadStopped);
     } else {
-      if (code != 0) {
+      if (code != kDownloadOk) {
         host->SetErrorFields(qrx::kWrapperDownloadFailed, code);
         qrx::LogError(log, kLogDownloadFailed, host->downloadPath().c_str(), code);
       }
