@@ -245,6 +245,45 @@ void WriteSparseStoredZip(const std::wstring& path, uint32_t size) {
   ASSERT_TRUE(WriteFile(file.get(), tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr));
 }
 
+// The install's result, and the milliseconds from the stop to its return (-1: the stop never came).
+struct StoppedInstall {
+  int result;
+  long stopMs;
+};
+
+// Runs the install while another thread asks it to stop once `ready` holds (looked at every 5 ms,
+// for two minutes at most).
+using StopReady = bool (*)(TestInstallOwner& owner, const std::wstring& watched);
+StoppedInstall InstallStoppedWhen(TestInstallOwner& owner, const std::wstring& package, const wchar_t* parameters,
+                                  StopReady ready, const std::wstring& watched = L"") {
+  struct Stopper {
+    TestInstallOwner* owner;
+    StopReady ready;
+    const std::wstring* watched;
+    DWORD stoppedAt;
+  } stopper{&owner, ready, &watched, 0};
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](LPVOID parameter) -> DWORD {
+        auto* s = static_cast<Stopper*>(parameter);
+        const DWORD start = GetTickCount();
+        while (!s->ready(*s->owner, *s->watched)) {
+          if (GetTickCount() - start > 120000) return 1;
+          Sleep(5);  // watching the install from outside; bounded above
+        }
+        s->stoppedAt = GetTickCount();
+        s->owner->RequestStop();
+        return 0;
+      },
+      &stopper, 0, nullptr);
+  const int result = qrx::InstallPackage(owner, package, parameters, qrxtest::RealOperations());
+  const DWORD returnedAt = GetTickCount();
+  if (!thread) return {result, -1};
+  WaitForSingleObject(thread, 130000);
+  CloseHandle(thread);
+  return {result, stopper.stoppedAt ? static_cast<long>(returnedAt - stopper.stoppedAt) : -1};
+}
+
 uint64_t FileSize(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
@@ -259,34 +298,14 @@ TEST_F(InstallPackageTest, StopDuringALargeEntryEndsTheUnpackingWithinOneSecond)
   const std::wstring package = download_.Join(L"QRXPackage.zip");
   WriteSparseStoredZip(package, 1u << 30);
   const std::wstring entry = download_.Join(L"big.bin");
-  struct Stopper {
-    TestInstallOwner* owner;
-    std::wstring entry;
-    DWORD stoppedAt = 0;
-  } stopper{&owner, entry};
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](LPVOID parameter) -> DWORD {
-        auto* s = static_cast<Stopper*>(parameter);
-        const DWORD start = GetTickCount();
-        while (FileSize(s->entry) < (64u << 20)) {
-          if (GetTickCount() - start > 60000) return 1;
-          Sleep(5);  // watching another thread's output grow; bounded above
-        }
-        s->stoppedAt = GetTickCount();
-        s->owner->RequestStop();
-        return 0;
-      },
-      &stopper, 0, nullptr);
-  ASSERT_NE(thread, nullptr);
-  const int result = qrx::InstallPackage(owner, package, L"", qrxtest::RealOperations());
-  const DWORD returnedAt = GetTickCount();
-  ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
-  CloseHandle(thread);
-  ASSERT_NE(stopper.stoppedAt, 0u) << "the entry never grew to 64 MiB";
-  const DWORD stopMs = returnedAt - stopper.stoppedAt;
-  std::printf("measure: unpacking stop %lu ms\n", static_cast<unsigned long>(stopMs));
-  EXPECT_LT(stopMs, 1000u);
+  const StoppedInstall run = InstallStoppedWhen(owner, package, L"", [](TestInstallOwner&, const std::wstring& path) {
+    return FileSize(path) >= (64u << 20);
+  }, entry);
+  ASSERT_GE(run.stopMs, 0) << "the entry never grew to 64 MiB";
+  const int result = run.result;
+  const long stopMs = run.stopMs;
+  std::printf("measure: unpacking stop %ld ms\n", stopMs);
+  EXPECT_LT(stopMs, 1000);
   EXPECT_EQ(result, qrx::kInstallStopped);
   EXPECT_FALSE(qrxtest::FileExists(entry)) << "the partly written entry is deleted";
   const std::vector<std::string> lines = owner.LogMessages();
@@ -327,31 +346,15 @@ TEST_F(InstallPackageTest, StopEndsTheWaitForSetupWhichRunsOnToItsEnd) {
   qrxtest::RemoveTestProducts();
   TestInstallOwner owner(L"64");
   const std::wstring package = Place(L"product.zip");
-  struct Stopper {
-    TestInstallOwner* owner;
-    DWORD stoppedAt = 0;
-  } stopper{&owner};
   // The first poll publishes once setup has started; the stop follows it.
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](LPVOID parameter) -> DWORD {
-        auto* s = static_cast<Stopper*>(parameter);
-        if (!s->owner->WaitForPublished(1, 120000)) return 1;
-        s->stoppedAt = GetTickCount();
-        s->owner->RequestStop();
-        return 0;
-      },
-      &stopper, 0, nullptr);
-  ASSERT_NE(thread, nullptr);
-  const int result = qrx::InstallPackage(owner, package, L"PAUSEMS=200", qrxtest::RealOperations());
-  const DWORD returnedAt = GetTickCount();
-  EXPECT_EQ(result, qrx::kInstallStopped);
-  ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
-  CloseHandle(thread);
-  ASSERT_NE(stopper.stoppedAt, 0u);
-  const DWORD stopMs = returnedAt - stopper.stoppedAt;
-  std::printf("measure: install stop %lu ms\n", static_cast<unsigned long>(stopMs));
-  EXPECT_LT(stopMs, 1000u);
+  const StoppedInstall run = InstallStoppedWhen(owner, package, L"PAUSEMS=200", [](TestInstallOwner& o, const std::wstring&) {
+    return !o.published().empty();
+  });
+  ASSERT_GE(run.stopMs, 0);
+  EXPECT_EQ(run.result, qrx::kInstallStopped);
+  const long stopMs = run.stopMs;
+  std::printf("measure: install stop %ld ms\n", stopMs);
+  EXPECT_LT(stopMs, 1000);
   EXPECT_EQ(owner.setupLeftRunning(), 1);
   const std::vector<std::string> lines = owner.LogMessages();
   EXPECT_TRUE(Contains(lines, "Stopped waiting for setup; it runs on by itself"));
