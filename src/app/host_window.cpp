@@ -153,7 +153,7 @@ void RunMessageLoop(htmlui::MSHTMLClient* site, const bool* closeFlag) {
 }
 
 bool CreateHostWindow(const std::wstring& pageUrl, htmlui::DocumentExternal* bridge, void (*shown)(void*),
-                      void* context) {
+                      void* context, void (*closing)(void*)) {
   bool closeFlag = false;
   CreateParams params{pageUrl.c_str(), bridge, &closeFlag};
   const wchar_t* windowClass = hostClassAtom ? MAKEINTATOM(hostClassAtom) : kHostWindowClass;
@@ -163,6 +163,7 @@ bool CreateHostWindow(const std::wstring& pageUrl, htmlui::DocumentExternal* bri
   if (shown) shown(context);
   WindowData* data = GetWindowData(window);
   RunMessageLoop(data ? data->site : nullptr, &closeFlag);
+  if (closing) closing(context);
   DestroyWindow(window);
   return true;
 }

@@ -39,9 +39,11 @@ downloadmanagercore::WindowControl& HostWindowControl() { return hostWindowOpera
 
 bool CreateHostWindow(const std::wstring& pageUrl, QRXExternal* bridge) {
   if (bridge) bridge->AttachWindowControl(&HostWindowControl());
+  if (!bridge) return CreateHostWindow(pageUrl, static_cast<htmlui::DocumentExternal*>(nullptr));
   return CreateHostWindow(
       pageUrl, static_cast<htmlui::DocumentExternal*>(bridge),
-      [](void* logger) { LogStartupStep(static_cast<Logger*>(logger), kStepWindow); }, bridge ? bridge->logger() : nullptr);
+      [](void* run) { LogStartupStep(static_cast<QRXExternal*>(run)->logger(), kStepWindow); }, bridge,
+      [](void* run) { static_cast<QRXExternal*>(run)->BeginShutdown(); });
 }
 
 }  // namespace qrx

@@ -13,6 +13,7 @@
 #include "app/startup_steps.h"
 #include "bridge/qrx_external.h"
 #include "bridge/worker_pool.h"
+#include "common/com_ptr.h"
 #include "common/scoped_com_init.h"
 #include "common/system_dll.h"
 #include "common/unique_any.h"
@@ -104,8 +105,9 @@ bool RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::w
     wchar_t pagePath[MAX_PATH] = {};
     PathCombineW(pagePath, pageFolder.c_str(), kFirstPage);
     runWindow(pagePath, bridge);
-    // The window is gone: workers call nobody back from now on. They are stopped and joined while
-    // this thread is still in its apartment, so calls they make into it are dispatched meanwhile.
+    // The window began the shut-down before it went (and so does a window that never came up):
+    // workers call nobody back from now on. They are stopped and joined while this thread is still
+    // in its apartment, so calls they make into it are dispatched meanwhile.
     bridge->BeginShutdown();
     stopped = StopWorkers(workers, logger);
     if (bridge->SessionSnapshot().status == kCompleted) DeleteResumeShortcut(GetShortcutPath(shortcutName), logger);
@@ -132,6 +134,60 @@ bool RunUiStage(const std::wstring& shortcutName, bool pagesLoaded, const std::w
   return stopped;
 }
 
+namespace {
+
+// Pages, language, licence and the UI stage. When every worker stopped, the bridge's last
+// reference goes here, before the pages: its download folder goes with it. False when a worker
+// still runs (the bridge then keeps its reference).
+bool RunPagesAndUi(Logger* logger, SessionInfo& info, ComPtr<QRXExternal>& bridge,
+                   downloadmanagercore::WorkerPool& workers, UniqueHandle& mutex) {
+  PageFiles pages(logger);
+  LogStartupStep(logger, kStepPageTable);
+  std::vector<std::wstring> pageLanguages = ReadSupportedLanguages(pages);
+  info.installLanguage = ChooseInstallLanguage(pageLanguages, kSupportedLanguages);
+  bridge->SetPropertyValue(L"lang", GetLanguageCode(info.installLanguage));
+  PrepareLicense(pages, info.productId, GetLanguageCode(info.installLanguage));
+  LogStartupStep(logger, kStepLicence);
+
+  const bool stopped = RunUi(kResumeShortcutName, pages, bridge.get(), workers);
+  if (stopped) bridge.Reset();
+  mutex.Reset();
+  return stopped;
+}
+
+// The run once the log is open. False when a worker or the leftover cleaner did not stop in time:
+// everything it uses, the logger included, must then stay until the process ends.
+bool RunWithLog(Logger* logger, UniqueHandle& mutex) {
+  MachineIdLogScope machineIdLog(logger);
+  // Before this run makes its own working folders, a worker starts removing those that
+  // interrupted runs left; it is stopped and waited for before the log closes.
+  LeftoverCleaner cleaner(logger);
+  // Held on the heap: a worker that would not stop keeps using them until the process ends.
+  auto info = std::make_unique<SessionInfo>(kProductId, kManagerVersion);
+  LogStartupStep(logger, kStepMachineFacts);
+  auto reporter = std::make_unique<ErrorReporter>(info.get());
+  auto workers = std::make_unique<downloadmanagercore::WorkerPool>();
+  ComPtr<QRXExternal> bridge = ComPtr<QRXExternal>::Attach(new QRXExternal(info.get(), reporter.get(), logger));
+  bridge->AttachWorkers(workers.get());
+
+  const bool stopped = RunPagesAndUi(logger, *info, bridge, *workers, mutex);
+  const bool cleanerStopped = cleaner.Stop(kCleanerStopTimeoutMs);
+  if (!stopped) {
+    // Nothing a running worker uses is torn down; ending the process ends the worker.
+    bridge.Detach();
+    workers.release();
+    reporter.release();
+    info.release();
+    return false;
+  }
+  workers.reset();
+  reporter.reset();
+  info.reset();
+  return cleanerStopped;
+}
+
+}  // namespace
+
 int RunDownloadManager() {
   InstallCrashFilter();
   RestrictDllSearch();
@@ -146,50 +202,13 @@ int RunDownloadManager() {
     ShowRefusal();
     return 0;
   }
-
-  // Held on the heap: a worker that would not stop keeps using them until the process ends.
+  // Held on the heap: a worker that would not stop writes to it until the process ends.
   auto logger = std::make_unique<Logger>();
   LogStartupStep(logger.get(), kStepSingleInstance, singleInstanceMs);
   LogStartupStep(logger.get(), kStepLog);
-  {
-    MachineIdLogScope machineIdLog(logger.get());
-    // Before this run makes its own working folders, a worker starts removing those that
-    // interrupted runs left; it is stopped and waited for before the log closes.
-    LeftoverCleaner cleaner(logger.get());
-    auto info = std::make_unique<SessionInfo>(kProductId, kManagerVersion);
-    LogStartupStep(logger.get(), kStepMachineFacts);
-    auto reporter = std::make_unique<ErrorReporter>(info.get());
-    auto workers = std::make_unique<downloadmanagercore::WorkerPool>();
-    QRXExternal* bridge = new QRXExternal(info.get(), reporter.get(), logger.get());
-    bridge->AttachWorkers(workers.get());
-    bool stopped = true;
-    {
-      PageFiles pages(logger.get());
-      LogStartupStep(logger.get(), kStepPageTable);
-      std::vector<std::wstring> pageLanguages = ReadSupportedLanguages(pages);
-      info->installLanguage = ChooseInstallLanguage(pageLanguages, kSupportedLanguages);
-      bridge->SetPropertyValue(L"lang", GetLanguageCode(info->installLanguage));
-      PrepareLicense(pages, info->productId, GetLanguageCode(info->installLanguage));
-      LogStartupStep(logger.get(), kStepLicence);
-
-      stopped = RunUi(kResumeShortcutName, pages, bridge, *workers);
-
-      if (stopped) bridge->Release();  // the last reference: its download folder goes with it
-      mutex.Reset();
-      pageLanguages.clear();
-    }
-    if (!stopped) {
-      // Nothing a running worker uses is torn down; ending the process ends the worker.
-      workers.release();
-      reporter.release();
-      info.release();
-      logger.release();
-      return 0;
-    }
-    workers.reset();
-    reporter->attachments.clear();
-    reporter.reset();
-    info.reset();
+  if (!RunWithLog(logger.get(), mutex)) {
+    logger.release();
+    return 0;
   }
   logger.reset();
   return 0;

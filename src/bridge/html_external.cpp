@@ -12,6 +12,7 @@
 #include "bridge/window_rect.h"
 #include "bridge/worker_pool.h"
 #include "bridge/worker_threads.h"
+#include "common/result_codes.h"
 #include "common/scope_guard.h"
 #include "download/counter_text.h"
 #include "download/download_file.h"
@@ -23,6 +24,7 @@
 #include "htmlhost/shell_text.h"
 #include "installer/install_texts.h"
 #include "sysinfo/leftover_folders.h"
+#include "sysinfo/run_marker.h"
 #include "sysinfo/temp_folder.h"
 #include "sysinfo/working_parent.h"
 
@@ -49,6 +51,8 @@ const wchar_t kLogOpenPage[] = L"ZSOpenPage: %s";
 const wchar_t kLogOpenPageRefused[] = L"ZSOpenPage refused, only http and https URLs are opened: %s";
 const wchar_t kLogRetryMessageBox[] = L"ZSRetryMessageBox: %s";
 const wchar_t kLogFolderKeptForSetup[] = L"Setup still runs: download folder %s scheduled for removal at restart";
+const wchar_t kLogFolderNotScheduled[] =
+    L"Setup still runs: download folder %s not (wholly) scheduled for removal at restart, error %u";
 
 constexpr UINT_PTR kCloseGuardId = 0;
 
@@ -62,7 +66,11 @@ HtmlExternal::HtmlExternal(qrx::SessionInfo* session, qrx::ErrorReporter* report
   std::wstring folder;
   // Only a fresh subfolder is ours to delete later; it lies under the protected working parent,
   // so the package hashed while written is what is later unpacked from it.
-  if (qrx::CreateWorkingFolder(folder)) downloadFolder_ = folder;
+  DWORD markerError = 0;
+  if (qrx::CreateWorkingFolder(folder, &markerError)) downloadFolder_ = folder;
+  if (markerError) {
+    qrx::LogError(log_, qrx::kLogRunMarkerNotWritten, folder.c_str(), static_cast<unsigned>(markerError));
+  }
 }
 
 HtmlExternal::~HtmlExternal() {
@@ -71,8 +79,11 @@ HtmlExternal::~HtmlExternal() {
   if (downloadFolder_.empty()) return;
   // Setup may not have opened every package yet: nothing of its folder is deleted under it.
   if (keepFolderForSetup_) {
-    const bool scheduled = qrx::ScheduleRemovalAtRestart(downloadFolder_);
-    if (scheduled) qrx::LogDebug(log_, kLogFolderKeptForSetup, downloadFolder_.c_str());
+    if (qrx::ScheduleRemovalAtRestart(downloadFolder_)) {
+      qrx::LogDebug(log_, kLogFolderKeptForSetup, downloadFolder_.c_str());
+    } else {
+      qrx::LogError(log_, kLogFolderNotScheduled, downloadFolder_.c_str(), static_cast<unsigned>(GetLastError()));
+    }
   } else {
     qrx::DeleteFolderTree(downloadFolder_);
   }
@@ -224,7 +235,7 @@ void HtmlExternal::OnAttemptEnded(HRESULT hr, unsigned long httpStatus) {
   lastHttpStatus_ = httpStatus;
 }
 
-int HtmlExternal::InstallPackage(const std::wstring&, const std::wstring&) { return 2; }
+int HtmlExternal::InstallPackage(const std::wstring&, const std::wstring&) { return qrx::kInstallNotImplemented; }
 
 bool HtmlExternal::GetInstalledStartProgram(std::wstring&) { return false; }
 

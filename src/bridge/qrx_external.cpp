@@ -66,8 +66,6 @@ std::wstring QRXExternal::GetProperty(const std::wstring& key) { return GetPrope
 
 void QRXExternal::SetInstallProgress(int value) { HtmlExternal::SetInstallProgress(value); }
 
-void QRXExternal::SetInstallErrors(int wrapperError, int msiError) { SetErrorFields(wrapperError, msiError); }
-
 void QRXExternal::SetProductVersion(const std::wstring& version) { HtmlExternal::SetProductVersion(version); }
 
 void QRXExternal::AddAttachment(const std::wstring& path) { HtmlExternal::AddAttachment(path); }

@@ -48,7 +48,6 @@ class QRXExternal : public downloadmanagercore::HtmlExternal, public InstallOwne
   Logger* GetLogger() override;
   std::wstring GetProperty(const std::wstring& key) override;
   void SetInstallProgress(int value) override;
-  void SetInstallErrors(int wrapperError, int msiError) override;
   void SetProductVersion(const std::wstring& version) override;
   void AddAttachment(const std::wstring& path) override;
   InstallProgress& GetInstallProgressState() override;

@@ -7,7 +7,9 @@
 #include "bridge/worker_host.h"
 #include "bridge/worker_pool.h"
 #include "common/com_ptr.h"
+#include "common/result_codes.h"
 #include "common/scoped_com_init.h"
+#include "download/download_result.h"
 
 namespace downloadmanagercore {
 
@@ -51,9 +53,9 @@ class CallbackTask : public WorkerTask {
   HRESULT Unmarshal(qrx::ComPtr<IDispatch>& callback) {
     return CoGetInterfaceAndReleaseStream(stream_.Detach(), IID_IDispatch, callback.put_void());
   }
-  // Calls back unless shut-down has begun (the page is gone).
+  // Calls back unless shut-down has begun (the page is gone or going).
   void CallBack(IDispatch* callback, int code) {
-    if (host_->closing()) return;
+    if (host_->closing() || host_->stopRequested()) return;
     callJscallback(callback, code, host_->GetLogger());
   }
   // Gives up the bridge on this thread, inside its apartment: the last reference may be this one.
@@ -81,6 +83,8 @@ class InstallTask final : public CallbackTask {
   void Run() override;
 
  private:
+  static void RecordInstallResult(WorkerHost* host, qrx::Logger* log, int code);
+
   std::wstring packagePath_;
   std::wstring parameters_;
 };
@@ -101,8 +105,8 @@ void DownloadTask::Run() {
       // Not a failure: the error fields stay as they stood and the closed page hears nothing.
       qrx::LogDebug(log, kLogDownloadStopped);
     } else {
-      if (code != 0) {
-        host->SetErrorFields(1, code);
+      if (code != kDownloadOk) {
+        host->SetErrorFields(qrx::kWrapperDownloadFailed, code);
         qrx::LogError(log, kLogDownloadFailed, host->downloadPath().c_str(), code);
       }
       CallBack(callback.get(), code);
@@ -124,25 +128,34 @@ void InstallTask::Run() {
     qrx::LogError(log, kLogInstallUnmarshalFailed, static_cast<unsigned>(hr));
   } else {
     const int code = host->InstallPackage(packagePath_, parameters_);
-    if (host->stopRequested()) {
+    if (code == qrx::kInstallStopped) {
+      // Ended by the stop: nothing is recorded, the report shows the fields as they stood before.
       qrx::LogDebug(log, kLogInstallStopped);
     } else {
-      if (code == 0) {
-        std::wstring startProgram;
-        if (host->GetInstalledStartProgram(startProgram)) {
-          host->SetStartProgram(startProgram);
-        } else {
-          qrx::LogError(log, kLogStartProgramFailed);
-          host->SetErrorFields(3, 0);
-        }
-      } else if (code != 2) {
-        host->SetErrorFields(2, code);
-      }
+      RecordInstallResult(host, log, code);
       CallBack(callback.get(), code);
     }
     callback.Reset();
   }
   ReleaseHost();
+}
+
+// A result the install reached is the run's even when a stop came meanwhile: a failure records
+// 2 and the result over any stage the install logged. After a good setup the product's program is
+// looked for, unless shut-down has begun.
+void InstallTask::RecordInstallResult(WorkerHost* host, qrx::Logger* log, int code) {
+  if (code == qrx::kInstallSucceeded) {
+    if (host->stopRequested()) return;
+    std::wstring startProgram;
+    if (host->GetInstalledStartProgram(startProgram)) {
+      host->SetStartProgram(startProgram);
+    } else {
+      qrx::LogError(log, kLogStartProgramFailed);
+      host->SetErrorFields(qrx::kWrapperNoStartProgram, 0);
+    }
+  } else if (code != qrx::kInstallNotImplemented) {
+    host->SetErrorFields(qrx::kWrapperInstallFailed, code);
+  }
 }
 
 // Marshals the callback and hands the task to the pool; logs either failure with its format.

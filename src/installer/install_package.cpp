@@ -23,17 +23,162 @@ namespace qrx {
 
 namespace {
 
-constexpr int kWrapperErrorUnzip = 4;
-constexpr int kWrapperErrorNoSetup = 5;
-constexpr int kWrapperErrorCreateProcess = 6;
-constexpr int kWrapperErrorSetupSigner = 7;
-
 // "<folder>\<name>" in a MAX_PATH buffer; false when it does not fit.
 bool CombinePath(const std::wstring& folder, const wchar_t* name, std::wstring& path) {
   wchar_t buffer[MAX_PATH] = {};
   if (!PathCombineW(buffer, folder.c_str(), name)) return false;
   path = buffer;
   return true;
+}
+
+// The stage that failed goes to the log; the report gets the install thread's 2 and the result.
+int FailStage(Logger* log, WrapperError stage, int detail) {
+  LogDebug(log, kLogInstallStageFailed, static_cast<int>(stage), detail);
+  return kInstallFatal;
+}
+
+bool StopAsked(InstallOwner& owner) {
+  const HANDLE stop = owner.GetStopEvent();
+  return stop && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0;
+}
+
+// The package folder: where the archive is unpacked, searched and setup runs. A path that does
+// not fit the buffer is refused rather than cut into another path.
+bool PackageFolderOf(const std::wstring& packagePath, std::wstring& folder) {
+  if (packagePath.size() >= MAX_PATH || packagePath.find(L'\0') != std::wstring::npos) return false;
+  wchar_t buffer[MAX_PATH] = {};
+  wcscpy(buffer, packagePath.c_str());
+  PathRemoveFileSpecW(buffer);
+  folder = buffer;
+  return true;
+}
+
+struct SetupPaths {
+  std::wstring program;
+  std::wstring log;
+  std::wstring xmlLog;
+};
+
+bool FindSetupPaths(const std::wstring& packageFolder, SetupPaths& paths) {
+  std::wstring setupFolder;
+  return FindSetupFolder(packageFolder, kSetupFileName, setupFolder) &&
+         CombinePath(setupFolder, kSetupFileName, paths.program) &&
+         CombinePath(setupFolder, kSetupLogName, paths.log) && CombinePath(setupFolder, kSetupXmlLogName, paths.xmlLog);
+}
+
+// Only a package whose setup program and every other program, library and installer package
+// are signed by a listed certificate runs (elevated, as this process). The files stay open
+// without write or delete sharing in `checked` until the process has started, so what was
+// checked is what runs.
+bool CheckPackageSigners(Logger* log, const wchar_t* signers, const std::wstring& packageFolder,
+                         const std::wstring& setupPath, std::vector<UniqueFile>& checked) {
+  if (!signers || signers[0] == L'\0') return true;
+  const std::vector<Sha256Digest> listed = ParseSignerList(signers);
+  std::vector<std::wstring> files = FilesNeedingSigner(packageFolder);
+  files.insert(files.begin(), setupPath);
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (i > 0 && _wcsicmp(files[i].c_str(), setupPath.c_str()) == 0) continue;
+    UniqueFile file(CreateFileW(files[i].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    SignerCheck check;
+    if (file) {
+      check = CheckSetupSigner(files[i], file.get(), listed);
+    } else {
+      check.trust = static_cast<LONG>(HResultFromLastError());
+    }
+    if (check.verdict != SignerVerdict::kListed) {
+      LogError(log, i == 0 ? kLogSetupSignerRefused : kLogPackageSignerRefused, files[i].c_str(),
+               SignerRefusalReason(check).c_str());
+      FailStage(log, kStageSetupSigner, static_cast<int>(check.trust));
+      return false;
+    }
+    checked.push_back(std::move(file));
+  }
+  return true;
+}
+
+// Setup's process, on its hidden desktop, with its own temp folder and its start time.
+struct SetupRun {
+  std::wstring tempFolder;
+  UniqueDesktop desktop;
+  UniqueHandle process;
+  UniqueHandle thread;
+  SYSTEMTIME startTime = {};
+};
+
+// Setup's own temp folder is a new protected folder inside the package folder, never the user's
+// temp folder, so the prerequisite logs read for the report are where nobody else writes. A
+// desktop that cannot be made still gives setup its name. Fails with the stage logged.
+bool StartSetup(Logger* log, const std::wstring& packageFolder, const SetupPaths& paths,
+                const std::wstring& parameters, SetupRun& run) {
+  run.tempFolder = packageFolder;
+  DWORD markerError = 0;
+  if (!CreateUniqueTempFolder(run.tempFolder, &markerError)) {
+    const int error = static_cast<int>(GetLastError());
+    LogDebug(log, kLogSetupTempFailed, run.tempFolder.c_str());
+    FailStage(log, kStageCreateProcess, error);
+    return false;
+  }
+  if (markerError) LogError(log, kLogRunMarkerNotWritten, run.tempFolder.c_str(), static_cast<unsigned>(markerError));
+  wchar_t* block = GetEnvironmentStringsW();
+  std::wstring environment = BuildSetupEnvironment(block, run.tempFolder);
+  if (block) FreeEnvironmentStringsW(block);
+  std::vector<wchar_t> desktopName(kSetupDesktopName, kSetupDesktopName + wcslen(kSetupDesktopName) + 1);
+  run.desktop = UniqueDesktop(CreateDesktopW(desktopName.data(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.lpDesktop = desktopName.data();
+
+  const std::wstring commandLine = BuildSetupCommandLine(paths.program, parameters, paths.log);
+  LogDebug(log, kLogSetupCommandLine, commandLine.c_str());
+  std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
+  commandBuffer.push_back(L'\0');
+  GetLocalTime(&run.startTime);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, commandBuffer.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                      &environment[0], packageFolder.c_str(), &startup, &process)) {
+    const int error = static_cast<int>(GetLastError());
+    LogDebug(log, kLogCreateProcessFailed, commandLine.c_str());
+    FailStage(log, kStageCreateProcess, error);
+    return false;
+  }
+  run.process = UniqueHandle(process.hProcess);
+  run.thread = UniqueHandle(process.hThread);
+  return true;
+}
+
+// Polls the progress while setup runs. False when shut-down asked to stop waiting: setup runs on
+// to its end by itself, from this folder.
+bool WaitForSetup(InstallOwner& owner, const InstallOperations& operations, HANDLE process) {
+  const HANDLE waits[2] = {process, owner.GetStopEvent()};
+  const DWORD waitCount = waits[1] ? 2 : 1;
+  DWORD wait;
+  do {
+    PollSetupProgress(owner, operations);
+    wait = WaitForMultipleObjects(waitCount, waits, FALSE, kSetupPollIntervalMs);
+  } while (wait == WAIT_TIMEOUT);
+  return wait != WAIT_OBJECT_0 + 1;
+}
+
+// Setup has ended: its exit code mapped, the product's version and the logs collected.
+int FinishSetup(InstallOwner& owner, const InstallOperations& operations, SetupRun& run) {
+  DWORD exitCode = 0;
+  GetExitCodeProcess(run.process.get(), &exitCode);
+  run.thread.Reset();
+  run.process.Reset();
+  run.desktop.Reset();
+  SYSTEMTIME endTime = {};
+  GetLocalTime(&endTime);
+  LogDebug(owner.GetLogger(), kLogSetupExitCode, static_cast<int>(exitCode));
+
+  const int result = MapSetupExitCode(exitCode);
+  if (exitCode == 0) {
+    owner.SetProductVersion(operations.queryProductVersion(MainProductCodeFor(owner.GetProperty(kOsBitsKey))));
+    owner.SetInstallProgress(kCompleteProgress);
+  }
+  CollectRedistLogs(owner, run.tempFolder, run.startTime, endTime);
+  CollectDotNetLog(owner, run.tempFolder);
+  return result;
 }
 
 }  // namespace
@@ -60,153 +205,46 @@ void PollSetupProgress(InstallOwner& owner, const InstallOperations& operations)
 int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const std::wstring& setupParameters,
                    const InstallOperations& operations) {
   Logger* log = owner.GetLogger();
-
-  // The package folder: where the archive is unpacked, searched and setup runs. A path that does
-  // not fit the buffer is refused rather than cut into another path.
-  wchar_t folderBuffer[MAX_PATH] = {};
-  if (packagePath.size() >= MAX_PATH || packagePath.find(L'\0') != std::wstring::npos) {
-    owner.SetInstallErrors(kWrapperErrorUnzip, 0);
+  std::wstring packageFolder;
+  if (!PackageFolderOf(packagePath, packageFolder)) {
     LogDebug(log, kLogUnzipFailed, packagePath.c_str(), L"");
-    return kInstallFatal;
+    return FailStage(log, kStageUnzip, 0);
   }
-  wcscpy(folderBuffer, packagePath.c_str());
-  PathRemoveFileSpecW(folderBuffer);
-  const std::wstring packageFolder = folderBuffer;
-
-  if (!ExtractPackage(owner, packagePath, packageFolder, operations.extract)) {
-    owner.SetInstallErrors(kWrapperErrorUnzip, 0);
+  const ExtractOutcome extracted = ExtractPackage(owner, packagePath, packageFolder, operations.extract);
+  if (extracted == ExtractOutcome::kStopped) {
+    LogDebug(log, kLogUnzipStopped);
+    return kInstallStopped;
+  }
+  if (extracted != ExtractOutcome::kExtracted) {
     LogDebug(log, kLogUnzipFailed, packagePath.c_str(), packageFolder.c_str());
-    return kInstallFatal;
+    return FailStage(log, kStageUnzip, 0);
   }
-
-  std::wstring setupFolder;
-  std::wstring setupPath;
-  std::wstring logPath;
-  std::wstring xmlLogPath;
-  if (!FindSetupFolder(packageFolder, kSetupFileName, setupFolder) ||
-      !CombinePath(setupFolder, kSetupFileName, setupPath) || !CombinePath(setupFolder, kSetupLogName, logPath) ||
-      !CombinePath(setupFolder, kSetupXmlLogName, xmlLogPath)) {
-    owner.SetInstallErrors(kWrapperErrorNoSetup, 0);
+  SetupPaths paths;
+  if (!FindSetupPaths(packageFolder, paths)) {
     LogDebug(log, kLogSetupNotFound, packageFolder.c_str());
-    return kInstallFatal;
+    return FailStage(log, kStageNoSetup, 0);
   }
-
-  // Stopped while unpacking: setup is not started any more.
-  if (const HANDLE stop = owner.GetStopEvent()) {
-    if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return kInstallFatal;
-  }
-
-  // Only a package whose setup program and every other program, library and installer package
-  // are signed by a listed certificate runs (elevated, as this process). The files stay open
-  // without write or delete sharing from the check until the process has started, so what was
-  // checked is what runs.
   std::vector<UniqueFile> checkedFiles;
-  if (operations.setupSigners && operations.setupSigners[0] != L'\0') {
-    const std::vector<Sha256Digest> listed = ParseSignerList(operations.setupSigners);
-    std::vector<std::wstring> files = FilesNeedingSigner(packageFolder);
-    files.insert(files.begin(), setupPath);
-    for (size_t i = 0; i < files.size(); ++i) {
-      if (i > 0 && _wcsicmp(files[i].c_str(), setupPath.c_str()) == 0) continue;
-      UniqueFile file(CreateFileW(files[i].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-      SignerCheck check;
-      if (file) {
-        check = CheckSetupSigner(files[i], file.get(), listed);
-      } else {
-        check.trust = static_cast<LONG>(HResultFromLastError());
-      }
-      if (check.verdict != SignerVerdict::kListed) {
-        owner.SetInstallErrors(kWrapperErrorSetupSigner, static_cast<int>(check.trust));
-        LogError(log, i == 0 ? kLogSetupSignerRefused : kLogPackageSignerRefused, files[i].c_str(),
-                 SignerRefusalReason(check).c_str());
-        return kInstallFatal;
-      }
-      checkedFiles.push_back(std::move(file));
-    }
-  }
-
-  // Setup's own temp folder: a new protected folder inside the package folder, never the user's
-  // temp folder, so the prerequisite logs read for the report are where nobody else writes.
-  std::wstring setupTemp = packageFolder;
-  if (!CreateUniqueTempFolder(setupTemp)) {
-    owner.SetInstallErrors(kWrapperErrorCreateProcess, static_cast<int>(GetLastError()));
-    LogDebug(log, kLogSetupTempFailed, setupTemp.c_str());
+  if (!CheckPackageSigners(log, operations.setupSigners, packageFolder, paths.program, checkedFiles)) {
     return kInstallFatal;
   }
-  std::wstring environment;
-  {
-    wchar_t* block = GetEnvironmentStringsW();
-    environment = BuildSetupEnvironment(block, setupTemp);
-    if (block) FreeEnvironmentStringsW(block);
-  }
-
-  // A desktop nobody sees; if it cannot be made, setup is still started with its name.
-  std::vector<wchar_t> desktopName(kSetupDesktopName, kSetupDesktopName + wcslen(kSetupDesktopName) + 1);
-  UniqueDesktop desktop(CreateDesktopW(desktopName.data(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
-
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.lpDesktop = desktopName.data();
-
-  const std::wstring commandLine = BuildSetupCommandLine(setupPath, setupParameters, logPath);
-  LogDebug(log, kLogSetupCommandLine, commandLine.c_str());
-  std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
-  commandBuffer.push_back(L'\0');
-
-  SYSTEMTIME startTime = {};
-  GetLocalTime(&startTime);
-
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, commandBuffer.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                      &environment[0], packageFolder.c_str(), &startup, &process)) {
-    const DWORD error = GetLastError();
-    owner.SetInstallErrors(kWrapperErrorCreateProcess, static_cast<int>(error));
-    LogDebug(log, kLogCreateProcessFailed, commandLine.c_str());
-    return kInstallFatal;
-  }
+  // Stopped meanwhile: setup is not started any more.
+  if (StopAsked(owner)) return kInstallStopped;
+  SetupRun run;
+  if (!StartSetup(log, packageFolder, paths, setupParameters, run)) return kInstallFatal;
   checkedFiles.clear();
-  UniqueHandle processHandle(process.hProcess);
-  UniqueHandle threadHandle(process.hThread);
   // Setup now owns the folder too: a later run leaves it alone while setup still runs.
-  AddProcessToRunMarker(packageFolder, processHandle.get());
-  commandBuffer.clear();
-  commandBuffer.shrink_to_fit();
-  owner.AddAttachment(logPath);
-  owner.AddAttachment(xmlLogPath);
-
-  // Shut-down may ask to stop waiting: setup runs on to its end by itself, from this folder.
-  const HANDLE waits[2] = {processHandle.get(), owner.GetStopEvent()};
-  const DWORD waitCount = waits[1] ? 2 : 1;
-  DWORD wait;
-  do {
-    PollSetupProgress(owner, operations);
-    wait = WaitForMultipleObjects(waitCount, waits, FALSE, kSetupPollIntervalMs);
-  } while (wait == WAIT_TIMEOUT);
-  if (wait == WAIT_OBJECT_0 + 1) {
+  if (!AddProcessToRunMarker(packageFolder, run.process.get())) {
+    LogError(log, kLogSetupNotMarked, packageFolder.c_str(), static_cast<unsigned>(GetLastError()));
+  }
+  owner.AddAttachment(paths.log);
+  owner.AddAttachment(paths.xmlLog);
+  if (!WaitForSetup(owner, operations, run.process.get())) {
     owner.OnSetupStillRunning();
     LogDebug(log, kLogSetupLeftRunning);
-    return kInstallFatal;
+    return kInstallStopped;
   }
-
-  DWORD exitCode = 0;
-  GetExitCodeProcess(processHandle.get(), &exitCode);
-  threadHandle.Reset();
-  processHandle.Reset();
-  desktop.Reset();
-
-  SYSTEMTIME endTime = {};
-  GetLocalTime(&endTime);
-  LogDebug(log, kLogSetupExitCode, static_cast<int>(exitCode));
-
-  const int result = MapSetupExitCode(exitCode);
-  if (exitCode == 0) {
-    owner.SetProductVersion(operations.queryProductVersion(MainProductCodeFor(owner.GetProperty(kOsBitsKey))));
-    owner.SetInstallProgress(kCompleteProgress);
-  }
-
-  CollectRedistLogs(owner, setupTemp, startTime, endTime);
-  CollectDotNetLog(owner, setupTemp);
-  return result;
+  return FinishSetup(owner, operations, run);
 }
 
 }  // namespace qrx

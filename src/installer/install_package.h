@@ -32,10 +32,12 @@ void PollSetupProgress(InstallOwner& owner, const InstallOperations& operations)
 // Unpacks the package beside itself, finds "setup.exe", runs it with the parameters verbatim
 // followed by " /qn /l* " and the quoted log path on the "QRXVirtualDesktop" desktop with the
 // package folder as current directory, polls the progress while it runs, and collects the logs.
-// Returns an install result code: 0, 1, 3 or 4. Failures before setup ran give 3 and record
-// wrapperError 4 (unpacking), 5 (no setup program), 7 with WinVerifyTrust's answer (a setup program
-// not signed by a listed certificate; checked only when the list is not empty) or 6 with the system
-// error (process creation).
+// Returns an install result code: 0, 1, 3 or 4, or kInstallStopped when shut-down asked to stop
+// (while unpacking, before setup started, or while waiting for setup, which then runs on).
+// Failures before setup ran give 3 and log the stage ("Install stage %d failed, detail %d"):
+// 4 (unpacking), 5 (no setup program), 7 with WinVerifyTrust's answer (a file not signed by a
+// listed certificate; checked only when the list is not empty) or 6 with the system error (setup's
+// temp folder or process creation).
 int InstallPackage(InstallOwner& owner, const std::wstring& packagePath, const std::wstring& setupParameters,
                    const InstallOperations& operations);
 

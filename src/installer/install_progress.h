@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "common/result_codes.h"
+
 namespace qrx {
 
 constexpr int kMilestoneCount = 7;
@@ -17,14 +19,6 @@ constexpr double kProgressCreepFactor = 0.2;
 constexpr int kUnzipProgressTarget = 6;
 constexpr int kCompleteProgress = 100;
 
-// Install result codes handed to the page.
-enum InstallResult {
-  kInstallSucceeded = 0,
-  kInstallSetupFailed = 1,
-  kInstallNotImplemented = 2,
-  kInstallFatal = 3,
-  kInstallAnotherInProgress = 4,
-};
 
 // The progress state kept by the bridge across installs.
 struct InstallProgress {

@@ -25,5 +25,8 @@ const wchar_t kLogSetupTempFailed[] = L"No setup temp folder in %s";
 const wchar_t kLogSetupExitCode[] = L"Install error: %d\n";
 const wchar_t kLogSetupLeftRunning[] = L"Stopped waiting for setup; it runs on by itself";
 const wchar_t kLogProductCodeInstalled[] = L"productcode: %s  installed\n";
+const wchar_t kLogInstallStageFailed[] = L"Install stage %d failed, detail %d";
+const wchar_t kLogUnzipStopped[] = L"Unpacking stopped by shut-down";
+const wchar_t kLogSetupNotMarked[] = L"Setup not added to the run marker of %s, error %u";
 
 }  // namespace qrx

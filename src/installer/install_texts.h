@@ -27,5 +27,8 @@ extern const wchar_t kLogSetupTempFailed[];
 extern const wchar_t kLogSetupExitCode[];
 extern const wchar_t kLogSetupLeftRunning[];
 extern const wchar_t kLogProductCodeInstalled[];
+extern const wchar_t kLogInstallStageFailed[];  // the stage (wrapperError 4 to 7) and its detail
+extern const wchar_t kLogUnzipStopped[];
+extern const wchar_t kLogSetupNotMarked[];      // ERROR level
 
 }  // namespace qrx

@@ -1,4 +1,4 @@
-// Unpacking the downloaded package on a thread of its own while the install progress creeps.
+// Unpacking the downloaded package on the install worker while the install progress creeps.
 #pragma once
 
 #include <windows.h>
@@ -6,19 +6,25 @@
 #include <string>
 
 #include "installer/install_owner.h"
+#include "zip/zip_files.h"
 
 namespace qrx {
 
-// Extracts the open archive below the folder; the zip layer's ExtractArchive in the product.
-using ExtractArchiveFunction = bool (*)(HANDLE archive, const wchar_t* targetFolder);
+// Extracts the open archive below the folder, asking `control` as it goes; the zip layer's
+// ExtractArchive in the product.
+using ExtractArchiveFunction = bool (*)(HANDLE archive, const wchar_t* targetFolder, const ExtractControl* control);
 
 // Milliseconds between two extraction progress steps.
 constexpr DWORD kUnzipStepIntervalMs = 2000;
 
-// Unpacks the package into `targetFolder` on an extraction thread and applies one progress step
-// (published through the owner) every two seconds while it runs. True only when the thread
-// opened the package and extracted every entry.
-bool ExtractPackage(InstallOwner& owner, const std::wstring& packagePath, const std::wstring& targetFolder,
-                    ExtractArchiveFunction extract);
+enum class ExtractOutcome { kExtracted, kFailed, kStopped };
+
+// Unpacks the package into `targetFolder` on the calling thread and applies one progress step
+// (published through the owner) for every two seconds it has run. The owner's stop event is looked
+// at before every entry and after every mebibyte of an entry's data; once it is set the extraction
+// ends (kStopped, the entry being written deleted). kExtracted only when the package was opened and
+// every entry extracted.
+ExtractOutcome ExtractPackage(InstallOwner& owner, const std::wstring& packagePath, const std::wstring& targetFolder,
+                              ExtractArchiveFunction extract);
 
 }  // namespace qrx

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "sysinfo/run_marker.h"
 #include "sysinfo/temp_folder.h"
 #include "sysinfo/working_parent.h"
 
@@ -82,13 +83,15 @@ Logger::Logger() {
   std::wstring folder;
   // The folder is kept only once this logger made it, under the protected working parent: the
   // error report reads the log back by path, which nobody else may swap there.
-  if (!CreateWorkingFolder(folder)) return;
+  DWORD markerError = 0;
+  if (!CreateWorkingFolder(folder, &markerError)) return;
   folder_ = folder;
   wchar_t path[MAX_PATH] = {};
   if (!PathCombineW(path, folder_.c_str(), kLogFileName)) return;
   // "N": the handle is not inherited by the setup processes we start.
   file_ = _wfopen(path, L"a+N");
   path_ = path;
+  if (markerError) LogError(this, kLogRunMarkerNotWritten, folder_.c_str(), static_cast<unsigned>(markerError));
 }
 
 Logger::~Logger() {

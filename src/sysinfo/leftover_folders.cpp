@@ -63,16 +63,19 @@ void Schedule(const std::vector<std::wstring>& pending, const std::wstring& path
   if (!MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) all = false;
 }
 
-void ScheduleContents(const std::vector<std::wstring>& pending, const std::wstring& folder, bool& all) {
+// Everything in `folder` but the file `keep` (null: everything).
+void ScheduleContents(const std::vector<std::wstring>& pending, const std::wstring& folder, const wchar_t* keep,
+                      bool& all) {
   WIN32_FIND_DATAW entry;
   UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
   if (!find) return;
   do {
     const std::wstring name = entry.cFileName;
     if (name == L"." || name == L"..") continue;
+    if (keep && _wcsicmp(name.c_str(), keep) == 0) continue;
     const std::wstring path = folder + L'\\' + name;
     const bool link = IsLinkAttributes(entry.dwFileAttributes) || IsLinkPath(path);
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !link) ScheduleContents(pending, path, all);
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !link) ScheduleContents(pending, path, nullptr, all);
     Schedule(pending, path, all);
   } while (FindNextFileW(find.get(), &entry));
 }
@@ -118,7 +121,9 @@ bool ScheduleRemovalAtRestart(const std::wstring& folder) {
   if (!MayDeleteFolderTree(top) || !IsBelowWorkingParent(top)) return false;
   const std::vector<std::wstring> pending = PendingRenameSources();
   bool all = true;
-  if (!IsLinkPath(top)) ScheduleContents(pending, top, all);
+  // The run marker is not scheduled: files made after this (setup may still run) keep the folder
+  // at the restart, and the marker then lets the next run remove it once its owners have ended.
+  if (!IsLinkPath(top)) ScheduleContents(pending, top, kRunMarkerName, all);
   Schedule(pending, top, all);
   return all;
 }
@@ -143,14 +148,17 @@ LeftoverCleaning CleanLeftoverFolders(const std::wstring& parent, bool ownersRec
     bool setupRunning = false;
     if (!OwnersAllEnded(owners, setupRunning)) {
       // The run is gone but its setup still works in the folder: it goes at restart.
-      if (setupRunning && ScheduleRemovalAtRestart(folder)) ++result.scheduled;
+      if (setupRunning) ++(ScheduleRemovalAtRestart(folder) ? result.scheduled : result.failed);
       continue;
     }
-    // The marker goes last, so a folder that could not be emptied is found again next time.
-    if (DeleteFolderTreeLast(folder, kRunMarkerName)) {
+    // The marker goes last, so a folder that could not be emptied, or whose removal a stop cut
+    // short, is found again next time.
+    if (DeleteFolderTreeLast(folder, kRunMarkerName, stop)) {
       ++result.removed;
-    } else if (GetPathAttributes(folder) != INVALID_FILE_ATTRIBUTES && ScheduleRemovalAtRestart(folder)) {
-      ++result.scheduled;
+    } else if (stop && stop->load()) {
+      break;
+    } else if (GetPathAttributes(folder) != INVALID_FILE_ATTRIBUTES) {
+      ++(ScheduleRemovalAtRestart(folder) ? result.scheduled : result.failed);
     }
   } while (FindNextFileW(find.get(), &entry));
   return result;

@@ -17,6 +17,7 @@ bool IsWorkingFolderName(const std::wstring& name);
 struct LeftoverCleaning {
   int removed = 0;    // folders deleted
   int scheduled = 0;  // folders that could not go now, scheduled for removal at restart
+  int failed = 0;     // folders that could neither go now nor be wholly scheduled
 };
 
 // Whether a marked folder with ended owners may go: a real folder, no link, and, where the file
@@ -30,8 +31,10 @@ bool MayRemoveLeftover(const FolderFacts& facts, bool ownersRecorded);
 LeftoverCleaning CleanLeftoverFolders(const std::wstring& parent, bool ownersRecorded, const std::atomic<bool>* stop,
                                       ReadFolderFactsFn readFacts = ReadFolderFacts);
 
-// Schedules the folder and everything in it for deletion at restart (MOVEFILE_DELAY_UNTIL_REBOOT):
-// contents before their folder, links as links. Already scheduled entries are not added again.
+// Schedules the folder and everything in it but its run marker for deletion at restart
+// (MOVEFILE_DELAY_UNTIL_REBOOT): contents before their folder, links as links. Already scheduled
+// entries are not added again. The marker stays, so a folder that files made after the scheduling
+// keep alive is still found and removed by a later run.
 // Only a folder below the working parent is scheduled: a path the user could redirect before the
 // restart would turn the system's delete into one of anything.
 bool ScheduleRemovalAtRestart(const std::wstring& folder);

@@ -8,6 +8,7 @@
 namespace qrx {
 
 const wchar_t kRunMarkerName[] = L"qrx-run-owner.txt";
+const wchar_t kLogRunMarkerNotWritten[] = L"Run marker not written in %s, error %u";
 
 namespace {
 

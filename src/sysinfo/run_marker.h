@@ -11,6 +11,9 @@
 namespace qrx {
 
 extern const wchar_t kRunMarkerName[];
+// Logged (ERROR) by the owner of a working folder whose marker could not be written: a later run
+// will not know the folder as one to remove. Folder and system error.
+extern const wchar_t kLogRunMarkerNotWritten[];
 
 // A process named by id and creation time, so that a reused id is not taken for the owner.
 struct ProcessStamp {

@@ -57,7 +57,7 @@ bool GetTempFolder(std::wstring& path) {
   return true;
 }
 
-bool CreateUniqueTempFolderFrom(std::wstring& path, DWORD firstCandidate) {
+bool CreateUniqueTempFolderFrom(std::wstring& path, DWORD firstCandidate, DWORD* markerError) {
   if (!PathFileExistsW(path.c_str())) return false;
   for (DWORD candidate = firstCandidate;; ++candidate) {
     wchar_t folder[MAX_PATH] = {};
@@ -66,7 +66,8 @@ bool CreateUniqueTempFolderFrom(std::wstring& path, DWORD firstCandidate) {
     // Only a folder this call made is ours: any existing name, be it a folder, a file or a
     // link, moves on to the next candidate.
     if (CreateProtectedFolder(folder)) {
-      WriteRunMarker(folder);
+      const bool marked = WriteRunMarker(folder);
+      if (markerError) *markerError = marked ? 0 : (GetLastError() ? GetLastError() : ERROR_GEN_FAILURE);
       path = folder;
       return true;
     }
@@ -74,8 +75,8 @@ bool CreateUniqueTempFolderFrom(std::wstring& path, DWORD firstCandidate) {
   }
 }
 
-bool CreateUniqueTempFolder(std::wstring& path) {
-  return CreateUniqueTempFolderFrom(path, GetTickCount());
+bool CreateUniqueTempFolder(std::wstring& path, DWORD* markerError) {
+  return CreateUniqueTempFolderFrom(path, GetTickCount(), markerError);
 }
 
 namespace {
@@ -111,25 +112,25 @@ bool IsTempFolderItself(const std::wstring& fullPath) {
                   WithoutTrailingBackslashes(LongFormOf(target + L'\\')).c_str()) == 0;
 }
 
-bool DeleteEntries(const std::wstring& base, const wchar_t* lastFile);
+bool DeleteEntries(const std::wstring& base, const wchar_t* lastFile, const std::atomic<bool>* stop);
 
 // True when the entry is gone. A folder that is a link goes as a link; its target is not ours
 // to empty.
-bool DeleteChild(const std::wstring& path, DWORD attributes) {
+bool DeleteChild(const std::wstring& path, DWORD attributes, const std::atomic<bool>* stop) {
   const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (IsLinkAttributes(attributes) || IsLinkPath(path)) {
     return folder ? RemoveDirectoryW(path.c_str()) != FALSE : DeleteFileW(path.c_str()) != FALSE;
   }
   if (folder) {
-    DeleteEntries(path + L'\\', nullptr);
+    if (!DeleteEntries(path + L'\\', nullptr, stop) && stop && stop->load()) return false;
     return RemoveDirectoryW(path.c_str()) != FALSE;
   }
   return DeleteFileW(path.c_str()) != FALSE;
 }
 
 // Deletes what `base` (with its trailing backslash) holds; true when all of it went. The file
-// `lastFile`, when given, is deleted only after everything else went.
-bool DeleteEntries(const std::wstring& base, const wchar_t* lastFile) {
+// `lastFile`, when given, is deleted only after everything else went. A stop leaves the rest.
+bool DeleteEntries(const std::wstring& base, const wchar_t* lastFile, const std::atomic<bool>* stop) {
   bool all = true;
   WIN32_FIND_DATAW entry;
   UniqueFind find(FindFirstFileW((base + L"*").c_str(), &entry));
@@ -138,7 +139,8 @@ bool DeleteEntries(const std::wstring& base, const wchar_t* lastFile) {
       const std::wstring name = entry.cFileName;
       if (name == L"." || name == L"..") continue;
       if (lastFile && _wcsicmp(name.c_str(), lastFile) == 0) continue;
-      if (!DeleteChild(base + name, entry.dwFileAttributes)) all = false;
+      if (stop && stop->load()) return false;
+      if (!DeleteChild(base + name, entry.dwFileAttributes, stop)) all = false;
     } while (FindNextFileW(find.get(), &entry));
   }
   find.Reset();
@@ -159,7 +161,7 @@ bool MayDeleteFolderTree(const std::wstring& path) {
   return !IsTempFolderItself(full);
 }
 
-bool DeleteFolderTreeLast(const std::wstring& path, const wchar_t* lastFile) {
+bool DeleteFolderTreeLast(const std::wstring& path, const wchar_t* lastFile, const std::atomic<bool>* stop) {
   if (!MayDeleteFolderTree(path)) return false;
   const std::wstring folder = WithoutTrailingBackslashes(FullPathOf(path));
   const DWORD attributes = GetPathAttributes(folder);
@@ -170,7 +172,7 @@ bool DeleteFolderTreeLast(const std::wstring& path, const wchar_t* lastFile) {
                                                    : DeleteFileW(folder.c_str()) != FALSE;
   }
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  DeleteEntries(folder + L'\\', lastFile);
+  if (!DeleteEntries(folder + L'\\', lastFile, stop) && stop && stop->load()) return false;
   return RemoveDirectoryW(folder.c_str()) != FALSE;
 }
 

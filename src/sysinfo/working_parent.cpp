@@ -125,9 +125,9 @@ bool GetWorkingParent(std::wstring& path) {
   return true;
 }
 
-bool CreateWorkingFolder(std::wstring& path) {
+bool CreateWorkingFolder(std::wstring& path, DWORD* markerError) {
   std::wstring folder;
-  if (!GetWorkingParent(folder) || !CreateUniqueTempFolder(folder)) return false;
+  if (!GetWorkingParent(folder) || !CreateUniqueTempFolder(folder, markerError)) return false;
   path = folder;
   return true;
 }

@@ -34,8 +34,9 @@ ParentAction DecideWorkingParent(const FolderFacts& facts);
 bool PrepareWorkingParentWith(const std::wstring& folder, ReadFolderFactsFn readFacts);
 // Replaces `path` with the prepared parent (trailing backslash); false when it cannot be had.
 bool GetWorkingParent(std::wstring& path);
-// A fresh working folder: GetWorkingParent, then a new uniquely named folder inside it.
-bool CreateWorkingFolder(std::wstring& path);
+// A fresh working folder: GetWorkingParent, then a new uniquely named folder inside it (with
+// `markerError` as CreateUniqueTempFolder gives it).
+bool CreateWorkingFolder(std::wstring& path, DWORD* markerError = nullptr);
 // Whether `path` lies strictly below the working parent (compared on full paths, no ".." left).
 bool IsBelowWorkingParent(const std::wstring& path);
 // Whether the file system reports the owner of `folder` as a trusted one. Windows keeps the owner

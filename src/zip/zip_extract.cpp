@@ -34,19 +34,33 @@ size_t ReadArchive(void* context, uint64_t offset, void* buffer, size_t count) {
   return total;
 }
 
-// The library delivers an entry's data in order, so each write goes at the current position.
+bool KeepGoing(const ExtractControl* control) { return control == nullptr || control->keepGoing(control->context); }
+
+// Where one entry's data goes, and when the control was last asked.
+struct EntryOutput {
+  HANDLE file;
+  const ExtractControl* control;
+  uint64_t sinceAsked;
+};
+
+// The library delivers an entry's data in order, so each write goes at the current position. A
+// stop asked meanwhile takes nothing more, which fails the entry.
 size_t WriteEntry(void* context, uint64_t /*offset*/, const void* buffer, size_t count) {
+  EntryOutput* output = static_cast<EntryOutput*>(context);
   if (count > MAXDWORD) return 0;
-  DWORD written = 0;
-  if (!WriteFile(static_cast<HANDLE>(context), buffer, static_cast<DWORD>(count), &written, nullptr)) {
-    return 0;
+  output->sinceAsked += count;
+  if (output->sinceAsked >= kExtractCheckBytes) {
+    output->sinceAsked -= kExtractCheckBytes;
+    if (!KeepGoing(output->control)) return 0;
   }
+  DWORD written = 0;
+  if (!WriteFile(output->file, buffer, static_cast<DWORD>(count), &written, nullptr)) return 0;
   return written;
 }
 
 }  // namespace
 
-bool ExtractEntry(ZipReader* reader, uint32_t index, const wchar_t* targetFolder) {
+bool ExtractEntry(ZipReader* reader, uint32_t index, const wchar_t* targetFolder, const ExtractControl* control) {
   ZipEntry entry;
   if (reader == nullptr || !reader->GetEntry(index, &entry)) return false;
 
@@ -85,13 +99,14 @@ bool ExtractEntry(ZipReader* reader, uint32_t index, const wchar_t* targetFolder
   UniqueFile output(CreateFileW(fullPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!output) return false;
-  if (reader->ExtractToCallback(index, WriteEntry, output.get())) return true;
+  EntryOutput sink = {output.get(), control, 0};
+  if (reader->ExtractToCallback(index, WriteEntry, &sink)) return true;
   output.Reset();
   DeleteFileW(fullPath);
   return false;
 }
 
-bool ExtractArchive(HANDLE archive, const wchar_t* targetFolder) {
+bool ExtractArchive(HANDLE archive, const wchar_t* targetFolder, const ExtractControl* control) {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(archive, &size)) return false;
 
@@ -105,7 +120,7 @@ bool ExtractArchive(HANDLE archive, const wchar_t* targetFolder) {
   if (IsLinkPath(targetFolder)) return false;
   const uint32_t count = reader.EntryCount();
   for (uint32_t index = 0; index < count; ++index) {
-    if (!ExtractEntry(&reader, index, targetFolder)) return false;
+    if (!KeepGoing(control) || !ExtractEntry(&reader, index, targetFolder, control)) return false;
   }
   return true;
 }

@@ -10,14 +10,24 @@ namespace qrx {
 
 class ZipReader;
 
+// Asked before every entry and after every kExtractCheckBytes of an entry's data whether to go
+// on; false stops the extraction, which then fails like any other (the entry being written is
+// deleted). The caller also uses the calls to pace its own work (progress steps).
+struct ExtractControl {
+  bool (*keepGoing)(void* context);
+  void* context;
+};
+constexpr uint64_t kExtractCheckBytes = 1024 * 1024;
+
 // Extracts every entry of the archive open in `archive` (read access, read sharing) below
 // `targetFolder`, in central-directory order. True when every entry was extracted, also for an
 // archive without entries. Entries whose names would leave the target folder fail the
-// extraction. The caller keeps and closes the handle.
-bool ExtractArchive(HANDLE archive, const wchar_t* targetFolder);
+// extraction. The caller keeps and closes the handle. `control` may be null.
+bool ExtractArchive(HANDLE archive, const wchar_t* targetFolder, const ExtractControl* control = nullptr);
 
 // Extracts the entry `index` of an open reader below `targetFolder`.
-bool ExtractEntry(ZipReader* reader, uint32_t index, const wchar_t* targetFolder);
+bool ExtractEntry(ZipReader* reader, uint32_t index, const wchar_t* targetFolder,
+                  const ExtractControl* control = nullptr);
 
 // Adds the file at `filePath` to the archive at `archivePath` as a new entry named by the file's
 // name alone, creating the archive with its first entry. True when the entry was added and the

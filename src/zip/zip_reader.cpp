@@ -166,7 +166,10 @@ bool ZipReader::ReadCentralDirectory(uint64_t archiveSize) {
   }
   if (disk != 0 || directoryDisk != 0) return false;  // spanned archives
   if (entriesOnDisk != count) return false;
+  return LoadDirectory(offset, size, count, directoryEnd);
+}
 
+bool ZipReader::LoadDirectory(uint64_t offset, uint64_t size, uint64_t count, uint64_t directoryEnd) {
   // Data in front of the archive that its offsets do not count (a stub, padding) shifts
   // everything by the gap between where the directory ends and where the records say it ends.
   // When the shifted position holds no directory but the recorded one does, the gap lies
@@ -278,6 +281,65 @@ bool ZipReader::DataOffset(const ZipEntry& entry, uint64_t* offset) const {
   return true;
 }
 
+// Takes an entry's data in order: checks it against the recorded size, sums its CRC-32 and
+// hands it to the caller's write callback.
+struct ZipReader::EntrySink {
+  ZipWriteFunc write;
+  void* context;
+  uint64_t expected;
+  uint64_t written;
+  uLong crc;
+
+  bool Deliver(const unsigned char* data, size_t size) {
+    if (size == 0) return true;
+    if (size > expected - written) return false;  // more than the record says
+    crc = crc32(crc, data, static_cast<uInt>(size));
+    if (write(context, written, data, size) != size) return false;
+    written += size;
+    return true;
+  }
+};
+
+bool ZipReader::CopyStored(const ZipEntry& entry, uint64_t dataOffset, unsigned char* input, EntrySink& sink) const {
+  uint64_t consumed = 0;
+  while (consumed < entry.compressedSize) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, entry.compressedSize - consumed));
+    if (!ReadExact(dataOffset + consumed, input, n)) return false;
+    consumed += n;
+    if (!sink.Deliver(input, n)) return false;
+  }
+  return true;
+}
+
+bool ZipReader::Inflate(const ZipEntry& entry, uint64_t dataOffset, unsigned char* input, EntrySink& sink) const {
+  NothrowArray<unsigned char> output;
+  if (!output.Resize(kChunk)) return false;
+  z_stream stream{};
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
+  auto streamGuard = MakeScopeGuard([&stream] { inflateEnd(&stream); });
+  uint64_t consumed = 0;
+  for (;;) {
+    if (stream.avail_in == 0 && consumed < entry.compressedSize) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, entry.compressedSize - consumed));
+      if (!ReadExact(dataOffset + consumed, input, n)) return false;
+      consumed += n;
+      stream.next_in = input;
+      stream.avail_in = static_cast<uInt>(n);
+    }
+    const uInt inputBefore = stream.avail_in;
+    stream.next_out = output.data();
+    stream.avail_out = static_cast<uInt>(output.size());
+    const int status = inflate(&stream, Z_NO_FLUSH);
+    if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return false;
+    const size_t produced = output.size() - stream.avail_out;
+    if (!sink.Deliver(output.data(), produced)) return false;
+    if (status == Z_STREAM_END) return true;
+    // A call that filled the output may have taken the last input and still owe output, so
+    // running out of input fails only once a call moves nothing: the data ends too early.
+    if (produced == 0 && stream.avail_in == inputBefore) return false;
+  }
+}
+
 bool ZipReader::ExtractToCallback(uint32_t index, ZipWriteFunc write, void* context) {
   ZipEntry entry;
   if (write == nullptr || !GetEntry(index, &entry)) return false;
@@ -290,55 +352,10 @@ bool ZipReader::ExtractToCallback(uint32_t index, ZipWriteFunc write, void* cont
 
   NothrowArray<unsigned char> input;
   if (!input.Resize(kChunk)) return false;
-  uLong crc = crc32(0L, Z_NULL, 0);
-  uint64_t written = 0;
-  uint64_t consumed = 0;
-
-  auto deliver = [&](const unsigned char* data, size_t size) {
-    if (size == 0) return true;
-    if (size > entry.uncompressedSize - written) return false;  // more than the record says
-    crc = crc32(crc, data, static_cast<uInt>(size));
-    if (write(context, written, data, size) != size) return false;
-    written += size;
-    return true;
-  };
-
-  if (entry.method == kMethodStored) {
-    while (consumed < entry.compressedSize) {
-      const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, entry.compressedSize - consumed));
-      if (!ReadExact(dataOffset + consumed, input.data(), n)) return false;
-      consumed += n;
-      if (!deliver(input.data(), n)) return false;
-    }
-  } else {
-    NothrowArray<unsigned char> output;
-    if (!output.Resize(kChunk)) return false;
-    z_stream stream{};
-    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
-    auto streamGuard = MakeScopeGuard([&stream] { inflateEnd(&stream); });
-    for (;;) {
-      if (stream.avail_in == 0 && consumed < entry.compressedSize) {
-        const size_t n =
-            static_cast<size_t>(std::min<uint64_t>(kChunk, entry.compressedSize - consumed));
-        if (!ReadExact(dataOffset + consumed, input.data(), n)) return false;
-        consumed += n;
-        stream.next_in = input.data();
-        stream.avail_in = static_cast<uInt>(n);
-      }
-      const uInt inputBefore = stream.avail_in;
-      stream.next_out = output.data();
-      stream.avail_out = static_cast<uInt>(output.size());
-      const int status = inflate(&stream, Z_NO_FLUSH);
-      if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return false;
-      const size_t produced = output.size() - stream.avail_out;
-      if (!deliver(output.data(), produced)) return false;
-      if (status == Z_STREAM_END) break;
-      // A call that filled the output may have taken the last input and still owe output, so
-      // running out of input fails only once a call moves nothing: the data ends too early.
-      if (produced == 0 && stream.avail_in == inputBefore) return false;
-    }
-  }
-  return written == entry.uncompressedSize && crc == entry.crc32;
+  EntrySink sink = {write, context, entry.uncompressedSize, 0, crc32(0L, Z_NULL, 0)};
+  const bool copied = entry.method == kMethodStored ? CopyStored(entry, dataOffset, input.data(), sink)
+                                                    : Inflate(entry, dataOffset, input.data(), sink);
+  return copied && sink.written == entry.uncompressedSize && sink.crc == entry.crc32;
 }
 
 }  // namespace qrx

@@ -85,6 +85,13 @@ class ZipReader {
   // success `next` is the position of the following record.
   bool ParseRecord(size_t position, ZipEntry* entry, size_t* next) const;
   bool DataOffset(const ZipEntry& entry, uint64_t* offset) const;
+  // The directory of `count` records and `size` bytes recorded at `offset`, whose real end is at
+  // `directoryEnd`: read, indexed and checked; the reader is then reading.
+  bool LoadDirectory(uint64_t offset, uint64_t size, uint64_t count, uint64_t directoryEnd);
+  struct EntrySink;
+  // An entry's data, stored or deflated, through `input` (one chunk) into `sink`.
+  bool CopyStored(const ZipEntry& entry, uint64_t dataOffset, unsigned char* input, EntrySink& sink) const;
+  bool Inflate(const ZipEntry& entry, uint64_t dataOffset, unsigned char* input, EntrySink& sink) const;
 
   ZipReadFunc read_ = nullptr;
   void* context_ = nullptr;

@@ -69,6 +69,74 @@ bool Append(NothrowArray<unsigned char>* to, const void* bytes, size_t size) {
   return to->Append(static_cast<const unsigned char*>(bytes), size);
 }
 
+// What the local header and the central record of the new entry both say.
+struct NewEntry {
+  uint16_t version;
+  uint16_t method;
+  uint32_t crc;
+  uint32_t packedSize;
+  uint32_t size;
+  uint16_t nameLength;
+};
+
+void AppendLocalHeader(NothrowArray<unsigned char>* tail, const NewEntry& entry) {
+  unsigned char local[kLocalHeaderSize] = {};
+  Write32(local, kLocalHeaderSignature);
+  Write16(local + 4, entry.version);
+  Write16(local + 8, entry.method);  // flags 0, time and date 0
+  Write32(local + 14, entry.crc);
+  Write32(local + 18, entry.packedSize);
+  Write32(local + 22, entry.size);
+  Write16(local + 26, entry.nameLength);
+  Append(tail, local, sizeof local);
+}
+
+void AppendCentralRecord(NothrowArray<unsigned char>* tail, const NewEntry& entry, uint32_t entryOffset) {
+  unsigned char central[kCentralHeaderSize] = {};
+  Write32(central, kCentralHeaderSignature);
+  Write16(central + 4, kVersionMadeBy);
+  Write16(central + 6, entry.version);
+  Write16(central + 10, entry.method);
+  Write32(central + 16, entry.crc);
+  Write32(central + 20, entry.packedSize);
+  Write32(central + 24, entry.size);
+  Write16(central + 28, entry.nameLength);
+  Write32(central + 42, entryOffset);
+  Append(tail, central, sizeof central);
+}
+
+void AppendEndRecord(NothrowArray<unsigned char>* tail, uint32_t entryCount, uint32_t directorySize,
+                     uint32_t directoryOffset) {
+  unsigned char end[kEndSize] = {};
+  Write32(end, kEndSignature);
+  Write16(end + 8, static_cast<uint16_t>(entryCount));
+  Write16(end + 10, static_cast<uint16_t>(entryCount));
+  Write32(end + 12, directorySize);
+  Write32(end + 16, directoryOffset);
+  Append(tail, end, sizeof end);
+}
+
+// The directory, entry count and offset of the existing archive open in `file`, and its bytes
+// from that offset on (to put back if writing fails part way).
+bool ReadExistingTail(FILE* file, NothrowArray<unsigned char>* directory, uint32_t* count, uint64_t* entryOffset,
+                      NothrowArray<unsigned char>* oldTail) {
+  uint64_t fileSize = 0;
+  if (!FileSize(file, &fileSize)) return false;
+  ZipReader reader;
+  reader.Init(ReadFromFile, file);
+  auto endReader = MakeScopeGuard([&reader] { reader.End(); });
+  if (!reader.ReadCentralDirectory(fileSize)) return false;
+  // Kept records would count from the archive proper but the new one from the file's start.
+  if (reader.PrefixSize() != 0) return false;
+  const NothrowArray<unsigned char>& records = reader.CentralDirectory();
+  if (!directory->Assign(records.data(), records.size())) return false;
+  *count = reader.EntryCount();
+  *entryOffset = reader.CentralDirectoryOffset();
+  const uint64_t tailSize = fileSize - *entryOffset;
+  if (tailSize > SIZE_MAX || !oldTail->Resize(static_cast<size_t>(tailSize))) return false;
+  return ReadFromFile(file, *entryOffset, oldTail->data(), oldTail->size()) == oldTail->size();
+}
+
 }  // namespace
 
 bool BuildZipTail(const unsigned char* oldDirectory, size_t oldDirectorySize, uint32_t oldEntryCount,
@@ -84,53 +152,26 @@ bool BuildZipTail(const unsigned char* oldDirectory, size_t oldDirectorySize, ui
   const uint32_t crc =
       static_cast<uint32_t>(size == 0 ? 0 : crc32(crc32(0L, Z_NULL, 0), static_cast<const Bytef*>(data),
                                                   static_cast<uInt>(size)));
-  const uint16_t method = stored ? kMethodStored : kMethodDeflated;
-  const uint16_t version = stored ? kVersionStored : kVersionDeflated;
-  const uint16_t nameLength = static_cast<uint16_t>(name.size());
-
   const uint64_t directoryOffset = entryOffset + kLocalHeaderSize + name.size() + packedSize;
   const uint64_t directorySize = oldDirectorySize + kCentralHeaderSize + name.size();
   if (entryOffset > kMax32 || directoryOffset > kMax32 || directorySize > kMax32 ||
       directoryOffset + directorySize > kMax32) {
     return false;
   }
+  const NewEntry entry = {stored ? kVersionStored : kVersionDeflated, stored ? kMethodStored : kMethodDeflated, crc,
+                          static_cast<uint32_t>(packedSize), static_cast<uint32_t>(size),
+                          static_cast<uint16_t>(name.size())};
 
   const uint64_t tailSize = kLocalHeaderSize + name.size() + packedSize + directorySize + kEndSize;
   if (!tail->Resize(0) || !tail->Reserve(static_cast<size_t>(tailSize))) return false;
   // Everything below fits in what was reserved, so the appends cannot fail.
-  unsigned char local[kLocalHeaderSize] = {};
-  Write32(local, kLocalHeaderSignature);
-  Write16(local + 4, version);
-  Write16(local + 8, method);  // flags 0, time and date 0
-  Write32(local + 14, crc);
-  Write32(local + 18, static_cast<uint32_t>(packedSize));
-  Write32(local + 22, static_cast<uint32_t>(size));
-  Write16(local + 26, nameLength);
-  Append(tail, local, sizeof local);
+  AppendLocalHeader(tail, entry);
   Append(tail, name.data(), name.size());
   Append(tail, stored ? data : packed.data(), packedSize);
-
   Append(tail, oldDirectory, oldDirectorySize);
-  unsigned char central[kCentralHeaderSize] = {};
-  Write32(central, kCentralHeaderSignature);
-  Write16(central + 4, kVersionMadeBy);
-  Write16(central + 6, version);
-  Write16(central + 10, method);
-  Write32(central + 16, crc);
-  Write32(central + 20, static_cast<uint32_t>(packedSize));
-  Write32(central + 24, static_cast<uint32_t>(size));
-  Write16(central + 28, nameLength);
-  Write32(central + 42, static_cast<uint32_t>(entryOffset));
-  Append(tail, central, sizeof central);
+  AppendCentralRecord(tail, entry, static_cast<uint32_t>(entryOffset));
   Append(tail, name.data(), name.size());
-
-  unsigned char end[kEndSize] = {};
-  Write32(end, kEndSignature);
-  Write16(end + 8, static_cast<uint16_t>(oldEntryCount + 1));
-  Write16(end + 10, static_cast<uint16_t>(oldEntryCount + 1));
-  Write32(end + 12, static_cast<uint32_t>(directorySize));
-  Write32(end + 16, static_cast<uint32_t>(directoryOffset));
-  Append(tail, end, sizeof end);
+  AppendEndRecord(tail, oldEntryCount + 1, static_cast<uint32_t>(directorySize), static_cast<uint32_t>(directoryOffset));
   return true;
 }
 
@@ -158,26 +199,7 @@ bool ZipAddMemoryToArchiveFileInPlace(const char* archivePath, const char* name,
   NothrowArray<unsigned char> oldTail;
   uint32_t oldCount = 0;
   uint64_t entryOffset = 0;
-  if (!created) {
-    uint64_t fileSize = 0;
-    if (!FileSize(file, &fileSize)) return false;
-    ZipReader reader;
-    reader.Init(ReadFromFile, file);
-    if (!reader.ReadCentralDirectory(fileSize)) return false;
-    // Kept records would count from the archive proper but the new one from the file's start.
-    if (reader.PrefixSize() != 0) return false;
-    const NothrowArray<unsigned char>& directory = reader.CentralDirectory();
-    if (!oldDirectory.Assign(directory.data(), directory.size())) return false;
-    oldCount = reader.EntryCount();
-    entryOffset = reader.CentralDirectoryOffset();
-    // Kept to put the archive back if writing fails part way.
-    const uint64_t tailSize = fileSize - entryOffset;
-    if (tailSize > SIZE_MAX || !oldTail.Resize(static_cast<size_t>(tailSize))) return false;
-    if (ReadFromFile(file, entryOffset, oldTail.data(), oldTail.size()) != oldTail.size()) {
-      return false;
-    }
-    reader.End();
-  }
+  if (!created && !ReadExistingTail(file, &oldDirectory, &oldCount, &entryOffset, &oldTail)) return false;
 
   NothrowArray<unsigned char> tail;
   if (!BuildZipTail(oldDirectory.data(), oldDirectory.size(), oldCount, entryOffset, name, data, size,

@@ -133,6 +133,18 @@ TEST(RunSequence, RunRemovesFoldersOfEndedRunsOnly) {
   for (const wchar_t* name : {L"5eed2", L"5eed3"}) qrx::DeleteFolderTree(parent + name);
 }
 
+TEST(LeftoverCleaner, StopEndsTheWorkerWithinItsLimit) {
+  // Asked at once, the worker ends within the folder it is in; the wait is bounded either way.
+  std::string log;
+  {
+    qrx::Logger logger;
+    qrx::LeftoverCleaner cleaner(&logger);
+    EXPECT_TRUE(cleaner.Stop(qrx::kCleanerStopTimeoutMs));
+    log = qrxtest::ReadFileBytes(logger.path());
+  }
+  EXPECT_EQ(log.find("Leftover cleaner still running"), std::string::npos) << log;
+}
+
 TEST(LeftoverCleaner, WorkerRemovesEndedRunsFoldersAndLogsTheCount) {
   const qrx::ProcessStamp ended = qrxtest::EndedProcess();
   TempDir temp;
@@ -149,6 +161,7 @@ TEST(LeftoverCleaner, WorkerRemovesEndedRunsFoldersAndLogsTheCount) {
     {
       qrx::LeftoverCleaner cleaner(&logger);
       EXPECT_TRUE(cleaner.WaitForFinish(60000));
+      EXPECT_TRUE(cleaner.Stop(qrx::kCleanerStopTimeoutMs));
     }
     log = qrxtest::ReadFileBytes(logger.path());
   }
@@ -164,6 +177,7 @@ TEST(LeftoverCleaner, WorkerRemovesEndedRunsFoldersAndLogsTheCount) {
   ASSERT_EQ(sscanf(log.substr(at).c_str(), " DEBUG] Removed %d folders of earlier runs, %127[^\r]", &removed, rest), 2);
   EXPECT_GE(removed, 2);
   EXPECT_STREQ(rest, "0 scheduled for removal at restart");
+  EXPECT_EQ(log.find("still running"), std::string::npos) << log;
   EXPECT_NE(end, std::string::npos);
 }
 

@@ -184,7 +184,10 @@ class RunBase(unittest.TestCase):
         self.assertEqual(len(reports), 1)
         archive = zipfile.ZipFile(io.BytesIO(reports[0].body))
         name = [n for n in archive.namelist() if n.endswith("installer_log.txt")][0]
-        return archive.read(name).decode("latin-1").splitlines()
+        lines = archive.read(name).decode("latin-1").splitlines()
+        # Every worker of the run, the leftover cleaner too, ended within its join's limit.
+        self.assertFalse([l for l in lines if " still running after " in l])
+        return lines
 
     def final_status(self):
         # The final analytics is sent before the process ends; both are in by now.
@@ -521,7 +524,7 @@ class WholeRun(RunBase):
         stop_ms = stop_and_join_ms(lines)
         self.assertIsNotNone(stop_ms, lines)
         print("measure: stop-and-join mid-download %.0f ms" % stop_ms)
-        self.assertLess(stop_ms, 5000)
+        self.assertLess(stop_ms, 1000)
         self.assertEqual(len(wh.desktop_shortcuts(PREFIX)), 1)
         self.assertLess(ended_after, 60)
         print("measure: end after WM_CLOSE mid-download %.1f s" % ended_after)
@@ -547,7 +550,7 @@ class WholeRun(RunBase):
         stop_ms = stop_and_join_ms(lines)
         self.assertIsNotNone(stop_ms, lines)
         print("measure: stop-and-join mid-install %.0f ms" % stop_ms)
-        self.assertLess(stop_ms, 5000)
+        self.assertLess(stop_ms, 1000)
         # The download folder: where setup was told to write its log.
         command = [l for l in lines if "] Install : cmd line: " in l][0]
         setup_log = command.split("/l* ")[1].strip().strip('"')
@@ -569,6 +572,34 @@ class WholeRun(RunBase):
         clear_pending_removals()
         wait_for_processes_gone(os.path.basename(local.rstrip("/")), RUN_LIMIT)
         shutil.rmtree(local, ignore_errors=True)
+
+    def test_close_while_unpacking_a_large_entry(self):
+        # The page closes the window (closeWindow: closing is disabled during the install) just after
+        # it called install, on a package whose one entry holds 3 GiB of zeros (Wine unpacks them at
+        # about 700 MB/s here, and the window takes about 2 s to go). The install worker ends within
+        # a second by the log, the report shows the fields as before the install, and nothing of the
+        # run stays below the working parent or in the temp folder.
+        package = os.path.join(self.temp.name, "large.zip")
+        with zipfile.ZipFile(package, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as archive:
+            with archive.open("zeros.bin", "w", force_zip64=True) as entry:
+                block = bytes(1 << 20)
+                for _ in range(3 << 10):
+                    entry.write(block)
+        server = wh.PackageServer(package, lifetime=RUN_LIMIT + 120)
+        self.addCleanup(server.stop)
+        self.start(packed_exe(), packageUrl=server.url("/pkg/HalvardLumenaryPro.zip"), closeAfterInstallMs=200)
+        self.assertTrue(self.wizard.wait_for_log("page: closing the window", RUN_LIMIT), self.wizard.page_log())
+        log = self.finish(SHORT_LIMIT)
+        lines = self.error_report_log()
+        self.assertFalse(any(line.startswith("callback: install") for line in log), (log, lines))
+        final = self.final_status()
+        self.assertEqual((final.element("wrapperError"), final.element("msiError")), ("0", "0"), lines)
+        self.assertTrue(any(l.endswith("] Unpacking stopped by shut-down") for l in lines), lines)
+        self.assertTrue(any(l.endswith("InstallThreadFunc stopped by shut-down") for l in lines), lines)
+        stop_ms = stop_and_join_ms(lines)
+        self.assertIsNotNone(stop_ms, lines)
+        print("measure: stop-and-join mid-unpacking %.0f ms" % stop_ms)
+        self.assertLess(stop_ms, 1000)
 
     def test_close_disabled_minimises_and_second_launch_raises(self):
         self.start(packed_exe(), packageUrl=self.packages.url("/stall/HalvardLumenaryPro.zip"))
@@ -661,6 +692,10 @@ class WholeRun(RunBase):
             for root, dirs, files in os.walk(top):
                 for entry in dirs + files:
                     inside = os.path.relpath(os.path.join(root, entry), top).replace("/", "\\").lower()
+                    if inside == wh.RUN_MARKER:
+                        # The marker stays, so that a later run finds the folder once setup has ended.
+                        self.assertNotIn("\\??\\" + temp_windows + name + "\\" + inside, pending)
+                        continue
                     self.assertIn("\\??\\" + temp_windows + name + "\\" + inside, pending)
         self.assert_nothing_left_in_temp(allowed=scheduled)
         # The resume copy stays where it is.

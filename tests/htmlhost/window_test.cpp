@@ -93,6 +93,24 @@ TEST_F(HostWindowTest, ScenarioPageReachesTheExternalObject) {
   EXPECT_EQ(expected, external_.events);
 }
 
+// The closing hook (where the product begins the bridge's shut-down) runs once the loop has ended,
+// while the window and its document are still there: nothing queued meanwhile reaches a closed page.
+TEST_F(HostWindowTest, ClosingHookRunsBeforeTheWindowGoes) {
+  struct Seen {
+    TestExternal* external;
+    bool windowAlive;
+  } seen{&external_, false};
+  qrx::RegisterHostClass();
+  ASSERT_TRUE(qrx::CreateHostWindow(Page(L"unsized.js"), &external_, nullptr, &seen, [](void* context) {
+    auto* s = static_cast<Seen*>(context);
+    s->external->events.push_back(L"closing");
+    s->windowAlive = IsWindow(s->external->hostWindow) != FALSE;
+  }));
+  const Events expected = {L"attach", L"ready", L"size:400x200", L"close:1", L"closing", L"detach"};
+  EXPECT_EQ(expected, external_.events);
+  EXPECT_TRUE(seen.windowAlive);
+}
+
 TEST_F(HostWindowTest, DocumentIsActivatedInPlaceWithTheHostFlags) {
   Run(L"calls.js");
   EXPECT_EQ(0x40250003, query_(L"hostFlags"));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/unique_any.h"
 #include "installer/install_package.h"
 #include "installer/install_progress.h"
 #include "installer/product_codes.h"
@@ -98,8 +99,8 @@ TEST_F(InstallPackageTest, SuccessfulSetupRegistersEveryStageAndEndsAtOneHundred
   }
 
   EXPECT_EQ(owner.productVersion(), L"7.2.1.5");
-  EXPECT_EQ(owner.wrapperError(), 0);
-  EXPECT_EQ(owner.msiError(), 0);
+  EXPECT_EQ(owner.failedStage().first, 0);
+  EXPECT_EQ(owner.failedStage().second, 0);
 
   const std::wstring log = download_.Join(L"log.txt");
   EXPECT_EQ(Recorded(log, "desktop"), "QRXVirtualDesktop");
@@ -148,8 +149,8 @@ TEST_F(InstallPackageTest, StreamedPackageOfHighlyCompressibleFilesInstalls) {
 
   ASSERT_EQ(qrx::InstallPackage(owner, package, L"PAUSEMS=0", unchecked), 0);
   EXPECT_EQ(owner.productVersion(), L"7.2.1.5");
-  EXPECT_EQ(owner.wrapperError(), 0);
-  EXPECT_EQ(owner.msiError(), 0);
+  EXPECT_EQ(owner.failedStage().first, 0);
+  EXPECT_EQ(owner.failedStage().second, 0);
   EXPECT_EQ(owner.GetProperty(L"installProgress"), L"100");
   EXPECT_TRUE(Contains(owner.LogMessages(), "Install error: 0"));
 
@@ -188,8 +189,8 @@ TEST_F(InstallPackageTest, ExitCodesMapToResultsWithoutRecordingErrorFields) {
               c.result)
         << Utf8(c.exitCode);
     // The install thread records the outcome; setup having run, nothing is recorded here.
-    EXPECT_EQ(owner.wrapperError(), 0);
-    EXPECT_EQ(owner.msiError(), 0);
+    EXPECT_EQ(owner.failedStage().first, 0);
+    EXPECT_EQ(owner.failedStage().second, 0);
     EXPECT_EQ(owner.productVersion(), L"(unset)");
     EXPECT_NE(owner.GetProperty(L"installProgress"), L"100");
     EXPECT_TRUE(Contains(owner.LogMessages(), "Install error: " + Utf8(c.exitCode)));
@@ -199,12 +200,118 @@ TEST_F(InstallPackageTest, ExitCodesMapToResultsWithoutRecordingErrorFields) {
   }
 }
 
-// Extraction that lasts until two progress steps have been published, so the steps can be seen.
+// Extraction that goes on after the archive, asking its control as a long entry's data would,
+// until two progress steps have been published, so the steps can be seen.
 TestInstallOwner* g_slowOwner = nullptr;
 size_t g_slowUntil = 0;
-bool SlowExtract(HANDLE archive, const wchar_t* folder) {
-  const bool ok = qrx::ExtractArchive(archive, folder);
-  return g_slowOwner->WaitForPublished(g_slowUntil, 20000) && ok;
+bool SlowExtract(HANDLE archive, const wchar_t* folder, const qrx::ExtractControl* control) {
+  const bool ok = qrx::ExtractArchive(archive, folder, control);
+  const DWORD start = GetTickCount();
+  while (g_slowOwner->published().size() < g_slowUntil) {
+    if (!control->keepGoing(control->context) || GetTickCount() - start > 20000) return false;
+    Sleep(20);  // standing in for data being written; bounded above
+  }
+  return ok;
+}
+
+// A zip whose one stored entry "big.bin" declares `size` bytes of data, written sparse: the
+// data is a hole the file system does not store.
+void WriteSparseStoredZip(const std::wstring& path, uint32_t size) {
+  const std::string name = "big.bin";
+  auto le = [](std::string& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  std::string local = "PK\x03\x04";
+  le(local, 10, 2), le(local, 0, 2), le(local, 0, 2), le(local, 0, 4), le(local, 0, 4);
+  le(local, size, 4), le(local, size, 4), le(local, static_cast<uint32_t>(name.size()), 2), le(local, 0, 2);
+  local += name;
+  std::string central = "PK\x01\x02";
+  le(central, 20, 2), le(central, 10, 2), le(central, 0, 2), le(central, 0, 2), le(central, 0, 4);
+  le(central, 0, 4), le(central, size, 4), le(central, size, 4), le(central, static_cast<uint32_t>(name.size()), 2);
+  le(central, 0, 2), le(central, 0, 2), le(central, 0, 2), le(central, 0, 2), le(central, 0, 4), le(central, 0, 4);
+  central += name;
+  const uint32_t directoryAt = static_cast<uint32_t>(local.size()) + size;
+  std::string end = "PK\x05\x06";
+  le(end, 0, 4), le(end, 1, 2), le(end, 1, 2), le(end, static_cast<uint32_t>(central.size()), 4);
+  le(end, directoryAt, 4), le(end, 0, 2);
+  qrx::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(file);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(file.get(), local.data(), static_cast<DWORD>(local.size()), &written, nullptr));
+  LARGE_INTEGER at;
+  at.QuadPart = directoryAt;
+  ASSERT_TRUE(SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN));
+  const std::string tail = central + end;
+  ASSERT_TRUE(WriteFile(file.get(), tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr));
+}
+
+// The install's result, and the milliseconds from the stop to its return (-1: the stop never came).
+struct StoppedInstall {
+  int result;
+  long stopMs;
+};
+
+// Runs the install while another thread asks it to stop once `ready` holds (looked at every 5 ms,
+// for two minutes at most).
+using StopReady = bool (*)(TestInstallOwner& owner, const std::wstring& watched);
+StoppedInstall InstallStoppedWhen(TestInstallOwner& owner, const std::wstring& package, const wchar_t* parameters,
+                                  StopReady ready, const std::wstring& watched = L"") {
+  struct Stopper {
+    TestInstallOwner* owner;
+    StopReady ready;
+    const std::wstring* watched;
+    DWORD stoppedAt;
+  } stopper{&owner, ready, &watched, 0};
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](LPVOID parameter) -> DWORD {
+        auto* s = static_cast<Stopper*>(parameter);
+        const DWORD start = GetTickCount();
+        while (!s->ready(*s->owner, *s->watched)) {
+          if (GetTickCount() - start > 120000) return 1;
+          Sleep(5);  // watching the install from outside; bounded above
+        }
+        s->stoppedAt = GetTickCount();
+        s->owner->RequestStop();
+        return 0;
+      },
+      &stopper, 0, nullptr);
+  const int result = qrx::InstallPackage(owner, package, parameters, qrxtest::RealOperations());
+  const DWORD returnedAt = GetTickCount();
+  if (!thread) return {result, -1};
+  WaitForSingleObject(thread, 130000);
+  CloseHandle(thread);
+  return {result, stopper.stoppedAt ? static_cast<long>(returnedAt - stopper.stoppedAt) : -1};
+}
+
+uint64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Shut-down asks to stop while a 1 GiB entry is being written: the extraction ends within a
+// second, the partly written entry is deleted, setup is never looked for, and the install ends
+// as stopped, with no stage logged.
+TEST_F(InstallPackageTest, StopDuringALargeEntryEndsTheUnpackingWithinOneSecond) {
+  TestInstallOwner owner(L"64");
+  const std::wstring package = download_.Join(L"QRXPackage.zip");
+  WriteSparseStoredZip(package, 1u << 30);
+  const std::wstring entry = download_.Join(L"big.bin");
+  const StoppedInstall run = InstallStoppedWhen(owner, package, L"", [](TestInstallOwner&, const std::wstring& path) {
+    return FileSize(path) >= (64u << 20);
+  }, entry);
+  ASSERT_GE(run.stopMs, 0) << "the entry never grew to 64 MiB";
+  const int result = run.result;
+  const long stopMs = run.stopMs;
+  std::printf("measure: unpacking stop %ld ms\n", stopMs);
+  EXPECT_LT(stopMs, 1000);
+  EXPECT_EQ(result, qrx::kInstallStopped);
+  EXPECT_FALSE(qrxtest::FileExists(entry)) << "the partly written entry is deleted";
+  const std::vector<std::string> lines = owner.LogMessages();
+  EXPECT_TRUE(Contains(lines, "Unpacking stopped by shut-down"));
+  EXPECT_EQ(owner.failedStage(), std::make_pair(0, 0));
+  EXPECT_EQ(owner.setupLeftRunning(), 0);
 }
 
 TEST_F(InstallPackageTest, RetryAfterAnotherInstallStartsUnzipStepsFromTheValueLeft) {
@@ -239,34 +346,19 @@ TEST_F(InstallPackageTest, StopEndsTheWaitForSetupWhichRunsOnToItsEnd) {
   qrxtest::RemoveTestProducts();
   TestInstallOwner owner(L"64");
   const std::wstring package = Place(L"product.zip");
-  struct Stopper {
-    TestInstallOwner* owner;
-    DWORD stoppedAt = 0;
-  } stopper{&owner};
   // The first poll publishes once setup has started; the stop follows it.
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](LPVOID parameter) -> DWORD {
-        auto* s = static_cast<Stopper*>(parameter);
-        if (!s->owner->WaitForPublished(1, 120000)) return 1;
-        s->stoppedAt = GetTickCount();
-        s->owner->RequestStop();
-        return 0;
-      },
-      &stopper, 0, nullptr);
-  ASSERT_NE(thread, nullptr);
-  qrx::InstallPackage(owner, package, L"PAUSEMS=200", qrxtest::RealOperations());
-  const DWORD returnedAt = GetTickCount();
-  ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
-  CloseHandle(thread);
-  ASSERT_NE(stopper.stoppedAt, 0u);
-  const DWORD stopMs = returnedAt - stopper.stoppedAt;
-  std::printf("measure: install stop %lu ms\n", static_cast<unsigned long>(stopMs));
-  EXPECT_LT(stopMs, 2000u);
+  const StoppedInstall run = InstallStoppedWhen(owner, package, L"PAUSEMS=200", [](TestInstallOwner& o, const std::wstring&) {
+    return !o.published().empty();
+  });
+  ASSERT_GE(run.stopMs, 0);
+  EXPECT_EQ(run.result, qrx::kInstallStopped);
+  const long stopMs = run.stopMs;
+  std::printf("measure: install stop %ld ms\n", stopMs);
+  EXPECT_LT(stopMs, 1000);
   EXPECT_EQ(owner.setupLeftRunning(), 1);
   const std::vector<std::string> lines = owner.LogMessages();
   EXPECT_TRUE(Contains(lines, "Stopped waiting for setup; it runs on by itself"));
-  EXPECT_EQ(owner.wrapperError(), 0);
+  EXPECT_EQ(owner.failedStage().first, 0);
   // Setup was not ended: the product arrives by itself.
   const DWORD start = GetTickCount();
   bool installed = false;
@@ -281,7 +373,7 @@ TEST_F(InstallPackageTest, StopEndsTheWaitForSetupWhichRunsOnToItsEnd) {
 TEST_F(InstallPackageTest, ExtractionWithinTwoSecondsMovesNoProgress) {
   TestInstallOwner owner(L"64");
   const std::wstring package = Place(L"nosetup.zip");
-  EXPECT_TRUE(qrx::ExtractPackage(owner, package, Folder(), &qrx::ExtractArchive));
+  EXPECT_EQ(qrx::ExtractPackage(owner, package, Folder(), &qrx::ExtractArchive), qrx::ExtractOutcome::kExtracted);
   EXPECT_TRUE(owner.published().empty());
   EXPECT_TRUE(qrxtest::FileExists(download_.Join(L"readme.txt")));
 }
@@ -291,7 +383,7 @@ TEST_F(InstallPackageTest, SlowExtractionStepsFromZeroToOneThenTwo) {
   const std::wstring package = Place(L"nosetup.zip");
   g_slowOwner = &owner;
   g_slowUntil = 2;
-  EXPECT_TRUE(qrx::ExtractPackage(owner, package, Folder(), &SlowExtract));
+  EXPECT_EQ(qrx::ExtractPackage(owner, package, Folder(), &SlowExtract), qrx::ExtractOutcome::kExtracted);
   EXPECT_EQ(owner.published(), (std::vector<int>{1, 2}));
   EXPECT_EQ(owner.GetInstallProgressState().value, 2);
   EXPECT_EQ(owner.GetInstallProgressState().stage, -1);
@@ -337,8 +429,8 @@ TEST_F(InstallPackageTest, NoSetupProgramGivesThreeAndRecordsFive) {
   TestInstallOwner owner(L"64");
   const std::wstring package = Place(L"nosetup.zip");
   EXPECT_EQ(qrx::InstallPackage(owner, package, L"", qrxtest::RealOperations()), 3);
-  EXPECT_EQ(owner.wrapperError(), 5);
-  EXPECT_EQ(owner.msiError(), 0);
+  EXPECT_EQ(owner.failedStage().first, 5);
+  EXPECT_EQ(owner.failedStage().second, 0);
   EXPECT_TRUE(Contains(owner.LogMessages(), "Can not find setup.exe, unzip path : " + Utf8(Folder())));
   EXPECT_TRUE(owner.attachments().empty());
 }
@@ -367,8 +459,8 @@ TEST_F(InstallPackageTest, CorruptTruncatedOrMissingPackageGivesThreeAndRecordsF
     }
     TestInstallOwner owner(L"64");
     EXPECT_EQ(qrx::InstallPackage(owner, package, L"MSI=0", qrxtest::RealOperations()), 3) << c.name;
-    EXPECT_EQ(owner.wrapperError(), 4) << c.name;
-    EXPECT_EQ(owner.msiError(), 0) << c.name;
+    EXPECT_EQ(owner.failedStage().first, 4) << c.name;
+    EXPECT_EQ(owner.failedStage().second, 0) << c.name;
     const std::wstring unzipTo = folder.path().substr(0, folder.path().size() - 1);
     EXPECT_TRUE(Contains(owner.LogMessages(),
                          "Unzip failed, installer_path: " + Utf8(package) + ", unzip to: " + Utf8(unzipTo)))
@@ -384,9 +476,9 @@ TEST_F(InstallPackageTest, SetupThatIsNotAProgramGivesThreeAndRecordsSixWithTheS
   qrx::InstallOperations unchecked = qrxtest::RealOperations();
   unchecked.setupSigners = nullptr;
   EXPECT_EQ(qrx::InstallPackage(owner, package, L"MSI=0", unchecked), 3);
-  EXPECT_EQ(owner.wrapperError(), 6);
-  EXPECT_NE(owner.msiError(), 0);
-  std::printf("process creation of a text setup.exe failed with system error %d\n", owner.msiError());
+  EXPECT_EQ(owner.failedStage().first, 6);
+  EXPECT_NE(owner.failedStage().second, 0);
+  std::printf("process creation of a text setup.exe failed with system error %d\n", owner.failedStage().second);
   const std::wstring line = L"\"" + download_.Join(L"setup.exe") + L"\" MSI=0 /qn /l* \"" + download_.Join(L"log.txt") + L"\"";
   EXPECT_TRUE(Contains(owner.LogMessages(), "Create process failed, setup cmd line: " + Utf8(line)));
   EXPECT_TRUE(owner.attachments().empty());
@@ -397,8 +489,8 @@ TEST_F(InstallPackageTest, PackagePathTooLongForTheBufferIsRefusedNotCut) {
   std::wstring package = download_.path();
   package += std::wstring(MAX_PATH, L'p') + L".zip";
   EXPECT_EQ(qrx::InstallPackage(owner, package, L"", qrxtest::RealOperations()), 3);
-  EXPECT_EQ(owner.wrapperError(), 4);
-  EXPECT_EQ(owner.msiError(), 0);
+  EXPECT_EQ(owner.failedStage().first, 4);
+  EXPECT_EQ(owner.failedStage().second, 0);
   EXPECT_TRUE(owner.published().empty());
   EXPECT_TRUE(qrxtest::FolderIsEmpty(Folder()));
 }
@@ -418,7 +510,7 @@ TEST_F(InstallPackageTest, SetupSignedByTheListedCertificateRuns) {
   const std::wstring package = Place(L"product.zip");
   ASSERT_EQ(qrx::InstallPackage(owner, package, L"MSI=0 REDIST=0", qrxtest::RealOperations()), 0);
   EXPECT_TRUE(SetupRan(download_));
-  EXPECT_EQ(owner.wrapperError(), 0);
+  EXPECT_EQ(owner.failedStage().first, 0);
 }
 
 TEST_F(InstallPackageTest, SetupNotSignedByAListedCertificateIsNotStarted) {
@@ -441,8 +533,8 @@ TEST_F(InstallPackageTest, SetupNotSignedByAListedCertificateIsNotStarted) {
     EXPECT_EQ(qrx::InstallPackage(owner, package, L"MSI=0 REDIST=0", qrxtest::RealOperations()), 3)
         << Utf8(c.package);
     EXPECT_FALSE(SetupRan(download)) << Utf8(c.package);
-    EXPECT_EQ(owner.wrapperError(), 7) << Utf8(c.package);
-    EXPECT_EQ(owner.msiError(), c.trust) << Utf8(c.package);
+    EXPECT_EQ(owner.failedStage().first, 7) << Utf8(c.package);
+    EXPECT_EQ(owner.failedStage().second, c.trust) << Utf8(c.package);
     EXPECT_TRUE(owner.attachments().empty());
     const std::string prefix = refused + Utf8(download.Join(L"setup.exe")) + ", reason: " + c.reason;
     std::string line;
@@ -478,8 +570,8 @@ TEST_F(InstallPackageTest, InstallerPackageNotSignedByAListedCertificateIsRefuse
     TestInstallOwner owner(L"64");
     EXPECT_EQ(qrx::InstallPackage(owner, package, L"REDIST=0", qrxtest::RealOperations()), 3) << Utf8(c.package);
     EXPECT_FALSE(SetupRan(download)) << Utf8(c.package);
-    EXPECT_EQ(owner.wrapperError(), 7) << Utf8(c.package);
-    EXPECT_EQ(owner.msiError(), c.trust) << Utf8(c.package);
+    EXPECT_EQ(owner.failedStage().first, 7) << Utf8(c.package);
+    EXPECT_EQ(owner.failedStage().second, c.trust) << Utf8(c.package);
     const std::string prefix = refused + Utf8(download.Join(L"4_lumenary.msi")) + ", reason: " + c.reason;
     std::string line;
     for (const std::string& message : owner.LogMessages()) {
@@ -516,8 +608,8 @@ TEST_F(InstallPackageTest, ValidSignatureOfAnUnlistedCertificateIsRefused) {
   others.setupSigners = L"0000000000000000000000000000000000000000000000000000000000000000";
   EXPECT_EQ(qrx::InstallPackage(owner, package, L"MSI=0 REDIST=0", others), 3);
   EXPECT_FALSE(SetupRan(download_));
-  EXPECT_EQ(owner.wrapperError(), 7);
-  EXPECT_EQ(owner.msiError(), 0);
+  EXPECT_EQ(owner.failedStage().first, 7);
+  EXPECT_EQ(owner.failedStage().second, 0);
 }
 
 TEST_F(InstallPackageTest, EmptySignerListRunsAnUnsignedSetup) {

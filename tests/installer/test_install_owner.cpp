@@ -2,6 +2,8 @@
 
 #include <msi.h>
 
+#include <cstdio>
+
 #include "installer/product_codes.h"
 #include "support/test_support.h"
 
@@ -42,13 +44,6 @@ void TestInstallOwner::SetInstallProgress(int value) {
   SetEvent(publishedEvent_);
 }
 
-void TestInstallOwner::SetInstallErrors(int wrapperError, int msiError) {
-  EnterCriticalSection(&lock_);
-  wrapperError_ = wrapperError;
-  msiError_ = msiError;
-  LeaveCriticalSection(&lock_);
-}
-
 void TestInstallOwner::SetProductVersion(const std::wstring& version) {
   EnterCriticalSection(&lock_);
   productVersion_ = version;
@@ -64,18 +59,13 @@ std::vector<int> TestInstallOwner::published() {
   return values;
 }
 
-int TestInstallOwner::wrapperError() {
-  EnterCriticalSection(&lock_);
-  const int value = wrapperError_;
-  LeaveCriticalSection(&lock_);
-  return value;
-}
-
-int TestInstallOwner::msiError() {
-  EnterCriticalSection(&lock_);
-  const int value = msiError_;
-  LeaveCriticalSection(&lock_);
-  return value;
+std::pair<int, int> TestInstallOwner::failedStage() {
+  for (const std::string& line : LogMessages()) {
+    int stage = 0;
+    int detail = 0;
+    if (sscanf(line.c_str(), "Install stage %d failed, detail %d", &stage, &detail) == 2) return {stage, detail};
+  }
+  return {0, 0};
 }
 
 std::wstring TestInstallOwner::productVersion() {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "installer/install_owner.h"
@@ -23,7 +24,6 @@ class TestInstallOwner : public qrx::InstallOwner {
   qrx::Logger* GetLogger() override { return &logger_; }
   std::wstring GetProperty(const std::wstring& key) override;
   void SetInstallProgress(int value) override;
-  void SetInstallErrors(int wrapperError, int msiError) override;
   void SetProductVersion(const std::wstring& version) override;
   void AddAttachment(const std::wstring& path) override;
   qrx::InstallProgress& GetInstallProgressState() override { return progress_; }
@@ -36,8 +36,8 @@ class TestInstallOwner : public qrx::InstallOwner {
 
   void SetProperty(const std::wstring& key, const std::wstring& value);
   std::vector<int> published();
-  int wrapperError();
-  int msiError();
+  // The stage and detail of the log's "Install stage %d failed, detail %d" line; {0, 0} without one.
+  std::pair<int, int> failedStage();
   std::wstring productVersion();
   const std::vector<std::wstring>& attachments() const { return attachments_; }
   // The log lines written so far, without their time and level prefix.
@@ -54,8 +54,6 @@ class TestInstallOwner : public qrx::InstallOwner {
   qrx::Logger logger_;
   std::map<std::wstring, std::wstring> properties_;
   std::vector<int> published_;
-  int wrapperError_ = 0;
-  int msiError_ = 0;
   std::wstring productVersion_ = L"(unset)";
   std::vector<std::wstring> attachments_;
   qrx::InstallProgress progress_;

@@ -178,6 +178,7 @@ TEST_F(RunStage, ErrorRunKeepsTheShortcutAndSendsTheLog) {
   // The workers were stopped and joined after the window, before the final reports.
   EXPECT_NE(entries[0].data.find("DEBUG] Stopping workers: 0 running\r\n"), std::string::npos) << entries[0].data;
   EXPECT_NE(entries[0].data.find("DEBUG] Workers stopped in "), std::string::npos);
+  EXPECT_EQ(entries[0].data.find("Workers still running"), std::string::npos);
 }
 
 }  // namespace

@@ -217,6 +217,7 @@ TEST(LeftoverFolders, FolderWithALockedFileIsScheduledAndKeepsItsMarker) {
   EXPECT_EQ(cleaning.removed, 0);
   EXPECT_EQ(cleaning.scheduled, 1);
   EXPECT_TRUE(FileExists(folder + L"\\" + qrx::kRunMarkerName));
+  EXPECT_FALSE(PendingRenames::Contains(folder + L"\\" + qrx::kRunMarkerName));
   EXPECT_TRUE(PendingRenames::Contains(locked));
   EXPECT_TRUE(PendingRenames::Contains(folder + L"\\unpacked"));
   EXPECT_TRUE(PendingRenames::Contains(folder));
@@ -248,6 +249,28 @@ TEST(LeftoverFolders, EndedRunWhoseSetupStillRunsIsOnlyScheduled) {
   EXPECT_EQ(cleaning.scheduled, 1);
   EXPECT_TRUE(FileExists(folder + L"\\unpacked\\setup.exe"));
   EXPECT_TRUE(PendingRenames::Contains(folder));
+  EXPECT_TRUE(PendingRenames::Contains(folder + L"\\unpacked\\setup.exe"));
+  EXPECT_FALSE(PendingRenames::Contains(folder + L"\\" + qrx::kRunMarkerName)) << "the marker stays for the next run";
+  // Setup wrote a file after the scheduling (which keeps the folder at a restart) and has ended
+  // since: the next run removes the folder, reboot or not.
+  ASSERT_TRUE(qrxtest::WriteFileBytes(folder + L"\\unpacked\\late.log", "late"));
+  ASSERT_TRUE(qrxtest::WriteFileBytes(folder + L"\\" + qrx::kRunMarkerName, MarkerOf({ended, ended})));
+  EXPECT_EQ(qrx::CleanLeftoverFolders(temp.path(), false, nullptr).removed, 1);
+  EXPECT_FALSE(FileExists(folder));
+}
+
+TEST(LeftoverFolders, StopInsideAFolderLeavesItWithItsMarker) {
+  const qrx::ProcessStamp ended = qrxtest::EndedProcess();
+  TempDir temp(qrxtest::WorkingParent());
+  const std::wstring folder = temp.path() + L"d2";
+  ASSERT_TRUE(MakeFolder(folder, MarkerOf({ended})));
+  const std::atomic<bool> stop(true);
+  EXPECT_FALSE(qrx::DeleteFolderTreeLast(folder, qrx::kRunMarkerName, &stop));
+  EXPECT_TRUE(FileExists(folder + L"\\unpacked\\setup.exe"));
+  EXPECT_TRUE(FileExists(folder + L"\\" + qrx::kRunMarkerName));
+  const std::atomic<bool> go(false);
+  EXPECT_TRUE(qrx::DeleteFolderTreeLast(folder, qrx::kRunMarkerName, &go));
+  EXPECT_FALSE(FileExists(folder));
 }
 
 TEST(LeftoverFolders, StopRequestLeavesTheRestForTheNextRun) {

@@ -202,10 +202,31 @@ TEST(TempFolder, OtherCreationErrorsFailAndLeaveThePath) {
   EXPECT_EQ(path, file);
 }
 
+// Makes the folder and a file where its marker goes, so the marker cannot be written.
+static BOOL WINAPI CreateFolderWithMarkerTaken(LPCWSTR path, LPSECURITY_ATTRIBUTES security) {
+  if (!CreateDirectoryW(path, security)) return FALSE;
+  return qrxtest::WriteFileBytes(std::wstring(path) + qrx::kRunMarkerName, "taken") ? TRUE : FALSE;
+}
+
+TEST(TempFolder, MarkerThatCannotBeWrittenIsReportedNotFatal) {
+  TempDir base;
+  std::wstring path = base.path();
+  const qrx::CreateFolderFunction previous = qrx::SetCreateFolderFunction(&CreateFolderWithMarkerTaken);
+  DWORD markerError = 0;
+  const bool created = qrx::CreateUniqueTempFolderFrom(path, 0x310, &markerError);
+  qrx::SetCreateFolderFunction(previous);
+  ASSERT_TRUE(created);
+  EXPECT_EQ(path, base.path() + L"310\\");
+  EXPECT_EQ(markerError, static_cast<DWORD>(ERROR_FILE_EXISTS));
+  EXPECT_EQ(qrxtest::ReadFileBytes(path + qrx::kRunMarkerName), "taken");
+}
+
 TEST(TempFolder, NewFolderCarriesTheRunMarkerOfThisProcess) {
   TempDir base;
   std::wstring path = base.path();
-  ASSERT_TRUE(qrx::CreateUniqueTempFolderFrom(path, 0x300));
+  DWORD markerError = 1;
+  ASSERT_TRUE(qrx::CreateUniqueTempFolderFrom(path, 0x300, &markerError));
+  EXPECT_EQ(markerError, 0u);
   std::vector<qrx::ProcessStamp> owners;
   ASSERT_TRUE(qrx::ReadRunMarker(path, owners));
   ASSERT_EQ(owners.size(), 1u);

@@ -12,6 +12,7 @@
 #include "bridge/worker_host.h"
 #include "bridge/worker_pool.h"
 #include "bridge/worker_threads.h"
+#include "common/result_codes.h"
 #include "common/unique_any.h"
 #include "log/logger.h"
 #include "support/page_callback.h"
@@ -132,10 +133,15 @@ TEST_F(WorkerHostTest, JobResultsStopAndClosingDecideTheCallbackAndTheErrorField
       {true, 0, false, false, false, 0, {{3, 0}}, false, "ERROR] GetInstalledStartProgram failed\r\n", nullptr},
       {true, 2, true, false, false, 2, {}, false, "DEBUG] callJscallback return 0.\r\n", nullptr},
       {true, 1603, true, false, false, 1603, {{2, 1603}}, false, "DEBUG] call js callback.\r\n", nullptr},
-      {true, 1603, true, false, true, kNoCallback, {}, false, "DEBUG] InstallThreadFunc stopped by shut-down\r\n",
-       "call js callback."},
+      // Ended by the stop: nothing recorded, the page hears nothing.
+      {true, qrx::kInstallStopped, true, false, true, kNoCallback, {}, false,
+       "DEBUG] InstallThreadFunc stopped by shut-down\r\n", "call js callback."},
+      // A failure reached while the stop came is still the run's: the install thread's 2 wins.
+      {true, 1603, true, false, true, kNoCallback, {{2, 1603}}, false, "DEBUG] InstallThreadFunc\r\n",
+       "stopped by shut-down"},
+      {true, 3, true, false, true, kNoCallback, {{2, 3}}, false, "DEBUG] InstallThreadFunc\r\n", "call js callback."},
       // Stopped after setup ended well: the program is not looked for during shut-down.
-      {true, 0, false, false, true, kNoCallback, {}, false, "DEBUG] InstallThreadFunc stopped by shut-down\r\n",
+      {true, 0, false, false, true, kNoCallback, {}, false, "DEBUG] InstallThreadFunc\r\n",
        "GetInstalledStartProgram failed"},
   };
   int row = 0;

@@ -285,7 +285,8 @@ TEST_F(WorkerTest, ClosingDuringASlowDownloadStopsItWithoutACallback) {
   EXPECT_TRUE(workers_.StopAndJoin(5000));
   const DWORD stopMs = GetTickCount() - stopStart;
   std::printf("measure: download stop-and-join %lu ms\n", static_cast<unsigned long>(stopMs));
-  EXPECT_LT(stopMs, 5000u);
+  // The join's own limit is 5 s; the stop itself takes well under one.
+  EXPECT_LT(stopMs, 1000u);
   PumpFor(300);
   EXPECT_TRUE(callback.calls.empty()) << "no callback reaches a closed page";
   EXPECT_EQ(RunningWorkers(), 0u);

@@ -67,6 +67,49 @@ TEST(ExtractArchive, ExistingFileIsReplaced) {
   EXPECT_EQ(ReadFileBytes(target + L"\\same.txt"), "new content");
 }
 
+// A control that counts its calls and says stop at the call `stopAt` (0: never).
+struct CountingControl {
+  int calls = 0;
+  int stopAt = 0;
+  static bool KeepGoing(void* context) {
+    auto* self = static_cast<CountingControl*>(context);
+    ++self->calls;
+    return self->stopAt == 0 || self->calls < self->stopAt;
+  }
+};
+
+bool ExtractWith(const std::wstring& archive, const std::wstring& target, CountingControl& counting) {
+  qrx::UniqueFile file(CreateFileW(archive.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  const qrx::ExtractControl control = {&CountingControl::KeepGoing, &counting};
+  return file && qrx::ExtractArchive(file.get(), target.c_str(), &control);
+}
+
+TEST(ExtractArchive, ControlIsAskedBeforeEveryEntryAndAfterEveryMebibyteOfData) {
+  TempDir temp;
+  CountingControl counting;
+  ASSERT_TRUE(ExtractWith(Fixture(L"large.zip"), temp.Join(L"out"), counting));
+  // Two entries, and four whole mebibytes of the large one's data.
+  EXPECT_EQ(counting.calls, 2 + 4);
+  EXPECT_EQ(ReadFileBytes(temp.Join(L"out\\large.bin")).size(), 256u * (4 * 4096 + 7));
+}
+
+TEST(ExtractArchive, ControlSayingStopEndsTheExtractionAndDeletesTheEntryBeingWritten) {
+  struct Case {
+    int stopAt;
+    bool smallWritten;
+  } cases[] = {{1, false}, {2, true}, {3, true}, {5, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stopAt);
+    TempDir temp;
+    CountingControl counting;
+    counting.stopAt = c.stopAt;
+    EXPECT_FALSE(ExtractWith(Fixture(L"large.zip"), temp.Join(L"out"), counting));
+    EXPECT_EQ(counting.calls, c.stopAt) << "nothing is asked after the stop";
+    EXPECT_EQ(FileExists(temp.Join(L"out\\small.txt")), c.smallWritten);
+    EXPECT_FALSE(FileExists(temp.Join(L"out\\large.bin")));
+  }
+}
+
 TEST(ExtractArchive, CrcMismatchFailsAndLeavesNoFileForThatEntry) {
   TempDir temp;
   const std::wstring target = temp.Join(L"out");

@@ -84,6 +84,8 @@ def main():
         ("emptydir/", b"", S),
     ])
     write(j("replace.zip"), [("same.txt", b"new content", D)])
+    # An entry of several mebibytes after a small one: the extraction's control is asked inside it.
+    write(j("large.zip"), [("small.txt", b"small", D), ("large.bin", bytes(range(256)) * (4 * 4096 + 7), D)])
     write(j("crc.zip"), [("first.txt", b"first entry is fine", D),
                          ("bad.bin", b"corrupted entry " * 400, D),
                          ("after.txt", b"never reached", D)])

@@ -5,6 +5,8 @@
 //   setupParameters  the install parameters
 //   closeOnData      close the window (WM_CLOSE) once the package's answer begins, instead of waiting
 //   closeOnInstall   close the window once the polled install progress reaches this many percent
+//   closeAfterInstallMs  the page closes the window (closeWindow, which works while closing is
+//                    disabled) this many milliseconds after it called install
 //   channel          the channel the first page sets (default "e2e")
 //   retries          how many retries the page allows (the box itself is answered from outside)
 //   retryParameters  the install parameters of a retried install (default: setupParameters)
@@ -116,6 +118,13 @@ function install() {
   lastShown = "";
   poll(readInstall);
   external.install(config.setupParameters, function (code) { installed(code | 0); });
+  if (config.closeAfterInstallMs) {
+    host.setTimeout(function () {
+      closing = true;
+      say("page: closing the window while unpacking");
+      external.closeWindow();
+    }, config.closeAfterInstallMs);
+  }
 }
 
 // The first page: the facts the environment check reads.
