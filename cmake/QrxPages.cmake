@@ -15,9 +15,11 @@ add_custom_command(OUTPUT ${QRX_PACK_TOOL}
   COMMAND g++ -std=c++17 -O2 -Wall -Wextra -Werror -I${CMAKE_SOURCE_DIR}/src -o ${QRX_PACK_TOOL}
           ${CMAKE_SOURCE_DIR}/tools/qrxpack/main.cpp ${CMAKE_SOURCE_DIR}/tools/qrxpack/page_table.cpp
           ${CMAKE_SOURCE_DIR}/tools/qrxpack/pe_image.cpp ${CMAKE_SOURCE_DIR}/src/payload/payload_record.cpp
+          ${CMAKE_SOURCE_DIR}/src/common/contained_path.cpp
           ${CMAKE_SOURCE_DIR}/src/payload/record_inflate.cpp -lcrypto -lz
   DEPENDS ${QRX_PACK_SOURCES} ${CMAKE_SOURCE_DIR}/src/payload/payload_record.cpp ${CMAKE_SOURCE_DIR}/src/payload/payload_record.h
           ${CMAKE_SOURCE_DIR}/src/payload/record_inflate.cpp ${CMAKE_SOURCE_DIR}/src/payload/record_inflate.h
+          ${CMAKE_SOURCE_DIR}/src/common/contained_path.cpp ${CMAKE_SOURCE_DIR}/src/common/contained_path.h
   COMMENT "Building qrxpack (host)")
 
 if(QRX_SIGN_CERT AND QRX_SIGN_KEY)

@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 
+#include "common/contained_path.h"
 #include "common/no_links.h"
 #include "common/sha256.h"
 #include "common/unique_any.h"
@@ -249,7 +250,7 @@ bool WithTable(const std::wstring& path, Logger* log, Extract extract) {
 
 bool WritePayloadFile(const PayloadFileHeader& header, const void* data, const std::wstring& folder) {
   std::wstring name;
-  if (!RecordName(header, name) || !IsSafeRecordName(name)) return false;
+  if (!RecordName(header, name) || !IsContainedRelativePath(name)) return false;
   wchar_t destination[MAX_PATH] = {};
   if (!PathCombineW(destination, folder.c_str(), name.c_str())) return false;
   wchar_t parent[MAX_PATH] = {};

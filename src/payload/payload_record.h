@@ -46,8 +46,4 @@ inline bool IsEndRecord(const PayloadFileHeader& header) { return header.name[0]
 // The record's name up to its zero unit; false when the 260 units hold no zero.
 bool RecordName(const PayloadFileHeader& header, std::wstring& name);
 
-// A name that stays inside the page folder: relative, no drive or stream colon, no "." or ".."
-// component, no empty component.
-bool IsSafeRecordName(const std::wstring& name);
-
 }  // namespace qrx

@@ -4,11 +4,12 @@
 #include <shlwapi.h>
 
 #include <cstring>
+#include <string>
 
+#include "common/contained_path.h"
 #include "common/no_links.h"
 #include "common/scope_guard.h"
 #include "common/unique_any.h"
-#include "zip/entry_path.h"
 #include "zip/zip_files.h"
 #include "zip/zip_reader.h"
 
@@ -74,8 +75,10 @@ bool ExtractEntry(ZipReader* reader, uint32_t index, const wchar_t* targetFolder
   for (size_t i = 0; i < MAX_PATH && wideName[i] != L'\0'; ++i) {
     if (wideName[i] == L'/') wideName[i] = L'\\';
   }
-  // Nothing may land outside the target folder.
-  if (!IsContainedEntryPath(wideName)) return false;
+  // Nothing may land outside the target folder. A directory entry's name ends with its separator.
+  std::wstring checked = wideName;
+  if (!checked.empty() && checked.back() == L'\\') checked.pop_back();
+  if (!IsContainedRelativePath(checked)) return false;
 
   wchar_t fullPath[MAX_PATH];
   if (PathCombineW(fullPath, targetFolder, wideName) == nullptr) return false;

@@ -353,33 +353,4 @@ TEST(RecordInflate, OutcomesAndBytesProduced) {
   }
 }
 
-TEST(PayloadRecordName, SafeAndUnsafeNames) {
-  const struct {
-    const wchar_t* name;
-    bool safe;
-  } cases[] = {
-      {L"Load.html", true},
-      {L"js\\installparams.js", true},
-      {L"images\\a\\b\\BG.png", true},
-      {L"..data\\x..y", true},
-      {L"", false},
-      {L"..", false},
-      {L"..\\x", false},
-      {L"a\\..\\b", false},
-      {L"a\\..", false},
-      {L".\\a", false},
-      {L"\\a", false},
-      {L"/a", false},
-      {L"a\\\\b", false},
-      {L"a\\", false},
-      {L"C:\\a", false},
-      {L"C:a", false},
-      {L"\\\\server\\share\\a", false},
-      {L"a/../../b", false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(qrx::IsSafeRecordName(c.name), c.safe) << payloadtest::Narrow(c.name);
-  }
-}
-
 }  // namespace

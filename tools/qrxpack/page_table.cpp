@@ -8,6 +8,7 @@
 
 #include <zlib.h>
 
+#include "common/contained_path.h"
 #include "payload/payload_record.h"
 #include "payload/record_inflate.h"
 
@@ -172,7 +173,7 @@ bool BuildTableBytes(const std::vector<PageFile>& pages, Bytes& table, std::stri
       error = "name not valid UTF-8 or longer than 259 units: " + page.name;
       return false;
     }
-    if (!qrx::IsSafeRecordName(std::wstring(name.begin(), name.end()))) {
+    if (!qrx::IsContainedRelativePath(std::wstring(name.begin(), name.end()))) {
       error = "name leaves the page folder: " + page.name;
       return false;
     }
@@ -273,7 +274,7 @@ bool ReadTable(const Bytes& image, std::vector<PageFile>& pages, std::string& er
       return false;
     }
     const std::u16string name(wide.begin(), wide.end());
-    if (!qrx::IsSafeRecordName(wide)) {
+    if (!qrx::IsContainedRelativePath(wide)) {
       error = "a record name that leaves the folder: " + Utf16ToUtf8(name);
       return false;
     }

@@ -1,4 +1,4 @@
-#include "zip/entry_path.h"
+#include "common/contained_path.h"
 
 #include <cwctype>
 
@@ -21,30 +21,28 @@ bool IsDeviceName(const std::wstring& component) {
   return false;
 }
 
-bool IsParentLike(const std::wstring& component) {
-  // "..", "... ", ".. ." and the like all end up as ".." once Windows strips trailing dots and
-  // blanks; "." and names with anything else in them are harmless.
-  if (component == L".") return false;
+// "", ".", "..", "... ", ".. ." and the like: nothing but dots and blanks, which Windows strips
+// from the end of a component, leaving the folder itself or its parent.
+bool IsDotsAndBlanks(const std::wstring& component) {
   for (wchar_t c : component) {
     if (c != L'.' && c != L' ') return false;
   }
-  return !component.empty();
+  return true;
 }
 
 }  // namespace
 
-bool IsContainedEntryPath(const std::wstring& name) {
-  if (name.empty() || name[0] == L'\\') return false;
-  if (name.find(L':') != std::wstring::npos) return false;
+bool IsContainedRelativePath(const std::wstring& name) {
+  if (name.empty() || name.find(L':') != std::wstring::npos) return false;
   size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find(L'\\', start);
-    if (end == std::wstring::npos) end = name.size();
-    const std::wstring component = name.substr(start, end - start);
-    if (IsParentLike(component) || IsDeviceName(component)) return false;
+  for (;;) {
+    const size_t end = name.find_first_of(L"\\/", start);
+    const std::wstring component = name.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+    // An empty first component is a rooted name.
+    if (IsDotsAndBlanks(component) || IsDeviceName(component)) return false;
+    if (end == std::wstring::npos) return true;
     start = end + 1;
   }
-  return true;
 }
 
 }  // namespace qrx
