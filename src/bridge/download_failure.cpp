@@ -4,6 +4,7 @@
 #include <wincrypt.h>
 #include <winerror.h>
 
+#include "common/http_status.h"
 #include "download/download_result.h"
 
 namespace downloadmanagercore {
@@ -58,7 +59,7 @@ const wchar_t* DownloadFailureCause(const DownloadOutcome& outcome) {
   }
   if (outcome.hashFailed || hr == CRYPT_E_HASH_VALUE || IsCertificateFailure(hr)) return kCauseVerification;
   if (status == 407) return kCauseProxy;
-  if (status == 404 || status == 410) return kCauseNotFound;
+  if (qrx::IsNotFoundHttpStatus(status)) return kCauseNotFound;
   if (IsServerStatus(status)) return kCauseServer;
   // An HTTP error status the engine reported without its number (any 4xx or 5xx but 404 and 410).
   if (status == 0 && hr == INET_E_DATA_NOT_AVAILABLE) return kCauseServer;

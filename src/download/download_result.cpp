@@ -2,6 +2,7 @@
 
 #include <urlmon.h>
 
+#include "common/http_status.h"
 #include "download/download_owner.h"
 #include "log/logger.h"
 
@@ -44,7 +45,7 @@ bool IsTransientHttpStatus(unsigned long status) {
 int DownloadResultCode(HRESULT hr, const FreeSpace& freeSpace) {
   if ((static_cast<unsigned long>(hr) & 0xFFFF0000UL) == static_cast<unsigned long>(kHttpFacilityBase)) {
     const unsigned long status = static_cast<unsigned long>(hr) & 0xFFFF;
-    if (status == 404 || status == 410) return kDownloadNotFound;
+    if (qrx::IsNotFoundHttpStatus(status)) return kDownloadNotFound;
     // 416 is ours: an answer to a range request that we did not append, so the next attempt
     // starts from byte 0.
     return IsTransientHttpStatus(status) || status == 416 ? kDownloadTransient : kDownloadError;

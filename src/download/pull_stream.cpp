@@ -4,6 +4,7 @@
 
 #include "common/com_ptr.h"
 #include "common/com_object.h"
+#include "common/http_status.h"
 #include "download/download_result.h"
 
 namespace downloadmanagercore {
@@ -101,7 +102,7 @@ class PullBindAdapter final : public qrx::ComObject<PullBindAdapter, IBindStatus
 }  // namespace
 
 HRESULT HttpStatusFailure(unsigned long status) {
-  if (status == 404 || status == 410) return INET_E_RESOURCE_NOT_FOUND;
+  if (qrx::IsNotFoundHttpStatus(status)) return INET_E_RESOURCE_NOT_FOUND;
   if (IsTransientHttpStatus(status)) return HttpStatusHResult(status);
   if (status >= 400) return INET_E_DATA_NOT_AVAILABLE;
   return S_OK;

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "common/com_ptr.h"
+#include "common/http_status.h"
 #include "common/unique_any.h"
 #include "payload/http_status_callback.h"
 
@@ -41,7 +42,7 @@ DWORD WINAPI WatchdogThreadFunc(void* parameter) {
 
 HRESULT LicenseDownloadResult(HRESULT downloadResult, DWORD httpStatus) {
   if (downloadResult != S_OK) return downloadResult;
-  if (httpStatus == 404) return INET_E_RESOURCE_NOT_FOUND;
+  if (IsNotFoundHttpStatus(httpStatus)) return INET_E_RESOURCE_NOT_FOUND;
   // A redirect that the binding did not follow (Wine's urlmon stores a redirect to file: or ftp:
   // as an empty download): no licence came. 304 (not modified) answers from the cache.
   if (httpStatus >= 300 && httpStatus < 400 && httpStatus != 304) return INET_E_REDIRECT_FAILED;

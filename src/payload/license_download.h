@@ -20,7 +20,7 @@ HRESULT DownloadLicenseFile(const wchar_t* url, const wchar_t* path, DWORD answe
                             DWORD* abortedAfterMs = nullptr);
 
 // The result for a finished download: an HTTP error status, or a redirect left unfollowed, turns
-// S_OK into a failure.
+// S_OK into a failure; 404 and 410 into INET_E_RESOURCE_NOT_FOUND.
 HRESULT LicenseDownloadResult(HRESULT downloadResult, DWORD httpStatus);
 
 // How much longer a licence download may run after `elapsedMs`; 0: abort it now. Before the server
