@@ -1,32 +1,21 @@
 #include "common/sha256.h"
 
+#include "common/hex_text.h"
+
 namespace qrx {
 
 std::wstring DigestHex(const Sha256Digest& digest) {
-  static const wchar_t kDigits[] = L"0123456789abcdef";
   std::wstring text;
   text.reserve(digest.size() * 2);
-  for (unsigned char byte : digest) {
-    text.push_back(kDigits[byte >> 4]);
-    text.push_back(kDigits[byte & 0x0F]);
-  }
+  for (unsigned char byte : digest) AppendHexByte(text, byte);
   return text;
 }
-
-namespace {
-int HexValue(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  return -1;
-}
-}  // namespace
 
 bool ParseDigestHex(const std::wstring& text, Sha256Digest& digest) {
   if (text.size() != digest.size() * 2) return false;
   for (size_t i = 0; i < digest.size(); ++i) {
-    const int high = HexValue(text[2 * i]);
-    const int low = HexValue(text[2 * i + 1]);
+    const int high = HexDigitValue(text[2 * i]);
+    const int low = HexDigitValue(text[2 * i + 1]);
     if (high < 0 || low < 0) return false;
     digest[i] = static_cast<unsigned char>(high << 4 | low);
   }

@@ -1,5 +1,7 @@
 #include "htmlhost/page_trust.h"
 
+#include "common/hex_text.h"
+
 namespace htmlui {
 
 const wchar_t kRefusedNavigationTarget[] = L"about:blank";
@@ -15,13 +17,6 @@ bool StartsWithFolded(const std::wstring& text, const wchar_t* prefix) {
     if (i >= text.size() || FoldAscii(text[i]) != FoldAscii(prefix[i])) return false;
   }
   return true;
-}
-
-int HexValue(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  c = FoldAscii(c);
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  return -1;
 }
 
 // Appends the UTF-8 bytes `bytes` as UTF-16; false when they are not well-formed UTF-8.
@@ -56,8 +51,8 @@ bool PercentDecode(const std::wstring& text, std::wstring& out) {
   std::string pending;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == L'%') {
-      const int high = i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
-      const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
+      const int high = i + 2 < text.size() ? qrx::HexDigitValue(text[i + 1]) : -1;
+      const int low = high >= 0 ? qrx::HexDigitValue(text[i + 2]) : -1;
       if (low < 0 || (high == 0 && low == 0)) return false;
       pending += static_cast<char>(high * 16 + low);
       i += 2;

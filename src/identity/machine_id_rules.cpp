@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "common/hex_text.h"
+
 namespace qrx {
 
 const VirtualMachineSignature kVirtualMachineSignatures[kVirtualMachineSignatureCount] = {
@@ -65,13 +67,11 @@ bool KeepAdapter(const std::wstring& devicePath, const std::wstring& description
 
 std::wstring FormatMacAddress(const unsigned char* bytes, size_t length) {
   if (length != 6) return std::wstring();
-  // "%02X" by hand: the formatted-output functions would bring MinGW's printf into the executable.
-  static const wchar_t kHex[] = L"0123456789ABCDEF";
+  // Upper-case pairs with colons, as the system shows an adapter's address.
   std::wstring text;
   for (size_t i = 0; i < length; ++i) {
     if (i != 0) text += L':';
-    text += kHex[bytes[i] >> 4];
-    text += kHex[bytes[i] & 0x0F];
+    AppendHexByte(text, bytes[i], true);
   }
   return text;
 }

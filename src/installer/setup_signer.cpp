@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "common/hex_text.h"
+
 namespace qrx {
 
 const wchar_t kLogSetupSignerRefused[] = L"Setup signature refused, setup: %s, reason: %s";
@@ -72,24 +74,12 @@ SignerCheck CheckSetupSigner(const std::wstring& path, HANDLE file, const std::v
   return check;
 }
 
-namespace {
-std::wstring Hex32(unsigned value) {
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring text;
-  do {
-    text.insert(text.begin(), kDigits[value & 0xF]);
-    value >>= 4;
-  } while (value != 0);
-  return text;
-}
-}  // namespace
-
 std::wstring SignerRefusalReason(const SignerCheck& check) {
   switch (check.verdict) {
     case SignerVerdict::kListed:
       return L"signed by a listed certificate";
     case SignerVerdict::kNotTrusted:
-      return L"signature not valid, WinVerifyTrust " + Hex32(static_cast<unsigned>(check.trust));
+      return L"signature not valid, WinVerifyTrust " + HexNumber(static_cast<unsigned long>(check.trust));
     case SignerVerdict::kNoSigner:
       return L"no signer certificate";
     case SignerVerdict::kNotListed:
