@@ -12,6 +12,7 @@
 #include "common/scope_guard.h"
 #include "common/unique_any.h"
 #include "sysinfo/security_descriptors.h"
+#include "sysinfo/temp_folder.h"
 
 namespace qrx {
 
@@ -102,14 +103,13 @@ bool CopySelfToTemp(std::wstring& copyPath, Logger* logger) {
   const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
   // A truncated path names another file.
   if (length == 0 || length >= MAX_PATH) return false;
-  wchar_t copy[MAX_PATH] = {};
-  const DWORD tempLength = GetTempPathW(MAX_PATH, copy);
-  if (tempLength == 0 || tempLength >= MAX_PATH) return false;
-  const std::wstring temp = copy;
-  if (!PathAppendW(copy, PathFindFileNameW(self))) return false;
+  std::wstring temp;
+  if (!GetTempFolder(temp)) return false;
+  const std::wstring copy = temp + PathFindFileNameW(self);
+  if (copy.size() >= MAX_PATH) return false;
   copyPath = copy;
   // Started from the copy itself: nothing to copy.
-  if (wcscmp(self, copy) == 0) return true;
+  if (copy == self) return true;
   if (!FreeName(temp, copyPath, kLogResumeCopyRefused, logger)) return false;
   return WriteProtectedCopy(self, copyPath);
 }

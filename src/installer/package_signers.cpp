@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/path_text.h"
 #include "common/unique_any.h"
 
 namespace qrx {
@@ -36,9 +37,7 @@ void Collect(const std::wstring& folder, std::vector<std::wstring>& files) {
 
 std::vector<std::wstring> FilesNeedingSigner(const std::wstring& folder) {
   std::vector<std::wstring> files;
-  std::wstring base = folder;
-  while (!base.empty() && base.back() == L'\\') base.pop_back();
-  Collect(base, files);
+  Collect(WithoutTrailingBackslashes(folder), files);
   return files;
 }
 

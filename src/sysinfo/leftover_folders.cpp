@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/no_links.h"
+#include "common/path_text.h"
 #include "common/unique_any.h"
 #include "sysinfo/run_marker.h"
 #include "sysinfo/temp_folder.h"
@@ -116,8 +117,7 @@ bool MayRemoveLeftover(const FolderFacts& facts, bool ownersRecorded) {
 }
 
 bool ScheduleRemovalAtRestart(const std::wstring& folder) {
-  std::wstring top = folder;
-  while (!top.empty() && top.back() == L'\\') top.pop_back();
+  const std::wstring top = WithoutTrailingBackslashes(folder);
   if (!MayDeleteFolderTree(top) || !IsBelowWorkingParent(top)) return false;
   const std::vector<std::wstring> pending = PendingRenameSources();
   bool all = true;

@@ -2,7 +2,9 @@
 
 #include <shlwapi.h>
 
+#include "common/hex_text.h"
 #include "common/no_links.h"
+#include "common/path_text.h"
 #include "common/unique_any.h"
 #include "sysinfo/run_marker.h"
 #include "sysinfo/security_descriptors.h"
@@ -15,6 +17,16 @@ namespace {
 constexpr DWORD kLongPathBuffer = 32768;
 
 CreateFolderFunction g_createFolder = &CreateDirectoryW;
+
+// The temp folder as GetTempPathW gives it; empty when that fails or needs `capacity` characters
+// or more.
+std::wstring SystemTempPath(DWORD capacity) {
+  std::wstring path(capacity, L'\0');
+  const DWORD length = GetTempPathW(capacity, &path[0]);
+  if (length == 0 || length >= capacity) return std::wstring();
+  path.resize(length);
+  return path;
+}
 
 }  // namespace
 
@@ -36,16 +48,13 @@ bool CreateProtectedFolder(const std::wstring& path) {
 
 bool TempPathLengthFits(DWORD length) { return length < MAX_PATH - 1; }
 
-std::wstring TempFolderName(DWORD number) {
-  wchar_t name[16];
-  wsprintfW(name, L"%x", number);
-  return name;
-}
+std::wstring TempFolderName(DWORD number) { return HexNumber(number); }
 
 bool GetTempFolder(std::wstring& path) {
+  const std::wstring temp = SystemTempPath(MAX_PATH);
+  if (temp.empty() || !TempPathLengthFits(static_cast<DWORD>(temp.size()))) return false;
   wchar_t shortPath[MAX_PATH] = {};
-  const DWORD length = GetTempPathW(MAX_PATH, shortPath);
-  if (length == 0 || !TempPathLengthFits(length)) return false;
+  lstrcpynW(shortPath, temp.c_str(), MAX_PATH);
   PathAddBackslashW(shortPath);
   wchar_t longPath[2 * MAX_PATH] = {};
   const DWORD longLength = GetLongPathNameW(shortPath, longPath, 2 * MAX_PATH);
@@ -95,16 +104,10 @@ std::wstring LongFormOf(const std::wstring& path) {
   return longPath;
 }
 
-std::wstring WithoutTrailingBackslashes(std::wstring path) {
-  while (!path.empty() && path.back() == L'\\') path.pop_back();
-  return path;
-}
-
 // The temp folder in its given and its long form, whatever its length.
 bool IsTempFolderItself(const std::wstring& fullPath) {
-  wchar_t temp[kLongPathBuffer];
-  const DWORD length = GetTempPathW(kLongPathBuffer, temp);
-  if (length == 0 || length >= kLongPathBuffer) return false;
+  const std::wstring temp = SystemTempPath(kLongPathBuffer);
+  if (temp.empty()) return false;
   const std::wstring given = WithoutTrailingBackslashes(FullPathOf(temp));
   const std::wstring target = WithoutTrailingBackslashes(fullPath);
   if (_wcsicmp(given.c_str(), target.c_str()) == 0) return true;
