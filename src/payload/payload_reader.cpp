@@ -70,20 +70,70 @@ WalkResult WriteRecord(const PayloadFileHeader& header, const char* data, const 
   return WritePayloadFile(plain, unpacked.get(), folder) ? WalkResult::kDone : WalkResult::kCreateFailed;
 }
 
-WalkResult WalkRecords(HANDLE file, uint64_t fileSize, const std::wstring& folder, InflateTally& tally) {
+// The records of the file from its current position on.
+class FileRecords {
+ public:
+  FileRecords(HANDLE file, uint64_t fileSize) : file_(file), fileSize_(fileSize) {}
+  bool NextHeader(PayloadFileHeader& header) { return ReadExactly(file_, &header, sizeof(header)); }
+  uint64_t Left() const { return fileSize_ - Position(file_); }
+  // The next `size` bytes, read into memory; null when that fails.
+  const char* Data(uint32_t size) {
+    data_.reset(new (std::nothrow) char[size == 0 ? 1 : size]);
+    return data_ && ReadExactly(file_, data_.get(), size) ? data_.get() : nullptr;
+  }
+
+ private:
+  HANDLE file_;
+  uint64_t fileSize_;
+  std::unique_ptr<char[]> data_;
+};
+
+// The records of a table held in memory, from its first header on.
+class MemoryRecords {
+ public:
+  MemoryRecords(const char* table, size_t size) : table_(table), size_(size) {}
+  bool NextHeader(PayloadFileHeader& header) {
+    if (size_ - at_ < sizeof(header)) return false;
+    memcpy(&header, table_ + at_, sizeof(header));
+    at_ += sizeof(header);
+    return true;
+  }
+  uint64_t Left() const { return size_ - at_; }
+  const char* Data(uint32_t size) {
+    const char* data = table_ + at_;
+    at_ += size;
+    return data;
+  }
+  // Where the next header starts: after the end record once the walk is done.
+  size_t At() const { return at_; }
+
+ private:
+  const char* table_;
+  size_t size_;
+  size_t at_ = 0;
+};
+
+// Hands every record up to the end record to `visit`, with its data. A size of 4 GiB or more, or
+// one larger than what is left of the records, is refused before anything is allocated.
+template <class Records, class Visit>
+WalkResult WalkEach(Records& records, Visit visit) {
   for (;;) {
     PayloadFileHeader header;
-    if (!ReadExactly(file, &header, sizeof(header))) return WalkResult::kInfoFailed;
+    if (!records.NextHeader(header)) return WalkResult::kInfoFailed;
     if (IsEndRecord(header)) return WalkResult::kDone;
-    // A size of 4 GiB or more, or one larger than what is left of the file, is refused before
-    // anything is allocated.
-    const uint64_t left = fileSize - Position(file);
-    if (!HasKnownSizes(header) || header.sizeLow > left) return WalkResult::kDataFailed;
-    std::unique_ptr<char[]> data(new (std::nothrow) char[header.sizeLow == 0 ? 1 : header.sizeLow]);
-    if (!data || !ReadExactly(file, data.get(), header.sizeLow)) return WalkResult::kDataFailed;
-    const WalkResult result = WriteRecord(header, data.get(), folder, tally);
+    if (!HasKnownSizes(header) || header.sizeLow > records.Left()) return WalkResult::kDataFailed;
+    const char* data = records.Data(header.sizeLow);
+    if (!data) return WalkResult::kDataFailed;
+    const WalkResult result = visit(header, data);
     if (result != WalkResult::kDone) return result;
   }
+}
+
+WalkResult WalkRecords(HANDLE file, uint64_t fileSize, const std::wstring& folder, InflateTally& tally) {
+  FileRecords records(file, fileSize);
+  return WalkEach(records, [&](const PayloadFileHeader& header, const char* data) {
+    return WriteRecord(header, data, folder, tally);
+  });
 }
 
 // The records held in memory, from the first header on. Checks them (and finds the end of the end
@@ -92,26 +142,15 @@ WalkResult WalkRecords(HANDLE file, uint64_t fileSize, const std::wstring& folde
 WalkResult WalkTableInMemory(const char* table, size_t size, const std::wstring* folder, size_t& end,
                              InflateTally& tally) {
   InflateTally declared;
-  size_t at = 0;
-  for (;;) {
-    PayloadFileHeader header;
-    if (size - at < sizeof(header)) return WalkResult::kInfoFailed;
-    memcpy(&header, table + at, sizeof(header));
-    at += sizeof(header);
-    if (IsEndRecord(header)) {
-      end = at;
-      return WalkResult::kDone;
-    }
-    if (!HasKnownSizes(header) || header.sizeLow > size - at) return WalkResult::kDataFailed;
-    if (folder) {
-      const WalkResult result = WriteRecord(header, table + at, *folder, tally);
-      if (result != WalkResult::kDone) return result;
-    } else if (IsDeflated(header) &&
-               !WithinCaps(declared, DeclaredUnpackedSize(reinterpret_cast<const unsigned char*>(table + at)))) {
-      return WalkResult::kDataFailed;
-    }
-    at += header.sizeLow;
-  }
+  MemoryRecords records(table, size);
+  const WalkResult result = WalkEach(records, [&](const PayloadFileHeader& header, const char* data) {
+    if (folder) return WriteRecord(header, data, *folder, tally);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    return !IsDeflated(header) || WithinCaps(declared, DeclaredUnpackedSize(bytes)) ? WalkResult::kDone
+                                                                                    : WalkResult::kDataFailed;
+  });
+  if (result == WalkResult::kDone) end = records.At();
+  return result;
 }
 
 // Little-endian fields at `at` of the file.
