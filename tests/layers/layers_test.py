@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
 """The layer check on copies of src/: the real tree passes, and each way of breaking a layer fails.
+The function length check (check_function_length.py next to the layer check): the real tree passes,
+and functions of 60 lines or more are found in the shapes C++ gives them.
 Usage: layers_test.py CHECK_SCRIPT SRC LAYERS"""
 import os
 import shutil
@@ -9,6 +11,7 @@ import tempfile
 import unittest
 
 CHECK, SRC, LAYERS = sys.argv[1:4]
+LENGTH_CHECK = os.path.join(os.path.dirname(CHECK), "check_function_length.py")
 
 
 def add_include(root, subsystem, include):
@@ -86,6 +89,50 @@ class LayerCheck(unittest.TestCase):
             lines = f.read().count("\n")
         # The appended include is two lines below the original end.
         self.assertIn("%s:%d: zip includes" % (change.path, lines + 2), output)
+
+
+def body(lines):
+    """`lines` statements, one a line."""
+    return "".join("  x += %d;\n" % i for i in range(lines))
+
+
+# (what, source, the first lines of the functions found too long)
+LENGTH_CASES = [
+    ("59 lines", "int F() {\n" + body(57) + "}\n", []),
+    ("60 lines", "int F() {\n" + body(58) + "}\n", [1]),
+    ("counted from the name, not the header's first line",
+     "template <class T>\nstatic\nint F(T a,\n      T b) {\n" + body(57) + "}\n", [3]),
+    ("a member in a class in a namespace", "namespace a {\nclass C : public B<D> {\n public:\n  void F() const {\n" +
+     body(58) + "  }\n};\n}  // namespace a\n", [4]),
+    ("a constructor with brace initialisers", "C::C()\n    : a_{1}, b_{2} {\n" + body(57) + "}\n", [1]),
+    ("braces in comments, strings and data are no bodies",
+     "// f() {\nconst char* k = \"g() {\";\nconst int t[] = {1, 2};\nint F() {\n  char c = '{';\n" + body(57) +
+     "}\n", [4]),
+    ("a lambda inside a function stays in it", "void F() {\n  auto g = []() {\n" + body(30) + "  };\n" + body(26) +
+     "}\n", [1]),
+]
+
+
+class FunctionLength(unittest.TestCase):
+    def run_check(self, root):
+        result = subprocess.run([sys.executable, LENGTH_CHECK, root], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                universal_newlines=True)
+        return result.returncode, result.stdout
+
+    def test_real_tree_has_no_long_function(self):
+        code, output = self.run_check(SRC)
+        self.assertEqual((code, output), (0, ""))
+
+    def test_cases(self):
+        for name, source, lines in LENGTH_CASES:
+            with self.subTest(name), tempfile.TemporaryDirectory() as root:
+                path = os.path.join(root, "a.cpp")
+                with open(path, "w", encoding="utf-8") as f:
+                    f.write(source)
+                code, output = self.run_check(root)
+                self.assertEqual(code, 1 if lines else 0, output)
+                found = [int(l.split(":")[1]) for l in output.splitlines() if l.startswith(path)]
+                self.assertEqual(found, lines, output)
 
 
 if __name__ == "__main__":
