@@ -145,34 +145,13 @@ class ReportServer(_Base):
         return [r for r in self.snapshot() if r.verb == "PUT" and r.path == "/v1/reportError"]
 
 
-LICENSE_PAGE = b"<html><body><h1>Demo licence</h1><p>Served by the demo licence server.</p></body></html>"
-
-
-class _LicenseHandler(BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
-
-    def log_message(self, *args):
-        pass
-
-    def do_GET(self):
-        owner = self.server.owner
-        owner.paths.append(self.path)
-        if self.path.startswith("/license/") and self.path.endswith("/Eula.html"):
-            self.send_response(200)
-            self.send_header("Content-Type", "text/html")
-            self.send_header("Content-Length", str(len(LICENSE_PAGE)))
-            self.end_headers()
-            self.wfile.write(LICENSE_PAGE)
-        else:
-            self.send_error(404)
-
-
-class LicenseServer(_Base):
-    def __init__(self, lifetime=900, bind_wait=90, port=80, tls=None):
-        self.paths = []
-        super().__init__(_LicenseHandler, "127.0.0.2", port, lifetime, bind_wait)
-        if tls:
-            tls_fixture.serve_tls(self, tls)
+def LicenseServer(lifetime=900, bind_wait=90, port=80, tls=None, hold_all=False):
+    """The licence server of tests/support/http_fixture.py with the demo licence; `tls` as for
+    ReportServer; `hold_all`: no request is ever answered."""
+    server = hf.LicenseServer(hold_all=hold_all, lifetime=lifetime, bind_wait=bind_wait, port=port)
+    if tls:
+        tls_fixture.serve_tls(server, tls)
+    return server
 
 
 class _PackageHandler(hf.FaultHandler):

@@ -24,6 +24,7 @@ Plan-wide flags (anywhere in the list, not steps): "noval" sends neither ETag no
 Every request is recorded (verb, path, headers, status, the range asked, body bytes sent).
 """
 import hashlib
+import re
 import socket
 import struct
 import threading
@@ -374,3 +375,52 @@ def pattern_bytes(size, seed=0):
     """`size` bytes whose byte i is (i + seed) % 251: content a test can check without a file."""
     period = bytes((i + seed) % 251 for i in range(251))
     return (period * (size // 251 + 1))[:size]
+
+
+LICENSE_PATH = re.compile(r"^/license/([^/]+)/([^/]+)/Eula\.html$")
+# Requests for this product are held without an answer until the server stops.
+STALLED_PRODUCT = "QRXSTALL"
+
+
+def demo_licence(product, lang):
+    """The licence page of the whole runs, the same for every product and language."""
+    return b"<html><body><h1>Demo licence</h1><p>Served by the demo licence server.</p></body></html>"
+
+
+class LicenseHandler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        owner = self.server.owner
+        owner.paths.append(self.path)
+        match = LICENSE_PATH.match(self.path)
+        if owner.hold_all or (match and match.group(1) == STALLED_PRODUCT):
+            # Read, never answered: the connection is held until the server stops.
+            owner.stopped.wait()
+            self.close_connection = True
+            return
+        page = owner.page(match.group(1), match.group(2)) if match else None
+        if page is None:
+            self.send_error(404)
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Content-Length", str(len(page)))
+        self.send_header("Cache-Control", "no-store")
+        self.end_headers()
+        self.wfile.write(page)
+
+
+class LicenseServer(LoopbackServer):
+    """The licence host of the test build, 127.0.0.2:80: "/license/<product>/<lang>/Eula.html" gets
+    `page(product, lang)` (404 where that is None), product "QRXSTALL" is never answered, and with
+    `hold_all` no request is. Every path asked is kept in `paths`."""
+
+    def __init__(self, page=demo_licence, hold_all=False, lifetime=900, bind_wait=90, port=80):
+        self.paths = []
+        self.page = page
+        self.hold_all = hold_all
+        super().__init__(LicenseHandler, "127.0.0.2", port, lifetime, bind_wait)
