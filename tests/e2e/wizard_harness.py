@@ -162,10 +162,7 @@ class _PackageHandler(hf.FaultHandler):
         path = self.path.split("?", 1)[0]
         if path.startswith("/to/"):
             # A redirect to the rest of the path, as it is.
-            self.send_response(302)
-            self.send_header("Location", self.path[len("/to/"):])
-            self.send_header("Content-Length", "0")
-            self.end_headers()
+            hf.send_redirect(self, self.path[len("/to/"):])
         elif any(path.startswith(prefix) for prefix in owner.missing) or path.startswith("/missing/"):
             owner.log.begin(hf.Record(self.command, self.path, dict(self.headers.items())), path)
             self.send_error(404)

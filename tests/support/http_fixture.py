@@ -121,6 +121,23 @@ def range_start(headers):
         return None
 
 
+def reset_connection(handler):
+    """Ends the request's connection with RST instead of FIN (linger 0), after a moment for the
+    bytes already written to leave."""
+    time.sleep(0.05)
+    handler.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    handler.connection.close()
+    handler.close_connection = True
+
+
+def send_redirect(handler, location):
+    """302 to `location`, as it is, with an empty body."""
+    handler.send_response(302)
+    handler.send_header("Location", location)
+    handler.send_header("Content-Length", "0")
+    handler.end_headers()
+
+
 class FaultAnswerer:
     """Answers one request of a package path by its plan. `handler` is the request's
     BaseHTTPRequestHandler; `owner` the FaultServer (its package `versions`, log, `stopped` Event that ends
@@ -231,11 +248,7 @@ class FaultAnswerer:
     def step_reset(self, n):
         body = self.start(close=True)
         self.send(body[:int(n)])
-        time.sleep(0.05)
-        # Linger 0: closing sends RST instead of FIN.
-        self.h.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-        self.h.connection.close()
-        self.h.close_connection = True
+        reset_connection(self.h)
 
     def step_short(self, n):
         body = self.start(close=True)
