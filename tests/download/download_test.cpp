@@ -187,15 +187,17 @@ std::wstring HashFragment(size_t size, bool flipped = false) {
   return L"#sha256=" + std::wstring(hex.begin(), hex.end());
 }
 
-TEST_F(DownloadTest, MatchingHashIsCheckedAndTheFragmentIsNeitherSentNorNamed) {
+TEST_F(DownloadTest, MatchingHashIsCheckedAndTheFragmentStaysOutOfThePathTheFileAndTheLog) {
   const std::string path = "/len/300000/" + UniqueTag() + "/setup.zip";
   const std::wstring fragment = HashFragment(300000);
   ASSERT_EQ(fragment.size(), 8u + 64u);
   EXPECT_EQ(Download(ServerUrl(path) + fragment), 0);
   EXPECT_EQ(owner_.path(), downloads_.Join(L"setup.zip"));
   EXPECT_EQ(ReadFileBytes(downloads_.Join(L"setup.zip")), ExpectedBody(300000));
-  // The server counts requests by their path as sent: one for the plain path, so no fragment.
+  // The server counts requests by the path it received: a fragment escaped into the path would
+  // miss the plain one. No log line carries the digest.
   EXPECT_EQ(RequestCount(path), 1);
+  EXPECT_EQ(Log().find(std::string(fragment.begin() + 8, fragment.end())), std::string::npos) << Log();
   EXPECT_EQ(MappedResults(), std::vector<std::string>{"0"});
 }
 

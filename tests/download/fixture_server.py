@@ -33,11 +33,10 @@ import argparse
 import hashlib
 import os
 import socket
-import struct
 import sys
 import threading
 import time
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from http.server import BaseHTTPRequestHandler
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import http_fixture  # noqa: E402
@@ -49,22 +48,15 @@ gates = {}
 lock = threading.Lock()
 
 
-PATTERN = bytes(i % 251 for i in range(251)) * 300
-
-
 def body(offset, length):
-    start = offset % 251
-    out = PATTERN[start:start + length]
-    while len(out) < length:
-        out += PATTERN[:length - len(out)]
-    return out
+    return http_fixture.pattern_bytes(length, offset)
 
 
 class FaultOwner:
     """What the fault answers of one body size share: the versions, the request log, and the
-    events that end held connections."""
+    server's event that ends held connections."""
 
-    def __init__(self, size):
+    def __init__(self, size, stopped):
         self.versions = http_fixture.Package([http_fixture.pattern_bytes(size), http_fixture.pattern_bytes(size, 7)])
         self.log = fault_log
         self.stopped = stopped
@@ -73,14 +65,13 @@ class FaultOwner:
 
 
 fault_log = http_fixture.FaultLog()
-stopped = threading.Event()
 fault_owners = {}
 
 
-def fault_owner(size):
+def fault_owner(size, stopped):
     with lock:
         if size not in fault_owners:
-            fault_owners[size] = FaultOwner(size)
+            fault_owners[size] = FaultOwner(size, stopped)
         return fault_owners[size]
 
 
@@ -125,10 +116,7 @@ class Handler(BaseHTTPRequestHandler):
         try:
             kind = parts[0] if parts else ""
             if kind == "to":
-                self.send_response(302)
-                self.send_header("Location", path[len("/to/"):])
-                self.send_header("Content-Length", "0")
-                self.end_headers()
+                http_fixture.send_redirect(self, path[len("/to/"):])
                 return
             if kind == "len":
                 size = int(parts[1])
@@ -161,9 +149,9 @@ class Handler(BaseHTTPRequestHandler):
                     self.head(200, size, close=True)
                     self.send_body(0, n)
                     self.wfile.flush()
-                    self.reset()
+                    http_fixture.reset_connection(self)
                 elif kind == "resetthen":
-                    self.reset()
+                    http_fixture.reset_connection(self)
                 else:
                     self.head(200, size)
                     self.send_body(0, size)
@@ -178,7 +166,8 @@ class Handler(BaseHTTPRequestHandler):
                 gate(parts[1]).wait(60)
                 self.send_body(first, size - first)
             elif kind == "fault":
-                http_fixture.FaultAnswerer(self, fault_owner(int(parts[1]))).answer(parts[2], path)
+                owner = fault_owner(int(parts[1]), self.server.owner.stopped)
+                http_fixture.FaultAnswerer(self, owner).answer(parts[2], path)
             elif kind == "missing":
                 page = b"<html><body><h1>404 Not Found</h1></body></html>"
                 self.send_response(404)
@@ -190,13 +179,6 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_error(400)
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
-
-    def reset(self):
-        # Linger 0: closing sends RST instead of FIN.
-        time.sleep(0.05)
-        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-        self.connection.close()
-        self.close_connection = True
 
     def control(self, parts):
         answer = b""
@@ -228,7 +210,7 @@ class Handler(BaseHTTPRequestHandler):
             answer = str(s.getsockname()[1]).encode()
             s.close()
         elif parts and parts[0] == "quit":
-            threading.Thread(target=self.server.shutdown, daemon=True).start()
+            threading.Thread(target=self.server.owner.stop, daemon=True).start()
             answer = b"bye"
         else:
             self.send_error(400)
@@ -246,21 +228,16 @@ def main():
     parser.add_argument("--port-file", required=True)
     parser.add_argument("--lifetime", type=int, default=LIFETIME)
     args = parser.parse_args()
-    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-    server.daemon_threads = True
     # Bounded life: the server stops by itself even if nobody asks it to.
-    timer = threading.Timer(args.lifetime, server.shutdown)
-    timer.daemon = True
-    timer.start()
+    server = http_fixture.LoopbackServer(Handler, "127.0.0.1", 0, args.lifetime)
     tmp = args.port_file + ".tmp"
     with open(tmp, "w") as f:
-        f.write(str(server.server_address[1]))
+        f.write(str(server.port))
     os.replace(tmp, args.port_file)
     try:
-        server.serve_forever(poll_interval=0.2)
+        server.stopped.wait()
     finally:
-        stopped.set()
-        timer.cancel()
+        server.stop()
         try:
             os.unlink(args.port_file)
         except OSError:

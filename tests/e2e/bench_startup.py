@@ -11,12 +11,10 @@ Run by tests/bench/run (WINEPREFIX, DISPLAY and a persistent wineserver set, net
 """
 import argparse
 import os
-import socket
 import statistics
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -27,43 +25,6 @@ STALLED_RUNS = 3
 RUN_LIMIT = 90  # seconds one start may take before it counts as never having shown a window
 # The scenario leaves the window up long enough to be seen, then closes it as a user would.
 SCENARIO = 'host.log("page: loaded");\nhost.setTimeout(function () { host.postClose(); }, 1000);\n'
-
-
-class StalledLicenseServer:
-    """127.0.0.2:80: accepts every connection, reads nothing, answers nothing, until stopped."""
-
-    def __init__(self, bind_wait=90):
-        deadline = time.monotonic() + bind_wait
-        while True:
-            try:
-                self.sock = socket.socket()
-                self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-                self.sock.bind(("127.0.0.2", 80))
-                break
-            except OSError:
-                self.sock.close()
-                if time.monotonic() >= deadline:
-                    raise
-                time.sleep(0.25)
-        self.sock.listen(16)
-        self.held = []
-        self.accepted = 0
-        self._thread = threading.Thread(target=self._serve, daemon=True)
-        self._thread.start()
-
-    def _serve(self):
-        while True:
-            try:
-                conn, _ = self.sock.accept()
-            except OSError:
-                return
-            self.held.append(conn)
-            self.accepted += 1
-
-    def stop(self):
-        self.sock.close()
-        for conn in self.held:
-            conn.close()
 
 
 def timed_start(build, command, window_class, env, reports=None):
@@ -137,14 +98,12 @@ def main():
                 for _ in range(RUNS):
                     normal.append(timed_start(build, [exe], "HTMLUI", env, reports))
                     clean()
-            stalled_server = StalledLicenseServer()
-            try:
+            # A licence server that accepts and never answers.
+            with wh.LicenseServer(lifetime=3600, hold_all=True):
                 stalled = []
                 for _ in range(STALLED_RUNS):
                     stalled.append(timed_start(build, [exe], "HTMLUI", env, reports))
                     clean()
-            finally:
-                stalled_server.stop()
         finally:
             reports.stop()
 

@@ -212,7 +212,7 @@ class RunBase(unittest.TestCase):
 
 class WholeRun(RunBase):
     def test_success(self):
-        # With the package's hash in the fragment, as the pages pass it: checked, never sent.
+        # With the package's hash in the fragment, as the pages pass it: checked; the server sees the plain path.
         self.start(packed_exe(), packageUrl=self.packages.url("/pkg/lumenary-pro/win64/en/HalvardLumenaryPro.zip")
                    + "#sha256=" + self.packages.sha256())
         log = self.finish()

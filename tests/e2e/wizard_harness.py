@@ -4,6 +4,7 @@
 Servers (all loopback only, each stops by itself after its lifetime):
   ReportServer   127.0.0.1:80, records every request (verb, path, query, headers, body), answers 200
   LicenseServer  127.0.0.2:80, serves a licence page for /license/<product>/<lang>/Eula.html
+                 (both from tests/support/http_fixture.py)
   PackageServer  127.0.0.1:<kernel-chosen port>, the fault-injection server of
                  tests/support/http_fixture.py with the product package (product.zip):
                    /f/<plan>/<name>      the package as the plan says (stalls, resets, busy, ...)
@@ -16,20 +17,15 @@ Servers (all loopback only, each stops by itself after its lifetime):
 The wizard itself runs as `wine64 <exe>` with the stand-in document running a scenario script.
 """
 import glob
-import io
-import hashlib
 import os
 import socket
 import subprocess
 import threading
 import time
-import zipfile
 import sys
-from http.server import BaseHTTPRequestHandler
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import http_fixture as hf  # noqa: E402
-import tls_fixture  # noqa: E402
 
 WINE64 = "/usr/lib/wine/wine64"
 SHORTCUT_NAME = "Continue Lumenary R7 Installation.lnk"
@@ -43,136 +39,9 @@ def wine_path(unix_path):
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
-_Base = hf.LoopbackServer
-
-
-class Request:
-    def __init__(self, verb, target, headers, body):
-        self.verb = verb
-        self.target = target
-        self.path, _, self.query = target.partition("?")
-        self.headers = headers
-        self.body = body
-
-    def text(self):
-        """The body as text: the product sends XML as UTF-8 or UTF-16."""
-        if self.body.startswith(b"\xff\xfe") or b"\x00" in self.body[:64]:
-            return self.body.decode("utf-16-le", "replace").lstrip("\ufeff")
-        return self.body.decode("utf-8", "replace")
-
-    def element(self, name):
-        text = self.text()
-        start = text.find("<%s>" % name)
-        end = text.find("</%s>" % name)
-        if start < 0 or end < start:
-            return None
-        return text[start + len(name) + 2:end]
-
-    def zip_names(self):
-        try:
-            return zipfile.ZipFile(io.BytesIO(self.body)).namelist()
-        except zipfile.BadZipFile:
-            return None
-
-    def zip_text(self, suffix):
-        """The first entry whose name ends with `suffix`, as text (the log is in the ANSI code page)."""
-        archive = zipfile.ZipFile(io.BytesIO(self.body))
-        for name in archive.namelist():
-            if name.endswith(suffix):
-                return archive.read(name).decode("latin-1")
-        return None
-
-
-class _RecordingHandler(BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
-
-    def log_message(self, *args):
-        pass
-
-    def _record(self):
-        length = int(self.headers.get("Content-Length") or 0)
-        body = b""
-        while len(body) < length:
-            piece = self.rfile.read(length - len(body))
-            if not piece:
-                break
-            body += piece
-        owner = self.server.owner
-        request = Request(self.command, self.path, dict(self.headers.items()), body)
-        with owner.lock:
-            owner.requests.append(request)
-            owner.arrived.notify_all()
-        if owner.on_request:
-            owner.on_request(request)
-        self.send_response(200)
-        self.send_header("Content-Length", "0")
-        self.end_headers()
-
-    do_GET = do_POST = do_PUT = _record
-
-
-class ReportServer(_Base):
-    def __init__(self, lifetime=900, bind_wait=90, on_request=None, port=80, tls=None):
-        """`tls`: a PEM file with certificate and key; the server then speaks HTTPS only."""
-        self.lock = threading.Lock()
-        self.arrived = threading.Condition(self.lock)
-        self.requests = []
-        self.on_request = on_request
-        super().__init__(_RecordingHandler, "127.0.0.1", port, lifetime, bind_wait)
-        if tls:
-            tls_fixture.serve_tls(self, tls)
-
-    def snapshot(self):
-        with self.lock:
-            return list(self.requests)
-
-    def wait_for(self, match, timeout):
-        deadline = time.monotonic() + timeout
-        with self.lock:
-            while True:
-                for request in self.requests:
-                    if match(request):
-                        return request
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    return None
-                self.arrived.wait(left)
-
-    def analytics(self):
-        return [r for r in self.snapshot() if r.verb == "POST" and r.path == "/v1/logAnalytics"]
-
-    def error_reports(self):
-        return [r for r in self.snapshot() if r.verb == "PUT" and r.path == "/v1/reportError"]
-
-
-LICENSE_PAGE = b"<html><body><h1>Demo licence</h1><p>Served by the demo licence server.</p></body></html>"
-
-
-class _LicenseHandler(BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
-
-    def log_message(self, *args):
-        pass
-
-    def do_GET(self):
-        owner = self.server.owner
-        owner.paths.append(self.path)
-        if self.path.startswith("/license/") and self.path.endswith("/Eula.html"):
-            self.send_response(200)
-            self.send_header("Content-Type", "text/html")
-            self.send_header("Content-Length", str(len(LICENSE_PAGE)))
-            self.end_headers()
-            self.wfile.write(LICENSE_PAGE)
-        else:
-            self.send_error(404)
-
-
-class LicenseServer(_Base):
-    def __init__(self, lifetime=900, bind_wait=90, port=80, tls=None):
-        self.paths = []
-        super().__init__(_LicenseHandler, "127.0.0.2", port, lifetime, bind_wait)
-        if tls:
-            tls_fixture.serve_tls(self, tls)
+# The report and licence servers live in the fixture module; the whole runs reach them here.
+ReportServer = hf.ReportServer
+LicenseServer = hf.LicenseServer
 
 
 class _PackageHandler(hf.FaultHandler):
@@ -183,10 +52,7 @@ class _PackageHandler(hf.FaultHandler):
         path = self.path.split("?", 1)[0]
         if path.startswith("/to/"):
             # A redirect to the rest of the path, as it is.
-            self.send_response(302)
-            self.send_header("Location", self.path[len("/to/"):])
-            self.send_header("Content-Length", "0")
-            self.end_headers()
+            hf.send_redirect(self, self.path[len("/to/"):])
         elif any(path.startswith(prefix) for prefix in owner.missing) or path.startswith("/missing/"):
             owner.log.begin(hf.Record(self.command, self.path, dict(self.headers.items())), path)
             self.send_error(404)
@@ -218,11 +84,8 @@ class PackageServer(hf.FaultServer):
         self.lock = threading.Lock()
         self.paths = []
         super().__init__([self.package_bytes] + list(versions), lifetime=lifetime, pace=pace,
-                         handler=_PackageHandler)
+                         handler=_PackageHandler, tls=tls)
         self.package = self.package_bytes
-        self.tls = None
-        if tls:
-            tls_fixture.serve_tls(self, tls)
 
     def url(self, path):
         return "%s://127.0.0.1:%d%s" % ("https" if self.tls else "http", self.port, path)

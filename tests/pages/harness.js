@@ -1,92 +1,28 @@
-// Shared set-up of the page tests: a loopback server for the staged page folder, headless
-// Chromium through playwright-core, and a page with the host stand-in.
+// Shared set-up of the page tests: the server of page_server.js on the staged page folder, headless
+// Chromium, and a page with the host stand-in.
 "use strict";
-const fs = require("node:fs");
-const http = require("node:http");
 const path = require("node:path");
-const vm = require("node:vm");
-const { chromium } = require("playwright-core");
-const { flagsAt } = require("./call_sites");
+const { CALL_SITES, UNTRIMMED, loadPageScripts: loadScripts, startPageServer, launchChromium } = require("./page_server");
 
 const root = path.resolve(__dirname, "..", "..");
 const pagesDir = process.env.QRX_PAGES_DIR || path.join(root, "build", "win64", "pages");
 const screenshotDir = process.env.QRX_SCREENSHOT_DIR || path.join(root, "build", "win64", "page-screenshots");
 const stubPath = path.join(__dirname, "host_stub.js");
-// Where the stand-in asks which invocation flags a call site implies.
-const CALL_SITES = "/__qrx_call_site";
 
-const TYPES = { ".html": "text/html; charset=utf-8", ".js": "application/javascript; charset=utf-8",
-  ".css": "text/css; charset=utf-8", ".png": "image/png" };
-
-// The pages' own scripts, evaluated here to read the texts and parameters the tests expect.
-function loadPageScripts() {
-  const context = {};
-  vm.createContext(context);
-  for (const file of ["installparams.js", "stubparams.js", "contents.js"]) {
-    vm.runInContext(fs.readFileSync(path.join(pagesDir, "js", file), "utf8"), context);
-  }
-  // Plain data of this realm, so that deep comparisons see ordinary arrays and objects.
-  return JSON.parse(vm.runInContext("JSON.stringify({ installParams, stubParams, contents })", context));
-}
-
-// Under /untrimmed/ the same pages with the complete jQuery UI distribution in place of the part
-// that the build makes from its sources: the reference for the screenshot comparison.
-const UNTRIMMED = "/untrimmed/";
+// The pages with the complete jQuery UI distribution in place of the part that the build makes
+// from its sources: the reference for the screenshot comparison.
 const untrimmedFiles = {
   "js/jquery-ui.min.js": path.join(root, "node_modules", "jquery-ui-dist", "jquery-ui.min.js"),
   "css/jquery-ui.css": path.join(root, "node_modules", "jquery-ui-dist", "jquery-ui.css"),
 };
 
-// The invocation flags the HTML engine would use at a call site of the pages ("url:line:column"):
-// 1 for a statement, 3 when the value is used; null when there is no such call.
-function callSiteFlags(site, origin) {
-  const match = /^(.*):(\d+):(\d+)$/.exec(site || "");
-  if (!match || !match[1].startsWith(origin + "/")) return null;
-  const file = path.normalize(path.join(pagesDir, decodeURIComponent(new URL(match[1]).pathname)));
-  if (!file.startsWith(pagesDir + path.sep) || !fs.existsSync(file)) return null;
-  return flagsAt(file, Number(match[2]), Number(match[3]));
-}
-
-function startServer() {
-  const server = http.createServer((req, res) => {
-    const url = new URL(req.url, "http://x");
-    if (url.pathname === CALL_SITES) {
-      const flags = callSiteFlags(url.searchParams.get("site"), "http://127.0.0.1:" + server.address().port);
-      res.writeHead(flags === null ? 404 : 200, { "Content-Type": "application/json" });
-      res.end(JSON.stringify({ flags }));
-      return;
-    }
-    let name = decodeURIComponent(url.pathname);
-    let base = pagesDir;
-    if (name.startsWith(UNTRIMMED)) {
-      name = name.slice(UNTRIMMED.length);
-      const replacement = untrimmedFiles[name];
-      if (replacement) {
-        base = path.dirname(replacement);
-        name = path.basename(replacement);
-      }
-    }
-    const file = path.normalize(path.join(base, name));
-    if (!file.startsWith(base + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-      res.writeHead(404);
-      res.end();
-      return;
-    }
-    res.writeHead(200, { "Content-Type": TYPES[path.extname(file)] || "application/octet-stream" });
-    fs.createReadStream(file).pipe(res);
-  });
-  return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
-}
+const loadPageScripts = () => loadScripts(pagesDir);
 
 class Harness {
   async start() {
-    this.server = await startServer();
-    this.origin = "http://127.0.0.1:" + this.server.address().port;
-    this.browser = await chromium.launch({
-      executablePath: "/usr/bin/chromium",
-      args: ["--no-sandbox", "--disable-gpu", "--disable-background-networking", "--disable-component-update",
-        "--disable-sync", "--no-first-run"],
-    });
+    this.server = await startPageServer(pagesDir, untrimmedFiles);
+    this.origin = this.server.origin;
+    this.browser = await launchChromium();
   }
 
   async stop() {

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Licence fixture server for the page tests: serves "/license/QRXTEST/<code>/Eula.html" on
-127.0.0.2:80 (the test build's licence host), never answers "/license/QRXSTALL/..." (the request is
+"""The licence server of tests/support/http_fixture.py for the payload tests, as a process of its own:
+serves "/license/QRXTEST/<code>/Eula.html" on 127.0.0.2:80 (the test build's licence host), never answers "/license/QRXSTALL/..." (the request is
 read and the connection held open), and answers 404 to everything else.
 
   licence_server.py start STATE_DIR   start in the background; returns once it listens
@@ -9,63 +9,35 @@ read and the connection held open), and answers 404 to everything else.
 It waits up to 60 s for the port (other work trees may hold it) and stops by itself after
 10 minutes.
 """
-import http.server
 import os
-import re
 import signal
-import socketserver
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import http_fixture  # noqa: E402
+
 HOST, PORT = "127.0.0.2", 80
 LIFETIME = 600
-PATH = re.compile(r"^/license/QRXTEST/([a-z]{2})/Eula\.html$")
-STALL = "/license/QRXSTALL/"
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    def do_GET(self):
-        if self.path.startswith(STALL):
-            time.sleep(LIFETIME)  # holds the connection without an answer until the server ends
-            return
-        match = PATH.match(self.path)
-        if not match:
-            self.send_error(404)
-            return
-        body = ("<!DOCTYPE html>\n<html><body><p>Served licence for QRXTEST in %s.</p></body></html>\n"
-                % match.group(1)).encode()
-        self.send_response(200)
-        self.send_header("Content-Type", "text/html; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        self.send_header("Cache-Control", "no-store")
-        self.end_headers()
-        self.wfile.write(body)
-
-    def log_message(self, *args):
-        pass
-
-
-class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
-    allow_reuse_address = True
+def served_licence(product, lang):
+    if product != "QRXTEST" or len(lang) != 2 or not lang.isascii() or not lang.islower():
+        return None
+    return ("<!DOCTYPE html>\n<html><body><p>Served licence for QRXTEST in %s.</p></body></html>\n" % lang).encode()
 
 
 def serve(state):
-    deadline = time.time() + 60
-    while True:
-        try:
-            server = Server((HOST, PORT), Handler)
-            break
-        except OSError:
-            if time.time() > deadline:
-                sys.exit("licence_server: port %s:%d stayed busy" % (HOST, PORT))
-            time.sleep(0.5)
+    try:
+        http_fixture.LicenseServer(page=served_licence, lifetime=LIFETIME, bind_wait=60, port=PORT)
+    except OSError:
+        sys.exit("licence_server: port %s:%d stayed busy" % (HOST, PORT))
     signal.signal(signal.SIGALRM, lambda *_: os._exit(0))
     signal.alarm(LIFETIME)
     with open(os.path.join(state, "pid"), "w") as f:
         f.write(str(os.getpid()))
     os.replace(os.path.join(state, "pid"), os.path.join(state, "ready"))
-    server.serve_forever()
+    signal.pause()
 
 
 def start(state):

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -76,6 +78,38 @@ TEST_F(ResumeShortcut, CopyGoesToTheTempFolderAndTheShortcutPointsAtIt) {
   ASSERT_TRUE(ReadShortcut(shortcut, target, folder));
   EXPECT_EQ(target, copy);
   EXPECT_EQ(folder, temp.path().substr(0, temp.path().size() - 1));
+}
+
+// The access list the system reads back for a file, as SDDL.
+std::wstring DaclText(const std::wstring& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                            &descriptor) != ERROR_SUCCESS) {
+    return L"<unreadable>";
+  }
+  LPWSTR text = nullptr;
+  std::wstring result = L"<unconvertible>";
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                           nullptr)) {
+    result = text;
+    LocalFree(text);
+  }
+  LocalFree(descriptor);
+  return result;
+}
+
+// Wine keeps mode bits, not descriptors (docs/wine-notes.md): a file made without a descriptor
+// reads back with access for Everyone; the copy, made with its own, grants Everyone nothing.
+TEST_F(ResumeShortcut, CopyIsCreatedWithItsOwnDescriptor) {
+  TempDir temp;
+  ScopedEnv tmp(L"TMP", temp.path());
+  ScopedEnv tempVariable(L"TEMP", temp.path());
+  std::wstring copy;
+  ASSERT_TRUE(qrx::CopySelfToTemp(copy));
+  const std::wstring plain = temp.Join(L"plain.bin");
+  ASSERT_TRUE(qrxtest::WriteFileBytes(plain, "x"));
+  ASSERT_NE(DaclText(plain).find(L";;;WD)"), std::wstring::npos) << qrxtest::Narrow(DaclText(plain));
+  EXPECT_EQ(DaclText(copy).find(L";;;WD)"), std::wstring::npos) << qrxtest::Narrow(DaclText(copy));
 }
 
 // Another process may put a link where the copy goes: the copy never writes through it.

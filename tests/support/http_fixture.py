@@ -1,5 +1,10 @@
-"""A package server that misbehaves on demand, for the download tests, the whole runs and the
-benchmark. Loopback only; a server stops by itself after its lifetime.
+"""The loopback HTTP servers of the tests (download, payload, whole runs, page runs, benchmarks);
+each stops by itself after its lifetime, and any of them speaks HTTPS only when given `tls` (a PEM
+file with certificate and key, see tls_fixture.py).
+
+  FaultServer    a package server that misbehaves on demand (below)
+  LicenseServer  the test build's licence host, 127.0.0.2:80
+  ReportServer   the report host, 127.0.0.1:80: records every request, answers 200
 
 A package path names what each request to it gets, in order: `/<plan>/<name>` where <plan> is a
 comma-separated list of steps; request i gets step i, and the last step repeats. "item*k" repeats
@@ -24,11 +29,16 @@ Plan-wide flags (anywhere in the list, not steps): "noval" sends neither ETag no
 Every request is recorded (verb, path, headers, status, the range asked, body bytes sent).
 """
 import hashlib
+import io
+import re
 import socket
 import struct
 import threading
 import time
+import zipfile
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+import tls_fixture
 
 DRIP_PIECE = 16384
 CHUNK = 32768
@@ -118,6 +128,23 @@ def range_start(headers):
         return int(value[len("bytes="):-1])
     except ValueError:
         return None
+
+
+def reset_connection(handler):
+    """Ends the request's connection with RST instead of FIN (linger 0), after a moment for the
+    bytes already written to leave."""
+    time.sleep(0.05)
+    handler.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    handler.connection.close()
+    handler.close_connection = True
+
+
+def send_redirect(handler, location):
+    """302 to `location`, as it is, with an empty body."""
+    handler.send_response(302)
+    handler.send_header("Location", location)
+    handler.send_header("Content-Length", "0")
+    handler.end_headers()
 
 
 class FaultAnswerer:
@@ -230,11 +257,7 @@ class FaultAnswerer:
     def step_reset(self, n):
         body = self.start(close=True)
         self.send(body[:int(n)])
-        time.sleep(0.05)
-        # Linger 0: closing sends RST instead of FIN.
-        self.h.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-        self.h.connection.close()
-        self.h.close_connection = True
+        reset_connection(self.h)
 
     def step_short(self, n):
         body = self.start(close=True)
@@ -289,7 +312,7 @@ class LoopbackServer:
     """A ThreadingHTTPServer in a thread that stops by itself after `lifetime` seconds. The handler
     reaches this object as `self.server.owner`."""
 
-    def __init__(self, handler, host, port, lifetime, bind_wait=0):
+    def __init__(self, handler, host, port, lifetime, bind_wait=0, tls=None):
         deadline = time.monotonic() + bind_wait
         while True:
             try:
@@ -309,6 +332,10 @@ class LoopbackServer:
         self._timer = threading.Timer(lifetime, self.stop)
         self._timer.daemon = True
         self._timer.start()
+        # `tls`: a PEM file with certificate and key; the server then speaks HTTPS only.
+        self.tls = None
+        if tls:
+            tls_fixture.serve_tls(self, tls)
 
     def stop(self):
         if self.stopped.is_set():
@@ -346,12 +373,12 @@ class FaultServer(LoopbackServer):
     """Serves `/f/<plan>/<name>` from `versions` (the package's bytes, then any later versions that
     "newetag" publishes) on 127.0.0.1 and a kernel-chosen port."""
 
-    def __init__(self, versions, lifetime=900, pace=0.0, handler=FaultHandler, host="127.0.0.1", port=0):
+    def __init__(self, versions, lifetime=900, pace=0.0, handler=FaultHandler, host="127.0.0.1", port=0, tls=None):
         self.versions = Package(versions)
         self.log = FaultLog()
         self.pace = pace
         self.stalled = threading.Event()
-        super().__init__(handler, host, port, lifetime)
+        super().__init__(handler, host, port, lifetime, tls=tls)
 
     def url(self, path):
         return "http://127.0.0.1:%d%s" % (self.port, path)
@@ -374,3 +401,152 @@ def pattern_bytes(size, seed=0):
     """`size` bytes whose byte i is (i + seed) % 251: content a test can check without a file."""
     period = bytes((i + seed) % 251 for i in range(251))
     return (period * (size // 251 + 1))[:size]
+
+
+LICENSE_PATH = re.compile(r"^/license/([^/]+)/([^/]+)/Eula\.html$")
+# Requests for this product are held without an answer until the server stops.
+STALLED_PRODUCT = "QRXSTALL"
+
+
+def demo_licence(product, lang):
+    """The licence page of the whole runs, the same for every product and language."""
+    return b"<html><body><h1>Demo licence</h1><p>Served by the demo licence server.</p></body></html>"
+
+
+class LicenseHandler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        owner = self.server.owner
+        owner.paths.append(self.path)
+        match = LICENSE_PATH.match(self.path)
+        if owner.hold_all or (match and match.group(1) == STALLED_PRODUCT):
+            # Read, never answered: the connection is held until the server stops.
+            owner.stopped.wait()
+            self.close_connection = True
+            return
+        page = owner.page(match.group(1), match.group(2)) if match else None
+        if page is None:
+            self.send_error(404)
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Content-Length", str(len(page)))
+        self.send_header("Cache-Control", "no-store")
+        self.end_headers()
+        self.wfile.write(page)
+
+
+class LicenseServer(LoopbackServer):
+    """The licence host of the test build, 127.0.0.2:80: "/license/<product>/<lang>/Eula.html" gets
+    `page(product, lang)` (404 where that is None), product "QRXSTALL" is never answered, and with
+    `hold_all` no request is. Every path asked is kept in `paths`."""
+
+    def __init__(self, page=demo_licence, hold_all=False, lifetime=900, bind_wait=90, port=80, tls=None):
+        self.paths = []
+        self.page = page
+        self.hold_all = hold_all
+        super().__init__(LicenseHandler, "127.0.0.2", port, lifetime, bind_wait, tls)
+
+
+class Request:
+    """One request as the report server received it."""
+
+    def __init__(self, verb, target, headers, body):
+        self.verb = verb
+        self.target = target
+        self.path, _, self.query = target.partition("?")
+        self.headers = headers
+        self.body = body
+
+    def text(self):
+        """The body as text: the product sends XML as UTF-8 or UTF-16."""
+        if self.body.startswith(b"\xff\xfe") or b"\x00" in self.body[:64]:
+            return self.body.decode("utf-16-le", "replace").lstrip("\ufeff")
+        return self.body.decode("utf-8", "replace")
+
+    def element(self, name):
+        text = self.text()
+        start = text.find("<%s>" % name)
+        end = text.find("</%s>" % name)
+        if start < 0 or end < start:
+            return None
+        return text[start + len(name) + 2:end]
+
+    def zip_names(self):
+        try:
+            return zipfile.ZipFile(io.BytesIO(self.body)).namelist()
+        except zipfile.BadZipFile:
+            return None
+
+    def zip_text(self, suffix):
+        """The first entry whose name ends with `suffix`, as text (the log is in the ANSI code page)."""
+        archive = zipfile.ZipFile(io.BytesIO(self.body))
+        for name in archive.namelist():
+            if name.endswith(suffix):
+                return archive.read(name).decode("latin-1")
+        return None
+
+
+class RecordingHandler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def _record(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        body = b""
+        while len(body) < length:
+            piece = self.rfile.read(length - len(body))
+            if not piece:
+                break
+            body += piece
+        owner = self.server.owner
+        request = Request(self.command, self.path, dict(self.headers.items()), body)
+        with owner.lock:
+            owner.requests.append(request)
+            owner.arrived.notify_all()
+        if owner.on_request:
+            owner.on_request(request)
+        self.send_response(200)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+
+    do_GET = do_POST = do_PUT = _record
+
+
+class ReportServer(LoopbackServer):
+    """127.0.0.1:80: records every request (verb, path, query, headers, body) and answers 200."""
+
+    def __init__(self, lifetime=900, bind_wait=90, on_request=None, port=80, tls=None):
+        self.lock = threading.Lock()
+        self.arrived = threading.Condition(self.lock)
+        self.requests = []
+        self.on_request = on_request
+        super().__init__(RecordingHandler, "127.0.0.1", port, lifetime, bind_wait, tls)
+
+    def snapshot(self):
+        with self.lock:
+            return list(self.requests)
+
+    def wait_for(self, match, timeout):
+        deadline = time.monotonic() + timeout
+        with self.lock:
+            while True:
+                for request in self.requests:
+                    if match(request):
+                        return request
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return None
+                self.arrived.wait(left)
+
+    def analytics(self):
+        return [r for r in self.snapshot() if r.verb == "POST" and r.path == "/v1/logAnalytics"]
+
+    def error_reports(self):
+        return [r for r in self.snapshot() if r.verb == "PUT" and r.path == "/v1/reportError"]

@@ -129,26 +129,6 @@ std::wstring SecurityText(PSECURITY_DESCRIPTOR descriptor, SECURITY_INFORMATION 
   return result;
 }
 
-TEST(WorkingFolderSecurity, DescriptorGivesOwnershipAndAccessToAdministratorsOnly) {
-  qrx::SecurityAttributes security(qrx::kWorkingFolderSecurity);
-  ASSERT_NE(security.get(), nullptr);
-  PSECURITY_DESCRIPTOR descriptor = security.get()->lpSecurityDescriptor;
-  EXPECT_EQ(security.get()->bInheritHandle, FALSE);
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
-  EXPECT_TRUE(control & SE_DACL_PROTECTED);
-  EXPECT_EQ(SecurityText(descriptor, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION),
-            L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
-}
-
-TEST(WorkingFolderSecurity, ResumeCopyDescriptorLetsUsersReadAndRunOnly) {
-  qrx::SecurityAttributes security(qrx::kResumeCopySecurity);
-  ASSERT_NE(security.get(), nullptr);
-  EXPECT_EQ(SecurityText(security.get()->lpSecurityDescriptor, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION),
-            L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)");
-}
-
 TEST(WorkingFolderSecurity, BadDescriptorTextGivesNoAttributes) {
   qrx::SecurityAttributes security(L"not a descriptor");
   EXPECT_EQ(security.get(), nullptr);

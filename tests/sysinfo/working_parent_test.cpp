@@ -18,7 +18,8 @@ using qrxtest::TempDir;
 
 const wchar_t kExpectedDescriptor[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
-// Records the descriptor of every folder creation, then creates the folder.
+// Records the descriptor of every folder creation (marked when the handle would be inherited),
+// then creates the folder.
 std::vector<std::wstring> g_passed;
 BOOL WINAPI RecordingCreateFolder(LPCWSTR path, LPSECURITY_ATTRIBUTES security) {
   std::wstring text = L"<none>";
@@ -30,7 +31,7 @@ BOOL WINAPI RecordingCreateFolder(LPCWSTR path, LPSECURITY_ATTRIBUTES security) 
     text = sddl;
     LocalFree(sddl);
   }
-  g_passed.push_back(text);
+  g_passed.push_back(security && security->bInheritHandle ? text + L" inherited" : text);
   return CreateDirectoryW(path, security);
 }
 

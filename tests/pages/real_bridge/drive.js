@@ -8,54 +8,10 @@
 "use strict";
 const { execFile } = require("node:child_process");
 const fs = require("node:fs");
-const http = require("node:http");
 const path = require("node:path");
-const vm = require("node:vm");
-const { chromium } = require("playwright-core");
-const { flagsAt } = require("../call_sites");
+const { CALL_SITES, loadPageScripts, startPageServer, launchChromium } = require("../page_server");
 
 const settings = JSON.parse(process.argv[2]);
-const TYPES = { ".html": "text/html; charset=utf-8", ".js": "application/javascript; charset=utf-8",
-  ".css": "text/css; charset=utf-8", ".png": "image/png" };
-const CALL_SITES = "/__qrx_call_site";
-
-function pageTexts() {
-  const context = {};
-  vm.createContext(context);
-  for (const file of ["installparams.js", "stubparams.js", "contents.js"]) {
-    vm.runInContext(fs.readFileSync(path.join(settings.pagesDir, "js", file), "utf8"), context);
-  }
-  return JSON.parse(vm.runInContext("JSON.stringify({ installParams, contents })", context));
-}
-
-// The page folder, plus the call-site question of the proxy.
-function startServer(origin) {
-  const root = path.resolve(settings.pagesDir);
-  const server = http.createServer((req, res) => {
-    const url = new URL(req.url, "http://x");
-    if (url.pathname === CALL_SITES) {
-      const site = url.searchParams.get("site") || "";
-      const match = /^(.*):(\d+):(\d+)$/.exec(site);
-      let flags = null;
-      if (match && match[1].startsWith(origin.value + "/")) {
-        const file = path.join(root, decodeURIComponent(new URL(match[1]).pathname));
-        if (file.startsWith(root + path.sep) && fs.existsSync(file)) flags = flagsAt(file, Number(match[2]), Number(match[3]));
-      }
-      res.writeHead(flags === null ? 404 : 200, { "Content-Type": "application/json" });
-      res.end(JSON.stringify({ flags }));
-      return;
-    }
-    const file = path.normalize(path.join(root, decodeURIComponent(url.pathname)));
-    if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-      res.writeHead(404);
-      res.end();
-      return;
-    }
-    res.writeHead(200, { "Content-Type": TYPES[path.extname(file)] || "application/octet-stream", "Cache-Control": "no-store" });
-    fs.createReadStream(file).pipe(res);
-  });
-  return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
-}
 
 // Presses a button of the next message box; resolves with the box's text.
 function answerBox(button) {
@@ -81,15 +37,9 @@ async function hostClosed(timeoutMs) {
 }
 
 async function main() {
-  const { installParams, contents } = pageTexts();
-  const origin = { value: "" };
-  const server = await startServer(origin);
-  origin.value = "http://127.0.0.1:" + server.address().port;
-  const browser = await chromium.launch({
-    executablePath: "/usr/bin/chromium",
-    args: ["--no-sandbox", "--disable-gpu", "--disable-background-networking", "--disable-component-update",
-      "--disable-sync", "--no-first-run"],
-  });
+  const { installParams, contents } = loadPageScripts(settings.pagesDir);
+  const server = await startPageServer(settings.pagesDir);
+  const browser = await launchChromium();
   const result = { errors: [], shots: [], boxes: [], texts: {}, requests: [], progress: {} };
   const context = await browser.newContext({ viewport: { width: 600, height: 400 } });
   const page = await context.newPage();
@@ -156,7 +106,7 @@ async function main() {
     await shot("Complete");
   };
 
-  await page.goto(origin.value + "/Load.html");
+  await page.goto(server.origin + "/Load.html");
   switch (settings.scenario) {
     case "full": {
       await welcome();
