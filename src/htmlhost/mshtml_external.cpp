@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "common/extra_guids.h"
+#include "common/path_text.h"
 
 namespace htmlui {
 
@@ -13,13 +14,11 @@ namespace {
 // Name lookups pass through here; an empty hook kept for debugging sessions.
 void DispatchTrace(const wchar_t* /*format*/, ...) {}
 
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
 // Case-insensitive compare that folds only A-Z onto a-z (as _wcsicmp does in the C locale).
 bool NamesEqual(const wchar_t* a, const wchar_t* b, bool ignoreCase) {
   if (!ignoreCase) return std::wcscmp(a, b) == 0;
   for (;; ++a, ++b) {
-    if (FoldAscii(*a) != FoldAscii(*b)) return false;
+    if (qrx::FoldAscii(*a) != qrx::FoldAscii(*b)) return false;
     if (*a == L'\0') return true;
   }
 }

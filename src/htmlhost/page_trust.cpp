@@ -1,6 +1,7 @@
 #include "htmlhost/page_trust.h"
 
 #include "common/hex_text.h"
+#include "common/path_text.h"
 
 namespace htmlui {
 
@@ -9,12 +10,10 @@ const wchar_t kLogNavigationRefused[] = L"Navigation outside the page folder ref
 
 namespace {
 
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
 bool StartsWithFolded(const std::wstring& text, const wchar_t* prefix) {
   size_t i = 0;
   for (; prefix[i] != L'\0'; ++i) {
-    if (i >= text.size() || FoldAscii(text[i]) != FoldAscii(prefix[i])) return false;
+    if (i >= text.size() || qrx::FoldAscii(text[i]) != qrx::FoldAscii(prefix[i])) return false;
   }
   return true;
 }
@@ -67,7 +66,7 @@ bool PercentDecode(const std::wstring& text, std::wstring& out) {
 
 bool IsDriveStart(const std::wstring& text) {
   if (text.size() < 2) return false;
-  const wchar_t letter = FoldAscii(text[0]);
+  const wchar_t letter = qrx::FoldAscii(text[0]);
   return letter >= L'a' && letter <= L'z' && (text[1] == L':' || text[1] == L'|') &&
          (text.size() == 2 || text[2] == L'\\');
 }
@@ -107,7 +106,7 @@ bool LocalPathOfFileUrl(const std::wstring& url, std::wstring& path) {
 // Windows would read differently from how it is written.
 bool NormalizePath(const std::wstring& path, std::wstring& normal) {
   if (!IsDriveStart(path)) return false;
-  normal.assign(1, FoldAscii(path[0]));
+  normal.assign(1, qrx::FoldAscii(path[0]));
   normal += L':';
   for (size_t start = 3; start <= path.size();) {
     size_t end = path.find(L'\\', start);
@@ -126,7 +125,7 @@ bool NormalizePath(const std::wstring& path, std::wstring& normal) {
       if (c < 0x20 || c == L':' || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|') {
         return false;
       }
-      normal += FoldAscii(c);
+      normal += qrx::FoldAscii(c);
     }
   }
   return true;
